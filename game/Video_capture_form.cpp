@@ -1,0 +1,371 @@
+#include "game/Video_capture_form.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "capture/CaptureCtl.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Bitmap.h"
+
+TBitmap* FrameBitmap = nullptr;
+TBitmap* SummerBitmap = nullptr;
+TBitmap* SummerWorkBitmap = nullptr;
+TBitmap* IceBitmap = nullptr;
+TBitmap* OutputBitmap = nullptr;
+TVideoCaptureForm* VideoCaptureForm = nullptr;
+TForm* VideoSettingsWindow = nullptr;
+TForm* AboutWindow = nullptr;
+
+namespace {
+
+// Creates whichever module bitmaps are absent: at module initialisation, and again for a main
+// window created after an earlier one released them (tests create several in one process).
+void CreateModuleBitmaps() {
+  for (TBitmap** bitmap :
+       {&FrameBitmap, &SummerBitmap, &SummerWorkBitmap, &IceBitmap, &OutputBitmap})
+    if (!*bitmap) *bitmap = new TBitmap();
+}
+
+void ReleaseModuleBitmaps() {
+  for (TBitmap** bitmap :
+       {&FrameBitmap, &SummerBitmap, &SummerWorkBitmap, &IceBitmap, &OutputBitmap}) {
+    delete *bitmap;
+    *bitmap = nullptr;
+  }
+}
+
+const bool moduleInitialized = (CreateModuleBitmaps(), true);
+
+constexpr int kGrayDivisor = 3;
+constexpr int kCleanCeiling = 255;
+constexpr int kIcedBelow = 100;
+constexpr double kBarColourSwitch = 50.0;
+constexpr TColor kBarGreen = RGB(0, 128, 0);
+constexpr TColor kBarRed = RGB(255, 0, 0);
+
+}  // namespace
+
+TVideoCaptureForm::TVideoCaptureForm() {
+  CreateModuleBitmaps();
+  VideoCaptureForm = this;
+  LoadDescription(QStringLiteral("Video_capture_form"));
+  BindControls();
+  FormCreate();
+}
+
+TVideoCaptureForm::~TVideoCaptureForm() {
+  // Teardown: the preview stops before any bitmap or array goes.
+  CaptureControl1->StopPreview();
+  CaptureControl1->UseNearestVideoSize(0, 0, false);
+  CaptureControl1->SetVideoProcessing_FlipHorizontal(false);
+  OutputImage->Picture().SetSize(0, 0);  // holds no reference to the released pixels
+  ReleaseModuleBitmaps();
+  FreeGameBuffers();
+  SummerResourceName.clear();
+  IceResourceName.clear();
+  if (VideoCaptureForm == this) VideoCaptureForm = nullptr;
+}
+
+void TVideoCaptureForm::BindControls() {
+  CaptureControl1 = Control<TCaptureControl>("CaptureControl1");
+  OutputImage = Control<TImage>("OutputImage");
+  CameraSensitivityLabel = Control<QLabel>("CameraSensitivityLabel");
+  CameraSensitivityTrackBar = Control<QSlider>("CameraSensitivityTrackBar");
+  StartStopButton = Control<QPushButton>("StartStopButton");
+  PictureNumberLabel = Control<QLabel>("PictureNumberLabel");
+  ImageSelectUpDown = Control<TUpDown>("ImageSelectUpDown");
+  FreezingSpeedLabel = Control<QLabel>("FreezingSpeedLabel");
+  FreezingSpeedTrackBar = Control<QSlider>("FreezingSpeedTrackBar");
+  VideoDeviceLabel = Control<QLabel>("VideoDeviceLabel");
+  VideoDeviceComboBox = Control<QComboBox>("VideoDeviceComboBox");
+  VideoSizeLabel = Control<QLabel>("VideoSizeLabel");
+  VideoSizesComboBox = Control<QComboBox>("VideoSizesComboBox");
+  DeviceButton = Control<QPushButton>("DeviceButton");
+  StreamButton = Control<QPushButton>("StreamButton");
+  MenuExit = Control<QAction>("MenuExit");
+  MenuVideoOptions = Control<QAction>("MenuVideoOptions");
+  MenuAbout = Control<QAction>("MenuAbout");
+
+  CaptureControl1->OnFrameCaptureCompleted = {this, &TVideoCaptureForm::CaptureControl1FrameCaptureCompleted};
+  CaptureControl1->SetOnFrameOverlayUsingDC({this, &TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC});
+  CaptureControl1->OnVideoDeviceSelected = {this, &TVideoCaptureForm::CaptureControl1VideoDeviceSelected};
+  connect(CameraSensitivityTrackBar, &QSlider::valueChanged, this,
+          Handler(this, &TVideoCaptureForm::CameraSensitivityTrackBarChange));
+  connect(FreezingSpeedTrackBar, &QSlider::valueChanged, this,
+          Handler(this, &TVideoCaptureForm::FreezingSpeedTrackBarChange));
+  connect(StartStopButton, &QPushButton::clicked, this,
+          Handler(this, &TVideoCaptureForm::StartStopButtonClick));
+  ImageSelectUpDown->OnChangingEx = [this](bool& allow, short value, TUpDownDirection direction) {
+    TApplication::Guard([&] { ImageSelectUpDownChangingEx(allow, value, direction); });
+  };
+  connect(DeviceButton, &QPushButton::clicked, this,
+          Handler(this, &TVideoCaptureForm::DeviceButtonClick));
+  connect(StreamButton, &QPushButton::clicked, this,
+          Handler(this, &TVideoCaptureForm::StreamButtonClick));
+  connect(VideoDeviceComboBox, &QComboBox::activated, this,
+          Handler(this, &TVideoCaptureForm::VideoDeviceComboBoxChange));
+  connect(VideoSizesComboBox, &QComboBox::activated, this,
+          Handler(this, &TVideoCaptureForm::VideoSizesComboBoxChange));
+  connect(MenuExit, &QAction::triggered, this, Handler(this, &TVideoCaptureForm::MenuExitClick));
+  connect(MenuVideoOptions, &QAction::triggered, this,
+          Handler(this, &TVideoCaptureForm::MenuVideoOptionsClick));
+  connect(MenuAbout, &QAction::triggered, this, Handler(this, &TVideoCaptureForm::MenuAboutClick));
+}
+
+void TVideoCaptureForm::FormCreate() {
+  FreezeStep = 5;
+  MotionThreshold = 20;
+  WinPercent = 95.0;
+  PictureNumber = 1;
+  CaptureControl1->UseNearestVideoSize(320, 240, true);
+  CaptureControl1->SetBurstCount(0);
+  CaptureControl1->SetBurstInterval(0);
+  InitGameBuffers();
+  Stopped = true;
+  LoadPicturePair();
+  OutputImage->Assign(*IceBitmap);
+  CaptureControl1->SetVideoProcessing_FlipHorizontal(true);
+}
+
+void TVideoCaptureForm::InitGameBuffers() {
+  TCanvas& canvas = OutputBitmap->Canvas();
+  canvas.Font.Name = QStringLiteral("Courier New");
+  canvas.Font.Size = 15;
+  canvas.Brush.Style = bsSolid;
+  canvas.Brush.Color = clWhite;
+  canvas.Font.Color = clRed;
+  canvas.Font.Style = fsBold;
+
+  // The change handlers these raise store the same values back.
+  FreezingSpeedTrackBar->setValue(FreezeStep);
+  CameraSensitivityTrackBar->setValue(255 - MotionThreshold);
+  ImageSelectUpDown->SetPosition(static_cast<std::int16_t>(PictureNumber));
+  UpdatePictureLabel();
+
+  FrameWidth = CaptureControl1->VideoWidth();
+  FrameHeight = CaptureControl1->VideoHeight();
+  OutputImage->resize(FrameWidth, FrameHeight);
+  for (TBitmap* bitmap : {OutputBitmap, SummerBitmap, SummerWorkBitmap, IceBitmap}) {
+    bitmap->SetHeight(FrameHeight);
+    bitmap->SetWidth(FrameWidth);
+    bitmap->SetPixelFormat(pf24bit);
+  }
+  PixelCount = FrameWidth * FrameHeight;
+
+  FreeGameBuffers();
+  const std::size_t count = static_cast<std::size_t>(std::max(PixelCount, 0));
+  GrayLevels.reset(new std::int32_t[count]);
+  PreviousGrayLevels.reset(new std::int32_t[count]());
+  CleanLevels.reset(new std::int32_t[count]());
+}
+
+void TVideoCaptureForm::FreeGameBuffers() {
+  GrayLevels.reset();
+  PreviousGrayLevels.reset();
+  CleanLevels.reset();
+}
+
+void TVideoCaptureForm::LoadPicturePair() {
+  SummerResourceName = QStringLiteral("ID_SUMMER_00") + QString::number(PictureNumber);
+  IceResourceName = QStringLiteral("ID_SUMMER_00") + QString::number(PictureNumber) + "_ICE";
+  SummerBitmap->LoadFromResourceName(SummerResourceName);
+  SummerWorkBitmap->LoadFromResourceName(SummerResourceName);
+  IceBitmap->LoadFromResourceName(IceResourceName);
+  OutputBitmap->LoadFromResourceName(IceResourceName);
+  for (TBitmap* bitmap : {SummerBitmap, SummerWorkBitmap, IceBitmap, OutputBitmap})
+    bitmap->SetPixelFormat(pf24bit);
+  if (Stopped) OutputImage->Assign(*IceBitmap);
+}
+
+void TVideoCaptureForm::UpdatePictureLabel() {
+  PictureNumberLabel->setText(QStringLiteral("Picture ") + QString::number(PictureNumber));
+}
+
+void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFrameData& FrameData,
+                                                             TFrameCaptureDest, const QString&,
+                                                             bool) {
+  if (!FrameData.Bitmap || PixelCount <= 0 || !CleanLevels) return;
+
+  // 1. Our own 24-bit copy of the frame. A frame of another size is scaled to the buffers'
+  //    size, so the walk below never leaves a buffer (the control normally delivers that size).
+  FrameBitmap->Assign(*FrameData.Bitmap);
+  FrameBitmap->SetPixelFormat(pf24bit);
+  if (FrameBitmap->Width() != FrameWidth || FrameBitmap->Height() != FrameHeight)
+    FrameBitmap->SetImage(FrameBitmap->Image().scaled(FrameWidth, FrameHeight));
+
+  // 2. A fresh working copy of the summer picture, brought to the frame size if a video size
+  //    other than the pictures' own is in use.
+  FitPicturesToFrame();
+  SummerWorkBitmap->Assign(*SummerBitmap);
+
+  // 3. Clean levels from the change of every pixel since the previous frame.
+  ProcessPixels();
+
+  // 4. Composition: the iced picture, then the summer picture with its black-outs see-through.
+  TCanvas& canvas = OutputBitmap->Canvas();
+  canvas.Draw(0, 0, *IceBitmap);
+  SummerWorkBitmap->SetTransparentColor(clBlack);
+  SummerWorkBitmap->SetTransparent(true);
+  canvas.Draw(0, 0, *SummerWorkBitmap);
+  SummerWorkBitmap->SetTransparent(false);
+
+  // 5. One division of exact integers: every decision below then equals that of the exact
+  //    rational 100 * (PixelCount - IcedCount) / PixelCount.
+  CleanedPercent = static_cast<double>(100LL * (PixelCount - IcedCount)) / PixelCount;
+
+  // 6. Progress bar.
+  canvas.Brush.Color = CleanedPercent > kBarColourSwitch ? kBarGreen : kBarRed;
+  canvas.FillRect(Rect(10, 200, 10 + 3 * static_cast<std::int32_t>(std::floor(CleanedPercent)), 210));
+
+  // 7.
+  IcedCount = 0;
+
+  // 8. Closing message.
+  if (CleanedPercent > WinPercent) {
+    canvas.Brush.Color = clWhite;
+    canvas.TextOut(50, 90, QStringLiteral("Congratulations !"));
+    canvas.TextOut(50, 110, QStringLiteral("Window is cleaned."));
+  }
+
+  // 9.
+  OutputImage->Assign(*OutputBitmap);
+}
+
+void TVideoCaptureForm::FitPicturesToFrame() {
+  if (SummerBitmap->Width() == FrameWidth && SummerBitmap->Height() == FrameHeight &&
+      IceBitmap->Width() == FrameWidth && IceBitmap->Height() == FrameHeight &&
+      OutputBitmap->Width() == FrameWidth && OutputBitmap->Height() == FrameHeight)
+    return;
+  for (TBitmap* picture : {SummerBitmap, IceBitmap}) {
+    picture->SetImage(picture->Image().scaled(FrameWidth, FrameHeight, Qt::IgnoreAspectRatio,
+                                              Qt::SmoothTransformation));
+    picture->SetPixelFormat(pf24bit);
+  }
+  OutputBitmap->SetSize(FrameWidth, FrameHeight);
+  OutputBitmap->SetPixelFormat(pf24bit);
+}
+
+void TVideoCaptureForm::ProcessPixels() {
+  const int width = FrameWidth;
+  const int height = FrameHeight;
+  const int freezeStep = FreezeStep;
+  const int threshold = MotionThreshold;
+  std::int32_t* const gray = GrayLevels.get();
+  std::int32_t* const previous = PreviousGrayLevels.get();
+  std::int32_t* const clean = CleanLevels.get();
+  std::int32_t iced = 0;
+
+  // Rows are walked top first and each row's addresses fetched once; the per-pixel results do
+  // not depend on the order, so the locals stand in for the scratch fields inside the loop.
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* framePixel = FrameBitmap->ScanLine(y);
+    std::uint8_t* workPixel = SummerWorkBitmap->ScanLine(y);
+    for (int x = 0; x < width; ++x, framePixel += 3, workPixel += 3) {
+      const int i = height * x + y;
+      const int level = (framePixel[2] + framePixel[1] + framePixel[0]) / kGrayDivisor;
+      gray[i] = level;
+      const int difference = std::abs(level - previous[i]);
+      int c = clean[i];
+      if (c > freezeStep) c -= freezeStep;
+      if (difference > threshold) {
+        c += difference;
+        if (c > kCleanCeiling) c = kCleanCeiling;
+      }
+      clean[i] = c;
+      previous[i] = level;
+      if (c < kIcedBelow) {
+        ++iced;
+        workPixel[0] = workPixel[1] = workPixel[2] = 0;
+      }
+    }
+    FramePixel = const_cast<std::uint8_t*>(framePixel);
+    WorkPixel = workPixel;
+  }
+  if (width > 0 && height > 0) {
+    PixelIndex = height * (width - 1) + (height - 1);
+    Difference = std::abs(gray[PixelIndex] - previous[PixelIndex]);
+  }
+  IcedCount += iced;
+}
+
+void TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC(TObject*, const TFrameInfo&, HDC) {}
+
+void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
+  if (!VideoSettingsWindow) return;
+  auto* sizes = VideoSettingsWindow->findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));
+  if (!sizes) return;
+  sizes->clear();
+  sizes->addItems(CaptureControl1->VideoSizes().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts));
+  if (sizes->count() > 0) sizes->setCurrentIndex(CaptureControl1->VideoSize());
+}
+
+void TVideoCaptureForm::FormShow() {
+  CenterOnScreen();
+  SetDoubleBuffered(true);
+}
+
+void TVideoCaptureForm::FormClose() {
+  CaptureControl1->SetBurstMode(false);
+  CaptureControl1->StopPreview();
+  SetDoubleBuffered(false);
+}
+
+void TVideoCaptureForm::StartStopButtonClick() {
+  if (Stopped) {
+    CaptureControl1->StartPreview();
+    StartStopButton->setText(QStringLiteral("Stop"));
+    CaptureControl1->SetBurstMode(true);
+    CaptureControl1->CaptureFrameTo(fc_TBitmap, QString());
+  } else {
+    CaptureControl1->StopPreview();
+    StartStopButton->setText(QStringLiteral("Start"));
+  }
+  Stopped = !Stopped;
+}
+
+void TVideoCaptureForm::CameraSensitivityTrackBarChange() {
+  MotionThreshold = 255 - CameraSensitivityTrackBar->value();
+}
+
+void TVideoCaptureForm::FreezingSpeedTrackBarChange() { FreezeStep = FreezingSpeedTrackBar->value(); }
+
+void TVideoCaptureForm::ImageSelectUpDownChangingEx(bool&, short NewValue, TUpDownDirection) {
+  if (NewValue >= ImageSelectUpDown->Min() && NewValue <= ImageSelectUpDown->Max())
+    PictureNumber = NewValue;
+  LoadPicturePair();
+  UpdatePictureLabel();
+}
+
+void TVideoCaptureForm::DeviceButtonClick() { CaptureControl1->ShowDialog(0); }
+
+void TVideoCaptureForm::StreamButtonClick() {
+  CaptureControl1->ShowDialog(3);
+  CaptureControl1VideoDeviceSelected(this);
+}
+
+void TVideoCaptureForm::VideoDeviceComboBoxChange() {
+  CaptureControl1->SetVideoDevice(VideoDeviceComboBox->currentIndex());
+  InitGameBuffers();
+}
+
+void TVideoCaptureForm::VideoSizesComboBoxChange() {
+  CaptureControl1->SetVideoSize(VideoSizesComboBox->currentIndex());
+  InitGameBuffers();
+}
+
+void TVideoCaptureForm::MenuExitClick() { Close(); }
+
+void TVideoCaptureForm::MenuVideoOptionsClick() {
+  if (VideoSettingsWindow) VideoSettingsWindow->show();
+}
+
+void TVideoCaptureForm::MenuAboutClick() {
+  if (AboutWindow) AboutWindow->show();
+}

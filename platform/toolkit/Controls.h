@@ -1,0 +1,85 @@
+// Project controls that Qt lacks as such: an image showing a bitmap, an up-down with arrows.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QWidget>
+
+#include "platform/toolkit/Bitmap.h"
+
+class QToolButton;
+
+// Shows a copy of a bitmap at its top-left corner. With Transparent set, pixels of the
+// bitmap's bottom-left colour are not drawn. Thread: UI.
+class TImage : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  Q_PROPERTY(QString PictureResource READ PictureResource WRITE SetPictureResource)
+
+ public:
+  explicit TImage(QWidget* parent = nullptr);
+  ~TImage() override;
+
+  // The picture shown; call Changed() after drawing on it directly.
+  TBitmap& Picture() { return *picture_; }
+  // Takes a copy of the bitmap and shows it.
+  void Assign(const TBitmap& bitmap);
+  void Changed();
+
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool transparent);
+  // Loads a named bitmap resource as the picture (stored in window descriptions).
+  QString PictureResource() const { return resource_; }
+  void SetPictureResource(const QString& name);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::unique_ptr<TBitmap> picture_;
+  QImage display_;  // the picture as the paint engine's native format, rebuilt on change
+  bool transparent_ = false;
+  QString resource_;
+};
+
+enum TUDBtnType { btNext, btPrev };
+enum TUpDownDirection { updNone, updUp, updDown };
+
+// Up-down control with horizontal arrows and no buddy. A click offers Position ± 1 to
+// OnChangingEx, which may refuse it; the position never leaves Min..Max (no wrap-around).
+// Thread: UI.
+class TUpDown : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(int Min READ Min WRITE SetMin)
+  Q_PROPERTY(int Max READ Max WRITE SetMax)
+  Q_PROPERTY(int Position READ Position WRITE SetPosition)
+
+ public:
+  using TChangingEx = std::function<void(bool& allowChange, short newValue,
+                                         TUpDownDirection direction)>;
+
+  explicit TUpDown(QWidget* parent = nullptr);
+
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  int Position() const { return position_; }
+  void SetMin(int value) { min_ = value; }
+  void SetMax(int value) { max_ = value; }
+  void SetPosition(int value);
+
+  TChangingEx OnChangingEx;
+
+  // What a click on an arrow does (also used by tests).
+  void Click(TUDBtnType button);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QToolButton* prev_;
+  QToolButton* next_;
+  int min_ = 0;
+  int max_ = 100;
+  int position_ = 0;
+};

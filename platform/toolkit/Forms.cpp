@@ -1,0 +1,173 @@
+#include "platform/toolkit/Forms.h"
+
+#include <map>
+#include <vector>
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QMenuBar>
+#include <QPointer>
+#include <QShowEvent>
+#include <QUiLoader>
+
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Controls.h"
+#include "platform/toolkit/Screen.h"
+
+namespace {
+
+std::map<QString, TControlCreator>& ControlClasses() {
+  static std::map<QString, TControlCreator> classes{
+      {QStringLiteral("TImage"), [](QWidget* parent) { return new TImage(parent); }},
+      {QStringLiteral("TUpDown"), [](QWidget* parent) { return new TUpDown(parent); }},
+  };
+  return classes;
+}
+
+// Builds the description's top-level widget as the existing form and project controls through
+// their registered creators; remembers the loadable ones in creation order.
+class TFormLoader : public QUiLoader {
+ public:
+  explicit TFormLoader(TForm* root) : root_(root) {}
+
+  QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+    if (!parent && !rootTaken_) {
+      rootTaken_ = true;
+      root_->setObjectName(name);
+      return root_;
+    }
+    auto it = ControlClasses().find(className);
+    if (it == ControlClasses().end()) return QUiLoader::createWidget(className, parent, name);
+    QWidget* widget = it->second(parent);
+    widget->setObjectName(name);
+    if (auto* loadable = dynamic_cast<TLoadable*>(widget)) {
+      loadable->SetLoading(true);
+      loadables_.emplace_back(widget);
+    }
+    return widget;
+  }
+
+  void FinishLoading() {
+    for (auto& widget : loadables_)
+      if (widget) dynamic_cast<TLoadable*>(widget.data())->Loaded();
+  }
+
+ private:
+  TForm* root_;
+  bool rootTaken_ = false;
+  std::vector<QPointer<QWidget>> loadables_;
+};
+
+struct AnchorInfo {
+  bool left, top, right, bottom;
+  QRect design;
+  QSize parentDesign;
+};
+
+// Repositions a parent's anchored children when the parent changes size.
+class AnchorFilter : public QObject {
+ public:
+  explicit AnchorFilter(QWidget* parent) : QObject(parent) {}
+  void Add(QWidget* child, AnchorInfo info) { children_.push_back({child, info}); }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Apply(static_cast<QWidget*>(watched)->size());
+    return false;
+  }
+
+  void Apply(QSize size) {
+    for (auto& [child, a] : children_) {
+      if (!child) continue;
+      const int dw = size.width() - a.parentDesign.width();
+      const int dh = size.height() - a.parentDesign.height();
+      QRect r = a.design;
+      if (a.right && a.left) r.setWidth(r.width() + dw);
+      else if (a.right) r.moveLeft(r.left() + dw);
+      if (a.bottom && a.top) r.setHeight(r.height() + dh);
+      else if (a.bottom) r.moveTop(r.top() + dh);
+      child->setGeometry(r);
+    }
+  }
+
+ private:
+  std::vector<std::pair<QPointer<QWidget>, AnchorInfo>> children_;
+};
+
+}  // namespace
+
+void RegisterControlClass(const QString& className, TControlCreator creator) {
+  ControlClasses()[className] = std::move(creator);
+}
+
+void InstallAnchors(QWidget* root) {
+  std::map<QWidget*, AnchorFilter*> filters;
+  for (QWidget* child : root->findChildren<QWidget*>()) {
+    const QVariant anchors = child->property("anchors");
+    if (!anchors.isValid() || !child->parentWidget()) continue;
+    const QStringList edges = anchors.toString().toLower().split(',', Qt::SkipEmptyParts);
+    AnchorInfo info{edges.contains("left"), edges.contains("top"), edges.contains("right"),
+                    edges.contains("bottom"), child->geometry(), child->parentWidget()->size()};
+    QWidget* parent = child->parentWidget();
+    auto& filter = filters[parent];
+    if (!filter) {
+      filter = new AnchorFilter(parent);
+      parent->installEventFilter(filter);
+    }
+    filter->Add(child, info);
+  }
+}
+
+TForm::TForm(QWidget* parent) : QMainWindow(parent) {}
+TForm::~TForm() = default;
+
+void TForm::SetClientWidth(int width) {
+  clientWidth_ = width;
+  ApplyClientSize();
+}
+
+void TForm::SetClientHeight(int height) {
+  clientHeight_ = height;
+  ApplyClientSize();
+}
+
+void TForm::ApplyClientSize() {
+  if (QWidget* client = centralWidget()) client->resize(clientWidth_, clientHeight_);
+  const int menuHeight = menuWidget() ? menuWidget()->sizeHint().height() : 0;
+  const QSize size(clientWidth_, clientHeight_ + menuHeight);
+  if (fixedBorder_) setFixedSize(size);
+  else resize(size);
+}
+
+void TForm::LoadDescription(const QString& name) {
+  QFile file(QStringLiteral(":/forms/%1.ui").arg(name));
+  if (!file.open(QIODevice::ReadOnly))
+    throw EFormError(("window description not found: " + name).toStdString());
+  TFormLoader loader(this);
+  QWidget* root = loader.load(&file, nullptr);
+  if (root != this)
+    throw EFormError(("bad window description " + name + ": " + loader.errorString()).toStdString());
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (!fixedBorder_) flags |= Qt::WindowMinimizeButtonHint;
+  if (!fixedBorder_ && maximizeButton_) flags |= Qt::WindowMaximizeButtonHint;
+  setWindowFlags(flags);
+  ApplyClientSize();
+  loader.FinishLoading();
+  InstallAnchors(this);
+}
+
+void TForm::CenterOnScreen() {
+  const QSize outer = frameGeometry().size();
+  move((ScreenWidth() - outer.width()) / 2, (ScreenHeight() - outer.height()) / 2);
+}
+
+void TForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) TApplication::Guard([this] { FormShow(); });
+}
+
+void TForm::closeEvent(QCloseEvent* event) {
+  TApplication::Guard([this] { FormClose(); });
+  event->accept();
+  emit Closed();
+}

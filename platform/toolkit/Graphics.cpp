@@ -1,0 +1,167 @@
+#include "platform/toolkit/Graphics.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QColor>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+
+#include "platform/toolkit/Bitmap.h"
+
+TColor ColorToRGB(TColor color) {
+  if (color >= 0) return color & 0xFFFFFF;
+  QPalette palette = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                         ? QGuiApplication::palette()
+                         : QPalette();
+  switch (color & 0xFF) {
+    case 0x05: return FromQColor(palette.color(QPalette::Base));
+    case 0x08: return FromQColor(palette.color(QPalette::Text));
+    case 0x0F: return FromQColor(palette.color(QPalette::Button));
+    default: return FromQColor(palette.color(QPalette::Window));
+  }
+}
+
+QColor ToQColor(TColor color) {
+  const TColor c = ColorToRGB(color);
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+TColor FromQColor(const QColor& color) { return RGB(color.red(), color.green(), color.blue()); }
+
+QString ResolveFontFamily(const QString& name) {
+  // Windows faces the game's windows name, mapped to what a Linux desktop has. Liberation is
+  // metric-compatible with the first two; the old bitmap dialog font becomes the sans default.
+  if (name.compare(QLatin1String("Courier New"), Qt::CaseInsensitive) == 0)
+    return QStringLiteral("Liberation Mono");
+  if (name.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0)
+    return QStringLiteral("Liberation Sans");
+  if (name.compare(QLatin1String("MS Sans Serif"), Qt::CaseInsensitive) == 0)
+    return QStringLiteral("Liberation Sans");
+  return name;
+}
+
+QFont TFont::ToQFont() const {
+  QFont font(ResolveFontFamily(Name));
+  font.setPointSize(Size > 0 ? Size : 8);
+  font.setBold(Style & fsBold);
+  font.setItalic(Style & fsItalic);
+  font.setUnderline(Style & fsUnderline);
+  font.setStrikeOut(Style & fsStrikeOut);
+  return font;
+}
+
+namespace {
+
+// Writes one pixel of colour c in the bitmap's format; returns its size in bytes.
+int EncodePixel(TColor c, TPixelFormat format, std::uint8_t out[4]) {
+  const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+  switch (format) {
+    case pf15bit: {
+      const auto v = static_cast<std::uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+      std::memcpy(out, &v, 2);
+      return 2;
+    }
+    case pf16bit: {
+      const auto v = static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+      std::memcpy(out, &v, 2);
+      return 2;
+    }
+    case pf24bit:
+      out[0] = static_cast<std::uint8_t>(b);
+      out[1] = static_cast<std::uint8_t>(g);
+      out[2] = static_cast<std::uint8_t>(r);
+      return 3;
+    case pf32bit:
+      out[0] = static_cast<std::uint8_t>(b);
+      out[1] = static_cast<std::uint8_t>(g);
+      out[2] = static_cast<std::uint8_t>(r);
+      out[3] = 0xFF;
+      return 4;
+  }
+  return 3;
+}
+
+}  // namespace
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (Brush.Style == bsClear || owner_.Empty()) return;
+  const int left = std::max(rect.Left, 0), top = std::max(rect.Top, 0);
+  const int right = std::min(rect.Right, owner_.Width());
+  const int bottom = std::min(rect.Bottom, owner_.Height());
+  if (left >= right || top >= bottom) return;
+  std::uint8_t pixel[4];
+  const int size = EncodePixel(ColorToRGB(Brush.Color), owner_.PixelFormat(), pixel);
+  for (int y = top; y < bottom; ++y) {
+    std::uint8_t* p = owner_.ScanLine(y) + left * size;
+    for (int x = left; x < right; ++x, p += size) std::memcpy(p, pixel, static_cast<size_t>(size));
+  }
+}
+
+int TCanvas::TextWidth(const QString& text) const {
+  return QFontMetrics(Font.ToQFont(), &owner_.Image()).horizontalAdvance(text);
+}
+
+int TCanvas::TextHeight(const QString& /*text*/) const {
+  return QFontMetrics(Font.ToQFont(), &owner_.Image()).height();
+}
+
+void TCanvas::TextOut(int x, int y, const QString& text) {
+  if (owner_.Empty() || text.isEmpty()) return;
+  const QFont font = Font.ToQFont();
+  // Paint on a 32-bit copy of the covered area: the raster engine has no 16/24-bit text path on
+  // every Qt build, and the copy keeps the rest of the bitmap byte-exact.
+  QImage area(TextWidth(text), TextHeight(text), QImage::Format_RGB32);
+  if (area.isNull()) return;
+  area.setDotsPerMeterX(owner_.Image().dotsPerMeterX());
+  area.setDotsPerMeterY(owner_.Image().dotsPerMeterY());
+  const QRect target = QRect(x, y, area.width(), area.height()) & owner_.Image().rect();
+  if (target.isEmpty()) return;
+  {
+    QPainter painter(&area);
+    if (Brush.Style == bsSolid) {
+      painter.fillRect(area.rect(), ToQColor(Brush.Color));
+    } else {
+      QImage under = owner_.Image().copy(QRect(x, y, area.width(), area.height()))
+                         .convertToFormat(QImage::Format_RGB32);
+      painter.drawImage(0, 0, under);
+    }
+    painter.setFont(font);
+    painter.setPen(ToQColor(Font.Color));
+    painter.drawText(QRect(0, 0, area.width(), area.height()), Qt::AlignLeft | Qt::AlignTop, text);
+  }
+  const QImage converted = area.convertToFormat(ToQImageFormat(owner_.PixelFormat()));
+  const int bytesPerPixel = converted.depth() / 8;
+  for (int row = target.top(); row <= target.bottom(); ++row)
+    std::memcpy(owner_.ScanLine(row) + target.left() * bytesPerPixel,
+                converted.constScanLine(row - y) + (target.left() - x) * bytesPerPixel,
+                static_cast<size_t>(target.width()) * bytesPerPixel);
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& source) {
+  if (owner_.Empty() || source.Empty()) return;
+  const QRect target = QRect(x, y, source.Width(), source.Height()) & owner_.Image().rect();
+  if (target.isEmpty()) return;
+  // Bring the source to our format unless it already is (the engine's case: no copy).
+  const QImage::Format format = owner_.Image().format();
+  const QImage converted =
+      source.Image().format() == format ? source.Image() : source.Image().convertToFormat(format);
+  std::uint8_t key[4] = {};
+  const int size = EncodePixel(ColorToRGB(source.TransparentColor()), owner_.PixelFormat(), key);
+  const bool transparent = source.Transparent();
+  for (int row = target.top(); row <= target.bottom(); ++row) {
+    std::uint8_t* d = owner_.ScanLine(row) + target.left() * size;
+    const std::uint8_t* s = converted.constScanLine(row - y) + (target.left() - x) * size;
+    if (!transparent) {
+      std::memcpy(d, s, static_cast<size_t>(target.width()) * size);
+      continue;
+    }
+    // Compare colour bytes only: the fourth byte of 32-bit pixels is unused.
+    const int compared = size == 4 ? 3 : size;
+    for (int i = 0; i < target.width(); ++i, d += size, s += size)
+      if (std::memcmp(s, key, static_cast<size_t>(compared)) != 0)
+        std::memcpy(d, s, static_cast<size_t>(size));
+  }
+}

@@ -1,0 +1,205 @@
+#include <QAction>
+#include <QApplication>
+
+#include "GameTestSupport.h"
+#include "platform/toolkit/Dialogs.h"
+
+namespace {
+
+bool SameBitmap(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.PixelFormat() != b.PixelFormat())
+    return false;
+  for (int y = 0; y < a.Height(); ++y)
+    if (std::memcmp(a.ScanLine(y), b.ScanLine(y), static_cast<size_t>(a.Width()) * 3) != 0)
+      return false;
+  return true;
+}
+
+std::unique_ptr<TBitmap> Loaded(const char* name) {
+  auto b = std::make_unique<TBitmap>();
+  b->LoadFromResourceName(QString::fromLatin1(name));
+  return b;
+}
+
+}  // namespace
+
+// Catches: start-up leaving any part of the game state other than the design's defaults.
+TEST_F(GameTest, StateRightAfterStartUp) {
+  EXPECT_TRUE(form->Stopped);
+  EXPECT_EQ(form->FreezeStep, 5);
+  EXPECT_EQ(form->MotionThreshold, 20);
+  EXPECT_EQ(form->WinPercent, 95.0);
+  EXPECT_EQ(form->PictureNumber, 1);
+  EXPECT_EQ(form->SummerResourceName, QStringLiteral("ID_SUMMER_001"));
+  EXPECT_EQ(form->IceResourceName, QStringLiteral("ID_SUMMER_001_ICE"));
+  EXPECT_EQ(form->FrameWidth, 320);
+  EXPECT_EQ(form->FrameHeight, 240);
+  EXPECT_EQ(form->PixelCount, 76800);
+  EXPECT_EQ(form->PictureNumberLabel->text(), QStringLiteral("Picture 1"));
+  EXPECT_EQ(form->FreezingSpeedTrackBar->value(), 5);
+  EXPECT_EQ(form->CameraSensitivityTrackBar->value(), 235);
+  EXPECT_EQ(form->ImageSelectUpDown->Position(), 1);
+  EXPECT_EQ(form->StartStopButton->text(), QStringLiteral("Start"));
+  for (int i = 0; i < form->PixelCount; ++i) {
+    ASSERT_EQ(form->CleanLevels[i], 0) << i;
+    ASSERT_EQ(form->PreviousGrayLevels[i], 0) << i;
+  }
+  EXPECT_EQ(form->OutputImage->size(), QSize(320, 240));
+  EXPECT_TRUE(SameBitmap(form->OutputImage->Picture(), *Loaded("ID_SUMMER_001_ICE")));
+  EXPECT_TRUE(form->CaptureControl1->VideoProcessing_FlipHorizontal());
+  EXPECT_EQ(form->CaptureControl1->BurstCount(), 0);
+  EXPECT_EQ(form->CaptureControl1->BurstInterval(), 0);
+  // The window description puts the two pictures where the player expects them.
+  EXPECT_EQ(form->CaptureControl1->geometry(), QRect(8, 8, 320, 240));
+  EXPECT_EQ(form->OutputImage->pos(), QPoint(352, 8));
+  EXPECT_EQ(form->centralWidget()->size(), QSize(689, 316));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Frostwipe"));
+}
+
+// Catches: InitGameBuffers that depends on its previous run (leaks, stale sizes, levels kept).
+TEST_F(GameTest, InitGameBuffersTwiceEqualsOnce) {
+  form->CleanLevels[17] = 200;
+  form->PreviousGrayLevels[17] = 99;
+  form->InitGameBuffers();
+  const int width = form->FrameWidth, count = form->PixelCount;
+  const QString label = form->PictureNumberLabel->text();
+  form->InitGameBuffers();
+  EXPECT_EQ(form->FrameWidth, width);
+  EXPECT_EQ(form->PixelCount, count);
+  EXPECT_EQ(form->PictureNumberLabel->text(), label);
+  EXPECT_EQ(form->CleanLevels[17], 0);
+  EXPECT_EQ(form->PreviousGrayLevels[17], 0);
+  EXPECT_EQ(OutputBitmap->Canvas().Font.Name, QStringLiteral("Courier New"));
+  EXPECT_EQ(OutputBitmap->Canvas().Font.Size, 15);
+  EXPECT_EQ(OutputBitmap->Canvas().Font.Style, TFontStyles(fsBold));
+  EXPECT_EQ(OutputBitmap->Canvas().Font.Color, clRed);
+  EXPECT_EQ(OutputBitmap->Canvas().Brush.Color, clWhite);
+  EXPECT_TRUE(form->Stopped);
+  EXPECT_EQ(form->PictureNumber, 1);
+}
+
+// Catches: a new picture not shown at once while stopped, wrong resource names, or a change of
+// picture resetting the cleaned ice.
+TEST_F(GameTest, ChoosingAPictureWhileStoppedShowsItsIcedPictureAtOnce) {
+  form->CleanLevels[5] = 180;
+  bool allow = true;
+  form->ImageSelectUpDownChangingEx(allow, 3, updUp);
+  EXPECT_EQ(form->SummerResourceName, QStringLiteral("ID_SUMMER_003"));
+  EXPECT_EQ(form->IceResourceName, QStringLiteral("ID_SUMMER_003_ICE"));
+  EXPECT_EQ(form->PictureNumberLabel->text(), QStringLiteral("Picture 3"));
+  EXPECT_TRUE(SameBitmap(form->OutputImage->Picture(), *Loaded("ID_SUMMER_003_ICE")));
+  EXPECT_TRUE(SameBitmap(*SummerBitmap, *Loaded("ID_SUMMER_003")));
+  EXPECT_EQ(form->CleanLevels[5], 180);
+}
+
+// Catches: a picture change while running replacing the shown picture before the next frame.
+TEST_F(GameTest, ChoosingAPictureWhileRunningWaitsForTheNextFrame) {
+  form->StartStopButtonClick();
+  ASSERT_FALSE(form->Stopped);
+  const auto frame = GrayFrame(0);
+  Deliver(*frame);
+  TBitmap shown;
+  shown.Assign(form->OutputImage->Picture());
+  bool allow = true;
+  form->ImageSelectUpDownChangingEx(allow, 2, updUp);
+  EXPECT_TRUE(SameBitmap(form->OutputImage->Picture(), shown));
+  Deliver(*frame);
+  // Everything is iced: the new pair's iced picture shows, with the red empty bar.
+  const auto ice2 = Loaded("ID_SUMMER_002_ICE");
+  EXPECT_EQ(Pixel(form->OutputImage->Picture(), 100, 50), Pixel(*ice2, 100, 50));
+}
+
+// Catches: the picture up-down letting a number outside 1..8 through.
+TEST_F(GameTest, PictureNumberStaysWithinOneToEight) {
+  form->ImageSelectUpDown->SetPosition(8);
+  bool allow = true;
+  form->ImageSelectUpDownChangingEx(allow, 8, updUp);
+  form->ImageSelectUpDown->Click(btNext);  // offers 9
+  EXPECT_EQ(form->PictureNumber, 8);
+  EXPECT_EQ(form->ImageSelectUpDown->Position(), 8);
+  EXPECT_EQ(form->SummerResourceName, QStringLiteral("ID_SUMMER_008"));
+  EXPECT_EQ(form->PictureNumberLabel->text(), QStringLiteral("Picture 8"));
+  form->ImageSelectUpDownChangingEx(allow, 0, updDown);
+  EXPECT_EQ(form->PictureNumber, 8);
+  form->ImageSelectUpDown->SetPosition(1);
+  form->ImageSelectUpDown->Click(btPrev);  // offers 0
+  EXPECT_EQ(form->PictureNumber, 8);
+  form->ImageSelectUpDown->Click(btNext);
+  EXPECT_EQ(form->PictureNumber, 2);
+}
+
+// Catches: a load that leaves the picture bitmaps at the size InitGameBuffers gave them.
+TEST_F(GameTest, LoadingBringsThePicturesBackTo320x240) {
+  for (TBitmap* b : {SummerBitmap, SummerWorkBitmap, IceBitmap, OutputBitmap}) b->SetSize(64, 48);
+  form->LoadPicturePair();
+  for (TBitmap* b : {SummerBitmap, SummerWorkBitmap, IceBitmap, OutputBitmap}) {
+    EXPECT_EQ(b->Width(), 320);
+    EXPECT_EQ(b->Height(), 240);
+    EXPECT_EQ(b->PixelFormat(), pf24bit);
+  }
+}
+
+// Catches: Start/Stop not toggling, or the button caption out of step with the state.
+TEST_F(GameTest, StartThenStopReturnsToTheStoppedState) {
+  form->StartStopButton->click();
+  EXPECT_FALSE(form->Stopped);
+  EXPECT_EQ(form->StartStopButton->text(), QStringLiteral("Stop"));
+  EXPECT_TRUE(form->CaptureControl1->BurstMode());
+  form->StartStopButton->click();
+  EXPECT_TRUE(form->Stopped);
+  EXPECT_EQ(form->StartStopButton->text(), QStringLiteral("Start"));
+  EXPECT_TRUE(form->CaptureControl1->BurstMode()) << "only Start and closing change it";
+}
+
+// Catches: the track bars mapped the wrong way round.
+TEST_F(GameTest, TrackBarsSetThresholdAndFreezeStep) {
+  form->CameraSensitivityTrackBar->setValue(255);
+  EXPECT_EQ(form->MotionThreshold, 0);
+  form->CameraSensitivityTrackBar->setValue(0);
+  EXPECT_EQ(form->MotionThreshold, 255);
+  form->FreezingSpeedTrackBar->setValue(100);
+  EXPECT_EQ(form->FreezeStep, 100);
+  form->FreezingSpeedTrackBar->setValue(0);
+  EXPECT_EQ(form->FreezeStep, 0);
+}
+
+// Catches: closing the window while running leaving the burst on.
+TEST_F(GameTest, ClosingWhileRunningEndsTheBurst) {
+  form->StartStopButtonClick();
+  form->show();
+  form->MenuExit->trigger();
+  EXPECT_FALSE(form->CaptureControl1->BurstMode());
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->DoubleBuffered());
+}
+
+// Catches: a control without devices that claims to preview, lists devices or raises events.
+TEST_F(GameTest, ControlWithoutDevicesGivesItsDefinedOutcomes) {
+  TCaptureControl* c = form->CaptureControl1;
+  int events = 0;
+  struct Counter {
+    int* n;
+    void Frame(TObject*, const TFrameData&, TFrameCaptureDest, const QString&, bool) { ++*n; }
+    void Selected(TObject*) { ++*n; }
+  } counter{&events};
+  c->OnFrameCaptureCompleted = {&counter, &Counter::Frame};
+  c->OnVideoDeviceSelected = {&counter, &Counter::Selected};
+  EXPECT_EQ(VideoDevices(), QString());
+  EXPECT_EQ(c->VideoSizes(), QString());
+  EXPECT_EQ(c->VideoWidth(), 320);
+  EXPECT_EQ(c->VideoHeight(), 240);
+  EXPECT_FALSE(c->StartPreview());
+  c->StopPreview();
+  EXPECT_FALSE(c->CaptureFrameTo(fc_TBitmap, QString()));
+  EXPECT_FALSE(c->ShowDialog(0));
+  EXPECT_FALSE(c->ShowDialog(3));
+  EXPECT_EQ(c->VideoInputIndex(QStringLiteral("Composite")), -1);
+  c->SetVideoSize(2);
+  EXPECT_EQ(c->VideoSize(), 0);
+  c->SetBurstCount(-1);
+  c->SetBurstInterval(-5);
+  EXPECT_EQ(c->BurstCount(), 0);
+  EXPECT_EQ(c->BurstInterval(), 0);
+  QApplication::processEvents();
+  EXPECT_EQ(events, 0);
+}

@@ -1,0 +1,90 @@
+#include "platform/toolkit/Forms.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include "platform/toolkit/Screen.h"
+
+namespace {
+
+// A project control that records the order in which the loader talks to it.
+class RecordingControl : public QWidget, public TLoadable {
+  Q_OBJECT
+  Q_PROPERTY(int First READ First WRITE SetFirst)
+  Q_PROPERTY(int Second READ Second WRITE SetSecond)
+
+ public:
+  using QWidget::QWidget;
+  int First() const { return 0; }
+  int Second() const { return 0; }
+  void SetFirst(int v) { log << QStringLiteral("First=%1%2").arg(v).arg(Loading() ? " loading" : ""); }
+  void SetSecond(int v) { log << QStringLiteral("Second=%1%2").arg(v).arg(Loading() ? " loading" : ""); }
+  void Loaded() override {
+    TLoadable::Loaded();
+    log << QStringLiteral("Loaded");
+  }
+  QStringList log;
+};
+
+class AnchorForm : public TForm {
+ public:
+  AnchorForm() { LoadDescription(QStringLiteral("AnchorTest")); }
+  template <class T>
+  T* Get(const char* name) {
+    return Control<T>(name);
+  }
+};
+
+const bool registered = [] {
+  RegisterControlClass(QStringLiteral("RecordingControl"),
+                       [](QWidget* parent) { return new RecordingControl(parent); });
+  return true;
+}();
+
+}  // namespace
+
+// Catches: stored properties written out of file order, outside the loading mark, or Loaded
+// running before all of them were written.
+TEST(FormsTest, LoaderWritesPropertiesInOrderThenCallsLoaded) {
+  ASSERT_TRUE(registered);
+  AnchorForm form;
+  auto* recorder = form.Get<RecordingControl>("Recorder");
+  EXPECT_EQ(recorder->log,
+            (QStringList{"First=1 loading", "Second=2 loading", "Loaded"}));
+  EXPECT_FALSE(recorder->Loading());
+  EXPECT_THROW(form.Get<QLabel>("NoSuchControl"), EFormError);
+}
+
+// Catches: anchored controls not following the edges they are anchored to on resize.
+TEST(FormsTest, AnchoredControlsKeepTheirDistanceToTheirEdges) {
+  AnchorForm form;
+  EXPECT_EQ(form.centralWidget()->size(), QSize(200, 100));
+  form.show();
+  form.resize(form.width() + 60, form.height() + 30);
+  QApplication::processEvents();
+  ASSERT_EQ(form.centralWidget()->size(), QSize(260, 130));
+  EXPECT_EQ(form.Get<QLabel>("Fixed")->geometry(), QRect(10, 10, 20, 10));
+  EXPECT_EQ(form.Get<QLabel>("LeftBottom")->geometry(), QRect(10, 110, 20, 10));
+  EXPECT_EQ(form.Get<QLabel>("RightBottom")->geometry(), QRect(230, 110, 20, 10));
+  EXPECT_EQ(form.Get<QLabel>("Stretched")->geometry(), QRect(10, 40, 240, 10));
+}
+
+// Catches: centring that rounds instead of truncating toward zero, or clamps a window larger
+// than the screen to the screen's corner.
+TEST(FormsTest, CentringTruncatesTowardZeroAndMayGoNegative) {
+  AnchorForm form;
+  form.resize(201, 101);
+  const QSize outer = form.frameGeometry().size();
+  SetScreenSizeOverride(QSize(1024, 768));
+  form.CenterOnScreen();
+  EXPECT_EQ(form.frameGeometry().topLeft(),
+            QPoint((1024 - outer.width()) / 2, (768 - outer.height()) / 2));
+  SetScreenSizeOverride(QSize(outer.width() - 5, outer.height() - 3));
+  form.CenterOnScreen();
+  EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(-2, -1));
+  SetScreenSizeOverride(std::nullopt);
+}
+
+#include "Forms_test.moc"

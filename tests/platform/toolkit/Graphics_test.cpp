@@ -1,0 +1,119 @@
+#include "platform/toolkit/Graphics.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/toolkit/Bitmap.h"
+
+namespace {
+
+TColor PixelAt(const TBitmap& b, int x, int y) {
+  const QColor c = b.Image().pixelColor(x, y);
+  return RGB(c.red(), c.green(), c.blue());
+}
+
+void Fill(TBitmap& b, TColor colour) {
+  b.Canvas().Brush.Color = colour;
+  b.Canvas().FillRect(Rect(0, 0, b.Width(), b.Height()));
+}
+
+}  // namespace
+
+// Catches: FillRect painting its right or bottom edge, or writing outside the bitmap.
+TEST(CanvasTest, FillRectExcludesRightAndBottomEdges) {
+  for (TPixelFormat format : {pf16bit, pf24bit, pf32bit}) {
+    SCOPED_TRACE(format);
+    TBitmap b;
+    b.SetPixelFormat(format);
+    b.SetSize(20, 20);
+    Fill(b, clBlack);
+    b.Canvas().Brush.Color = clRed;
+    b.Canvas().FillRect(Rect(2, 3, 5, 7));
+    EXPECT_EQ(PixelAt(b, 2, 3), clRed);
+    EXPECT_EQ(PixelAt(b, 4, 6), clRed);
+    EXPECT_EQ(PixelAt(b, 5, 6), clBlack);
+    EXPECT_EQ(PixelAt(b, 4, 7), clBlack);
+    EXPECT_EQ(PixelAt(b, 1, 3), clBlack);
+    // Empty and inverted rectangles paint nothing; oversized ones are clipped.
+    b.Canvas().Brush.Color = clWhite;
+    b.Canvas().FillRect(Rect(10, 10, 10, 15));
+    b.Canvas().FillRect(Rect(12, 10, 11, 15));
+    EXPECT_EQ(PixelAt(b, 10, 10), clBlack);
+    b.Canvas().FillRect(Rect(15, -5, 40, 2));
+    EXPECT_EQ(PixelAt(b, 19, 0), clWhite);
+    EXPECT_EQ(PixelAt(b, 19, 2), clBlack);
+  }
+}
+
+// Catches: the transparent colour not honoured, or near-black pixels treated as transparent.
+TEST(CanvasTest, DrawWithTransparentColourLeavesTheBackgroundVisible) {
+  TBitmap back, front;
+  back.SetSize(4, 1);
+  front.SetSize(4, 1);
+  Fill(back, clBlue);
+  Fill(front, clBlack);
+  front.Canvas().Brush.Color = RGB(0, 0, 1);
+  front.Canvas().FillRect(Rect(1, 0, 2, 1));
+  front.Canvas().Brush.Color = clWhite;
+  front.Canvas().FillRect(Rect(2, 0, 3, 1));
+  front.SetTransparentColor(clBlack);
+  front.SetTransparent(true);
+  back.Canvas().Draw(0, 0, front);
+  EXPECT_EQ(PixelAt(back, 0, 0), clBlue);
+  EXPECT_EQ(PixelAt(back, 1, 0), RGB(0, 0, 1));
+  EXPECT_EQ(PixelAt(back, 2, 0), clWhite);
+  EXPECT_EQ(PixelAt(back, 3, 0), clBlue);
+  // Opaque drawing copies every pixel, at an offset and clipped.
+  front.SetTransparent(false);
+  back.Canvas().Draw(2, 0, front);
+  EXPECT_EQ(PixelAt(back, 2, 0), clBlack);
+  EXPECT_EQ(PixelAt(back, 3, 0), RGB(0, 0, 1));
+}
+
+// Catches: drawing a bitmap of another pixel format without converting it first.
+TEST(CanvasTest, DrawConvertsOtherFormats) {
+  TBitmap back, front;
+  back.SetSize(2, 2);
+  front.SetPixelFormat(pf32bit);
+  front.SetSize(1, 1);
+  Fill(front, RGB(10, 200, 30));
+  Fill(back, clBlack);
+  back.Canvas().Draw(1, 1, front);
+  EXPECT_EQ(PixelAt(back, 1, 1), RGB(10, 200, 30));
+  EXPECT_EQ(PixelAt(back, 0, 0), clBlack);
+}
+
+// Catches: text drawn without its opaque background, or a background that spills beyond the
+// text's extent.
+TEST(CanvasTest, TextOutFillsExactlyTheTextExtent) {
+  TBitmap b;
+  b.SetSize(320, 240);
+  Fill(b, clBlack);
+  TCanvas& c = b.Canvas();
+  c.Font.Name = QStringLiteral("Courier New");
+  c.Font.Size = 15;
+  c.Font.Style = fsBold;
+  c.Font.Color = clRed;
+  c.Brush.Color = clWhite;
+  const QString text = QStringLiteral("Congratulations !");
+  const int w = c.TextWidth(text), h = c.TextHeight(text);
+  ASSERT_GT(w, 100);
+  ASSERT_GT(h, 10);
+  c.TextOut(50, 90, text);
+  EXPECT_EQ(PixelAt(b, 50, 90), clWhite);
+  EXPECT_EQ(PixelAt(b, 50 + w - 1, 90 + h - 1), clWhite);
+  EXPECT_EQ(PixelAt(b, 49, 90), clBlack);
+  EXPECT_EQ(PixelAt(b, 50 + w, 90), clBlack);
+  EXPECT_EQ(PixelAt(b, 50, 90 + h), clBlack);
+  int red = 0;
+  for (int y = 90; y < 90 + h; ++y)
+    for (int x = 50; x < 50 + w; ++x)
+      if (GetRValue(PixelAt(b, x, y)) > 200 && GetGValue(PixelAt(b, x, y)) < 80) ++red;
+  EXPECT_GT(red, 100) << "the red glyphs are missing";
+}
+
+// Catches: Windows face names resolving to whatever fontconfig falls back to.
+TEST(CanvasTest, WindowsFaceNamesResolveToMetricCompatibleFaces) {
+  EXPECT_EQ(ResolveFontFamily(QStringLiteral("Courier New")), QStringLiteral("Liberation Mono"));
+  EXPECT_EQ(ResolveFontFamily(QStringLiteral("arial")), QStringLiteral("Liberation Sans"));
+  EXPECT_EQ(ResolveFontFamily(QStringLiteral("DejaVu Serif")), QStringLiteral("DejaVu Serif"));
+}

@@ -76,16 +76,16 @@ TVideoCaptureForm::~TVideoCaptureForm() {
 void TVideoCaptureForm::BindControls() {
   CaptureControl1 = Control<TCaptureControl>("CaptureControl1");
   OutputImage = Control<TImage>("OutputImage");
-  CameraSensitivityLabel = Control<QLabel>("CameraSensitivityLabel");
+  CameraSensitivityLabel = Control<TLabel>("CameraSensitivityLabel");
   CameraSensitivityTrackBar = Control<QSlider>("CameraSensitivityTrackBar");
   StartStopButton = Control<QPushButton>("StartStopButton");
-  PictureNumberLabel = Control<QLabel>("PictureNumberLabel");
+  PictureNumberLabel = Control<TLabel>("PictureNumberLabel");
   ImageSelectUpDown = Control<TUpDown>("ImageSelectUpDown");
-  FreezingSpeedLabel = Control<QLabel>("FreezingSpeedLabel");
+  FreezingSpeedLabel = Control<TLabel>("FreezingSpeedLabel");
   FreezingSpeedTrackBar = Control<QSlider>("FreezingSpeedTrackBar");
-  VideoDeviceLabel = Control<QLabel>("VideoDeviceLabel");
+  VideoDeviceLabel = Control<TLabel>("VideoDeviceLabel");
   VideoDeviceComboBox = Control<QComboBox>("VideoDeviceComboBox");
-  VideoSizeLabel = Control<QLabel>("VideoSizeLabel");
+  VideoSizeLabel = Control<TLabel>("VideoSizeLabel");
   VideoSizesComboBox = Control<QComboBox>("VideoSizesComboBox");
   DeviceButton = Control<QPushButton>("DeviceButton");
   StreamButton = Control<QPushButton>("StreamButton");
@@ -185,7 +185,7 @@ void TVideoCaptureForm::LoadPicturePair() {
 }
 
 void TVideoCaptureForm::UpdatePictureLabel() {
-  PictureNumberLabel->setText(QStringLiteral("Picture ") + QString::number(PictureNumber));
+  PictureNumberLabel->SetCaption(QStringLiteral("Picture ") + QString::number(PictureNumber));
 }
 
 void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFrameData& FrameData,

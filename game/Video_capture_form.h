@@ -12,7 +12,6 @@
 
 class QAction;
 class QComboBox;
-class QLabel;
 class QPushButton;
 class QSlider;
 class TBitmap;
@@ -37,16 +36,16 @@ class TVideoCaptureForm : public TForm {
   // Controls, built from the window description.
   TCaptureControl* CaptureControl1 = nullptr;
   TImage* OutputImage = nullptr;
-  QLabel* CameraSensitivityLabel = nullptr;
+  TLabel* CameraSensitivityLabel = nullptr;
   QSlider* CameraSensitivityTrackBar = nullptr;
   QPushButton* StartStopButton = nullptr;
-  QLabel* PictureNumberLabel = nullptr;
+  TLabel* PictureNumberLabel = nullptr;
   TUpDown* ImageSelectUpDown = nullptr;
-  QLabel* FreezingSpeedLabel = nullptr;
+  TLabel* FreezingSpeedLabel = nullptr;
   QSlider* FreezingSpeedTrackBar = nullptr;
-  QLabel* VideoDeviceLabel = nullptr;
+  TLabel* VideoDeviceLabel = nullptr;
   QComboBox* VideoDeviceComboBox = nullptr;
-  QLabel* VideoSizeLabel = nullptr;
+  TLabel* VideoSizeLabel = nullptr;
   QComboBox* VideoSizesComboBox = nullptr;
   QPushButton* DeviceButton = nullptr;
   QPushButton* StreamButton = nullptr;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QUrl>
 
 #include "game/Video_capture_form.h"
 #include "platform/toolkit/Application.h"
@@ -14,8 +15,8 @@
 
 TFormAbout* FormAbout = nullptr;
 
-const char* const TFormAbout::WebAddress = "https://frostwipe.example.org/";
-const char* const TFormAbout::MailAddress = "play@frostwipe.example.org";
+const char* const TFormAbout::WebAddress = "https://frostwipe.example/";
+const char* const TFormAbout::MailAddress = "play@frostwipe.example";
 
 namespace {
 const char* const kDescription[] = {
@@ -33,17 +34,17 @@ TFormAbout::TFormAbout() {
   FormAbout = this;
   AboutWindow = this;
   LoadDescription(QStringLiteral("About"));
-  Label1 = Control<QLabel>("Label1");
+  Label1 = Control<TLabel>("Label1");
   DescriptionMemo = Control<QPlainTextEdit>("DescriptionMemo");
   Image1 = Control<TImage>("Image1");
-  Label2 = Control<QLabel>("Label2");
-  Label5 = Control<QLabel>("Label5");
-  Label3 = Control<QLabel>("Label3");
+  Label2 = Control<TLabel>("Label2");
+  Label5 = Control<TLabel>("Label5");
+  Label3 = Control<TLabel>("Label3");
   Button1 = Control<QPushButton>("Button1");
 
-  Label2->setText(QString::fromLatin1(WebAddress));
-  Label3->setText(QString::fromLatin1(MailAddress));
-  for (QLabel* link : {Label2, Label3}) {
+  Label2->SetCaption(QUrl(QString::fromLatin1(WebAddress)).host());
+  Label3->SetCaption(QString::fromLatin1(MailAddress));
+  for (TLabel* link : {Label2, Label3}) {
     QPalette palette = link->palette();
     palette.setColor(QPalette::WindowText, ToQColor(clBlue));
     link->setPalette(palette);
@@ -70,23 +71,17 @@ void TFormAbout::FormShow() {
   CenterOnScreen();
   DescriptionMemo->clear();
   for (const char* line : kDescription) DescriptionMemo->appendPlainText(QString::fromLatin1(line));
+  DescriptionMemo->moveCursor(QTextCursor::Start);
   ApplyColorKey();
 }
 
 void TFormAbout::ApplyColorKey() {
   // Whatever the dialog paints in exactly the window colour is see-through: a window mask of
   // every other pixel stands in for the colour key.
-  setMask(QRegion());
+  clearMask();
   const QImage picture = grab().toImage().convertToFormat(QImage::Format_RGB32);
   const QRgb key = ToQColor(clWindow).rgb();
-  QImage opaque(picture.size(), QImage::Format_MonoLSB);
-  opaque.fill(0);
-  for (int y = 0; y < picture.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-    for (int x = 0; x < picture.width(); ++x)
-      if ((row[x] | 0xFF000000u) != (key | 0xFF000000u)) opaque.setPixel(x, y, 1);
-  }
-  setMask(QBitmap::fromImage(opaque));
+  setMask(QBitmap::fromImage(picture.createMaskFromColor(key, Qt::MaskInColor)));
 }
 
 void TFormAbout::Label2Click() {

@@ -3,8 +3,8 @@
 
 #include "platform/toolkit/Forms.h"
 
-class QLabel;
 class QPlainTextEdit;
+class TLabel;
 class QPushButton;
 class TImage;
 
@@ -16,12 +16,12 @@ class TFormAbout : public TForm {
   TFormAbout();
   ~TFormAbout() override;
 
-  QLabel* Label1 = nullptr;
+  TLabel* Label1 = nullptr;
   QPlainTextEdit* DescriptionMemo = nullptr;
   TImage* Image1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label3 = nullptr;
+  TLabel* Label2 = nullptr;
+  TLabel* Label5 = nullptr;
+  TLabel* Label3 = nullptr;
   QPushButton* Button1 = nullptr;
 
   void Label2Click();

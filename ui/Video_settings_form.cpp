@@ -22,9 +22,9 @@ TVideoSetingsForm::TVideoSetingsForm() {
   VideoSetingsForm = this;
   VideoSettingsWindow = this;
   LoadDescription(QStringLiteral("Video_settings_form"));
-  VideoDeviceLabel = Control<QLabel>("VideoDeviceLabel");
+  VideoDeviceLabel = Control<TLabel>("VideoDeviceLabel");
   VideoDeviceComboBox = Control<QComboBox>("VideoDeviceComboBox");
-  VideoSizeLabel = Control<QLabel>("VideoSizeLabel");
+  VideoSizeLabel = Control<TLabel>("VideoSizeLabel");
   VideoSizesComboBox = Control<QComboBox>("VideoSizesComboBox");
   StreamButton = Control<QPushButton>("StreamButton");
   DeviceButton = Control<QPushButton>("DeviceButton");

@@ -5,7 +5,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
+class TLabel;
 class QPushButton;
 
 // Keeps no state of its own: every control acts at once on the main window's capture control.
@@ -17,9 +17,9 @@ class TVideoSetingsForm : public TForm {
   TVideoSetingsForm();
   ~TVideoSetingsForm() override;
 
-  QLabel* VideoDeviceLabel = nullptr;
+  TLabel* VideoDeviceLabel = nullptr;
   QComboBox* VideoDeviceComboBox = nullptr;
-  QLabel* VideoSizeLabel = nullptr;
+  TLabel* VideoSizeLabel = nullptr;
   QComboBox* VideoSizesComboBox = nullptr;
   QPushButton* StreamButton = nullptr;
   QPushButton* DeviceButton = nullptr;

@@ -7,6 +7,7 @@
 
 #include "platform/toolkit/Dialogs.h"
 #include "platform/toolkit/Forms.h"
+#include "platform/toolkit/Graphics.h"
 
 namespace {
 TApplication* g_application = nullptr;
@@ -17,6 +18,9 @@ TApplication* Application() { return g_application; }
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   g_application = this;
   setQuitOnLastWindowClosed(false);
+  // Windows face names in window descriptions resolve to the desktop's metric-compatible faces.
+  for (const char* face : {"MS Sans Serif", "Courier New", "Arial"})
+    QFont::insertSubstitution(QString::fromLatin1(face), ResolveFontFamily(QString::fromLatin1(face)));
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           &TApplication::OnAboutToBlock);
 }

@@ -59,6 +59,25 @@ void TImage::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, display_);
 }
 
+void TLabel::SetAutoSize(bool on) {
+  autoSize_ = on;
+  Fit();
+}
+
+void TLabel::SetCaption(const QString& caption) {
+  setText(caption);
+  Fit();
+}
+
+void TLabel::Loaded() {
+  TLoadable::Loaded();
+  Fit();
+}
+
+void TLabel::Fit() {
+  if (autoSize_ && !Loading()) resize(sizeHint().expandedTo(QSize(1, height())));
+}
+
 TUpDown::TUpDown(QWidget* parent)
     : QWidget(parent), prev_(new QToolButton(this)), next_(new QToolButton(this)) {
   prev_->setArrowType(Qt::LeftArrow);

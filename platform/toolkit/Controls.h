@@ -6,7 +6,10 @@
 
 #include <QWidget>
 
+#include <QLabel>
+
 #include "platform/toolkit/Bitmap.h"
+#include "platform/toolkit/Forms.h"
 
 class QToolButton;
 
@@ -41,6 +44,25 @@ class TImage : public QWidget {
   QImage display_;  // the picture as the paint engine's native format, rebuilt on change
   bool transparent_ = false;
   QString resource_;
+};
+
+// A label that sizes itself to its caption (AutoSize, the default), keeping its top-left corner,
+// so texts are never clipped whatever the font metrics of the desktop. Thread: UI.
+class TLabel : public QLabel, public TLoadable {
+  Q_OBJECT
+  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+
+ public:
+  explicit TLabel(QWidget* parent = nullptr) : QLabel(parent) {}
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool on);
+  QString Caption() const { return text(); }
+  void SetCaption(const QString& caption);
+  void Loaded() override;
+
+ private:
+  void Fit();
+  bool autoSize_ = true;
 };
 
 enum TUDBtnType { btNext, btPrev };

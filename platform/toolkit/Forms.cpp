@@ -20,6 +20,7 @@ std::map<QString, TControlCreator>& ControlClasses() {
   static std::map<QString, TControlCreator> classes{
       {QStringLiteral("TImage"), [](QWidget* parent) { return new TImage(parent); }},
       {QStringLiteral("TUpDown"), [](QWidget* parent) { return new TUpDown(parent); }},
+      {QStringLiteral("TLabel"), [](QWidget* parent) { return new TLabel(parent); }},
   };
   return classes;
 }

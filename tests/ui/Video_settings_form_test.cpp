@@ -1,0 +1,39 @@
+#include "ui/Video_settings_form.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "capture/CaptureCtl.h"
+#include "game/Video_capture_form.h"
+
+// Catches: the check box not showing the control's mirror setting at each show, or its click
+// not reaching the control.
+TEST(VideoSettingsTest, MirrorCheckBoxFollowsTheControl) {
+  TVideoCaptureForm main;
+  TVideoSetingsForm settings;
+  EXPECT_EQ(settings.VideoDeviceComboBox->count(), 0) << "no capture device in this process";
+  settings.show();
+  EXPECT_TRUE(settings.FlipHorizontalCheckBox->isChecked());
+  settings.FlipHorizontalCheckBox->click();
+  EXPECT_FALSE(main.CaptureControl1->VideoProcessing_FlipHorizontal());
+  settings.OKButton->click();
+  EXPECT_FALSE(settings.isVisible());
+  main.CaptureControl1->SetVideoProcessing_FlipHorizontal(true);
+  settings.show();
+  EXPECT_TRUE(settings.FlipHorizontalCheckBox->isChecked());
+  EXPECT_EQ(settings.windowTitle(), QStringLiteral("Video settings"));
+  EXPECT_EQ(settings.centralWidget()->size(), QSize(350, 143));
+}
+
+// Catches: the main window's device handler filling its own hidden list instead of the dialog's.
+TEST(VideoSettingsTest, DeviceSelectedFillsTheDialogsSizeList) {
+  TVideoCaptureForm main;
+  TVideoSetingsForm settings;
+  settings.VideoSizesComboBox->addItem(QStringLiteral("stale"));
+  main.CaptureControl1VideoDeviceSelected(main.CaptureControl1);
+  EXPECT_EQ(settings.VideoSizesComboBox->count(), 0) << "a control without devices has no sizes";
+  EXPECT_EQ(main.VideoSizesComboBox->count(), 0);
+}

@@ -149,8 +149,12 @@ void TVideoCaptureForm::InitGameBuffers() {
   ImageSelectUpDown->SetPosition(static_cast<std::int16_t>(PictureNumber));
   UpdatePictureLabel();
 
-  FrameWidth = CaptureControl1->VideoWidth();
-  FrameHeight = CaptureControl1->VideoHeight();
+  SizeGameBuffers(CaptureControl1->VideoWidth(), CaptureControl1->VideoHeight());
+}
+
+void TVideoCaptureForm::SizeGameBuffers(int width, int height) {
+  FrameWidth = width;
+  FrameHeight = height;
   OutputImage->resize(FrameWidth, FrameHeight);
   for (TBitmap* bitmap : {OutputBitmap, SummerBitmap, SummerWorkBitmap, IceBitmap}) {
     bitmap->SetHeight(FrameHeight);
@@ -260,37 +264,43 @@ void TVideoCaptureForm::ProcessPixels() {
   std::int32_t* const gray = GrayLevels.get();
   std::int32_t* const previous = PreviousGrayLevels.get();
   std::int32_t* const clean = CleanLevels.get();
+  std::uint8_t* const frameTop = FrameBitmap->ScanLine(0);
+  std::uint8_t* const workTop = SummerWorkBitmap->ScanLine(0);
+  const std::ptrdiff_t frameStride = FrameBitmap->BytesPerLine();
+  const std::ptrdiff_t workStride = SummerWorkBitmap->BytesPerLine();
   std::int32_t iced = 0;
 
-  // Rows are walked top first and each row's addresses fetched once; the per-pixel results do
-  // not depend on the order, so the locals stand in for the scratch fields inside the loop.
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* framePixel = FrameBitmap->ScanLine(y);
-    std::uint8_t* workPixel = SummerWorkBitmap->ScanLine(y);
-    for (int x = 0; x < width; ++x, framePixel += 3, workPixel += 3) {
-      const int i = height * x + y;
+  // Every pixel's result depends on that pixel alone, so the walk goes down the columns: the
+  // three column-major arrays are then read and written in order, and the few bitmap rows a
+  // column spans stay in the cache for the next columns. Locals stand in for the scratch fields.
+  for (int x = 0; x < width; ++x) {
+    const std::uint8_t* framePixel = frameTop + 3 * x;
+    std::uint8_t* workPixel = workTop + 3 * x;
+    const int column = height * x;
+    for (int y = 0; y < height; ++y, framePixel += frameStride, workPixel += workStride) {
+      const int i = column + y;
       const int level = (framePixel[2] + framePixel[1] + framePixel[0]) / kGrayDivisor;
       gray[i] = level;
       const int difference = std::abs(level - previous[i]);
       int c = clean[i];
-      if (c > freezeStep) c -= freezeStep;
-      if (difference > threshold) {
-        c += difference;
-        if (c > kCleanCeiling) c = kCleanCeiling;
-      }
+      if (c > freezeStep) c -= freezeStep;  // the ice grows back
+      if (difference > threshold) c = std::min(c + difference, kCleanCeiling);  // motion wipes
       clean[i] = c;
       previous[i] = level;
-      if (c < kIcedBelow) {
-        ++iced;
-        workPixel[0] = workPixel[1] = workPixel[2] = 0;
-      }
+      // Iced pixels are blacked out in the working copy, without a branch.
+      const bool isIced = c < kIcedBelow;
+      iced += isIced;
+      const std::uint8_t keep = isIced ? 0 : 0xFF;
+      workPixel[0] &= keep;
+      workPixel[1] &= keep;
+      workPixel[2] &= keep;
     }
-    FramePixel = const_cast<std::uint8_t*>(framePixel);
-    WorkPixel = workPixel;
   }
   if (width > 0 && height > 0) {
     PixelIndex = height * (width - 1) + (height - 1);
     Difference = std::abs(gray[PixelIndex] - previous[PixelIndex]);
+    FramePixel = FrameBitmap->ScanLine(height - 1) + 3 * width;
+    WorkPixel = SummerWorkBitmap->ScanLine(height - 1) + 3 * width;
   }
   IcedCount += iced;
 }

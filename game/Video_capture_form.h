@@ -79,6 +79,8 @@ class TVideoCaptureForm : public TForm {
   // Sizes the working bitmaps and arrays after the video size and ices the whole window.
   void InitGameBuffers();
   void FreeGameBuffers();
+  // The sizing half of InitGameBuffers for a given frame size (steps after reading the size).
+  void SizeGameBuffers(int width, int height);
   // Loads picture pair PictureNumber into the four picture bitmaps.
   void LoadPicturePair();
 

@@ -14,6 +14,14 @@ void TImage::Assign(const TBitmap& bitmap) {
 }
 
 void TImage::Changed() {
+  // The display copy is rebuilt when painted: frames that arrive faster than the screen
+  // repaints cost no conversion.
+  displayStale_ = true;
+  update();
+}
+
+void TImage::RebuildDisplay() {
+  displayStale_ = false;
   const QImage& source = picture_->Image();
   if (source.isNull()) {
     display_ = QImage();
@@ -36,7 +44,6 @@ void TImage::Changed() {
   } else {
     display_ = source.convertToFormat(QImage::Format_RGB32);
   }
-  update();
 }
 
 void TImage::SetTransparent(bool transparent) {
@@ -54,6 +61,7 @@ void TImage::SetPictureResource(const QString& name) {
 }
 
 void TImage::paintEvent(QPaintEvent*) {
+  if (displayStale_) RebuildDisplay();
   if (display_.isNull()) return;
   QPainter painter(this);
   painter.drawImage(0, 0, display_);

@@ -41,7 +41,10 @@ class TImage : public QWidget {
 
  private:
   std::unique_ptr<TBitmap> picture_;
-  QImage display_;  // the picture as the paint engine's native format, rebuilt on change
+  void RebuildDisplay();
+
+  QImage display_;  // the picture as the paint engine's native format, rebuilt when painted
+  bool displayStale_ = false;
   bool transparent_ = false;
   QString resource_;
 };

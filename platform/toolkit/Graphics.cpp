@@ -158,6 +158,15 @@ void TCanvas::Draw(int x, int y, const TBitmap& source) {
       std::memcpy(d, s, static_cast<size_t>(target.width()) * size);
       continue;
     }
+    if (size == 3) {  // the engine's path: unrolled, no call per pixel
+      for (int i = 0; i < target.width(); ++i, d += 3, s += 3)
+        if (s[0] != key[0] || s[1] != key[1] || s[2] != key[2]) {
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+        }
+      continue;
+    }
     // Compare colour bytes only: the fourth byte of 32-bit pixels is unused.
     const int compared = size == 4 ? 3 : size;
     for (int i = 0; i < target.width(); ++i, d += size, s += size)

@@ -207,3 +207,33 @@ TEST_F(GameTest, FramesOfAnotherSizeAreScaledAndZeroSizeIsSafe) {
   form->CaptureControl1FrameCaptureCompleted(form->CaptureControl1, empty, fc_TBitmap, {}, true);
   SUCCEED();
 }
+
+// Catches: a game that, once started, never gets the window clean, the bar green or the message
+// shown, whatever the player does.
+TEST_F(GameTest, WavingAfterStartCleansTheWindowUntilTheMessageShows) {
+  form->StartStopButton->click();
+  ASSERT_FALSE(form->Stopped);
+  const auto dark = GrayFrame(10), bright = GrayFrame(240);
+  double last = -1;
+  bool rose = false;
+  for (int frame = 0; frame < 4; ++frame) {
+    Deliver(frame % 2 ? *dark : *bright);
+    rose = rose || form->CleanedPercent > last;
+    last = form->CleanedPercent;
+  }
+  EXPECT_TRUE(rose);
+  EXPECT_EQ(form->CleanedPercent, 100.0);
+  const TBitmap& shown = form->OutputImage->Picture();
+  EXPECT_EQ(Pixel(shown, 200, 205), kGreen);
+  EXPECT_EQ(Pixel(shown, 50, 90), clWhite);
+  // Red glyphs of the message are on its white background.
+  int red = 0;
+  for (int x = 50; x < 200; ++x)
+    if (Pixel(shown, x, 98) == clRed || Pixel(shown, x, 100) == clRed) ++red;
+  EXPECT_GT(red, 5);
+  // Standing still, the frost comes back and the message goes.
+  for (int frame = 0; frame < 40; ++frame) Deliver(*dark);
+  EXPECT_EQ(form->CleanedPercent, 0.0);
+  EXPECT_NE(Pixel(form->OutputImage->Picture(), 50, 90), clWhite);
+  EXPECT_NE(Pixel(form->OutputImage->Picture(), 200, 205), kGreen);
+}

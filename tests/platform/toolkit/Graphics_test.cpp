@@ -1,5 +1,7 @@
 #include "platform/toolkit/Graphics.h"
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "platform/toolkit/Bitmap.h"
@@ -116,4 +118,49 @@ TEST(CanvasTest, WindowsFaceNamesResolveToMetricCompatibleFaces) {
   EXPECT_EQ(ResolveFontFamily(QStringLiteral("Courier New")), QStringLiteral("Liberation Mono"));
   EXPECT_EQ(ResolveFontFamily(QStringLiteral("arial")), QStringLiteral("Liberation Sans"));
   EXPECT_EQ(ResolveFontFamily(QStringLiteral("DejaVu Serif")), QStringLiteral("DejaVu Serif"));
+}
+
+// Catches: the five-pixels-at-a-time transparent copy mishandling block edges, row tails or
+// keys whose bytes differ, against a plain per-pixel reference.
+TEST(CanvasTest, TransparentDrawMatchesPerPixelReferenceAtEveryWidth) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 24;
+  };
+  for (TColor key : {clBlack, RGB(10, 20, 30)}) {
+    for (int width = 1; width <= 41; ++width) {
+      SCOPED_TRACE(width);
+      TBitmap back, front;
+      back.SetSize(width, 3);
+      front.SetSize(width, 3);
+      for (int y = 0; y < 3; ++y) {
+        std::uint8_t* b = back.ScanLine(y);
+        std::uint8_t* f = front.ScanLine(y);
+        for (int x = 0; x < width; ++x) {
+          for (int k = 0; k < 3; ++k) b[3 * x + k] = static_cast<std::uint8_t>(next());
+          const unsigned pick = next() % 4;  // key, near-key, or random
+          const std::uint8_t keyBytes[3] = {static_cast<std::uint8_t>(GetBValue(key)),
+                                            static_cast<std::uint8_t>(GetGValue(key)),
+                                            static_cast<std::uint8_t>(GetRValue(key))};
+          for (int k = 0; k < 3; ++k)
+            f[3 * x + k] = pick < 2 ? keyBytes[k] : static_cast<std::uint8_t>(next());
+          if (pick == 1) f[3 * x + next() % 3] ^= 1;
+        }
+      }
+      TBitmap expected;
+      expected.Assign(back);
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < width; ++x) {
+          const std::uint8_t* f = front.ScanLine(y) + 3 * x;
+          if (RGB(f[2], f[1], f[0]) != key) std::memcpy(expected.ScanLine(y) + 3 * x, f, 3);
+        }
+      front.SetTransparentColor(key);
+      front.SetTransparent(true);
+      back.Canvas().Draw(0, 0, front);
+      for (int y = 0; y < 3; ++y)
+        ASSERT_EQ(std::memcmp(back.ScanLine(y), expected.ScanLine(y), static_cast<size_t>(width) * 3), 0)
+            << "row " << y;
+    }
+  }
 }

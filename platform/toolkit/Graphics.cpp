@@ -163,33 +163,55 @@ int TCanvas::TextHeight(const QString& /*text*/) const {
 
 void TCanvas::TextOut(int x, int y, const QString& text) {
   if (owner_.Empty() || text.isEmpty()) return;
-  const QFont font = Font.ToQFont();
-  // Paint on a 32-bit copy of the covered area: the raster engine has no 16/24-bit text path on
-  // every Qt build, and the copy keeps the rest of the bitmap byte-exact.
-  QImage area(TextWidth(text), TextHeight(text), QImage::Format_RGB32);
-  if (area.isNull()) return;
-  area.setDotsPerMeterX(owner_.Image().dotsPerMeterX());
-  area.setDotsPerMeterY(owner_.Image().dotsPerMeterY());
-  const QRect target = QRect(x, y, area.width(), area.height()) & owner_.Image().rect();
+  const QImage::Format format = ToQImageFormat(owner_.PixelFormat());
+  const QRect extent(x, y, TextWidth(text), TextHeight(text));
+  const QRect target = extent & owner_.Image().rect();
   if (target.isEmpty()) return;
-  {
-    QPainter painter(&area);
-    if (Brush.Style == bsSolid) {
-      painter.fillRect(area.rect(), ToQColor(Brush.Color));
-    } else {
-      QImage under = owner_.Image().copy(QRect(x, y, area.width(), area.height()))
-                         .convertToFormat(QImage::Format_RGB32);
-      painter.drawImage(0, 0, under);
+
+  // Text on an opaque background looks the same wherever it goes: it is rendered once and kept,
+  // so a message written every frame costs a copy and no allocation.
+  const bool opaque = Brush.Style == bsSolid;
+  const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6")
+                          .arg(text, Font.Name)
+                          .arg(Font.Size)
+                          .arg(Font.Style)
+                          .arg(ColorToRGB(Font.Color))
+                          .arg(ColorToRGB(Brush.Color));
+  const QImage* rendered = nullptr;
+  if (opaque)
+    for (const TextImage& entry : textCache_)
+      if (entry.key == key && entry.image.format() == format) rendered = &entry.image;
+
+  QImage fresh;
+  if (!rendered) {
+    // Paint on a 32-bit image: the raster engine has no 16/24-bit text path on every Qt build,
+    // and only the text's extent of the bitmap changes.
+    QImage area(extent.size(), QImage::Format_RGB32);
+    if (area.isNull()) return;
+    area.setDotsPerMeterX(owner_.Image().dotsPerMeterX());
+    area.setDotsPerMeterY(owner_.Image().dotsPerMeterY());
+    {
+      QPainter painter(&area);
+      if (opaque) {
+        painter.fillRect(area.rect(), ToQColor(Brush.Color));
+      } else {
+        painter.drawImage(0, 0, owner_.Image().copy(extent).convertToFormat(QImage::Format_RGB32));
+      }
+      painter.setFont(Font.ToQFont());
+      painter.setPen(ToQColor(Font.Color));
+      painter.drawText(area.rect(), Qt::AlignLeft | Qt::AlignTop, text);
     }
-    painter.setFont(font);
-    painter.setPen(ToQColor(Font.Color));
-    painter.drawText(QRect(0, 0, area.width(), area.height()), Qt::AlignLeft | Qt::AlignTop, text);
+    fresh = area.convertToFormat(format);
+    if (opaque) {
+      textCache_[nextTextSlot_] = {key, fresh};
+      nextTextSlot_ = (nextTextSlot_ + 1) % textCache_.size();
+    }
+    rendered = &fresh;
   }
-  const QImage converted = area.convertToFormat(ToQImageFormat(owner_.PixelFormat()));
-  const int bytesPerPixel = converted.depth() / 8;
+  const int bytesPerPixel = rendered->depth() / 8;
   for (int row = target.top(); row <= target.bottom(); ++row)
     std::memcpy(owner_.ScanLine(row) + target.left() * bytesPerPixel,
-                converted.constScanLine(row - y) + (target.left() - x) * bytesPerPixel,
+                rendered->constScanLine(row - y) + (target.left() - x) * bytesPerPixel,
                 static_cast<size_t>(target.width()) * bytesPerPixel);
 }
 

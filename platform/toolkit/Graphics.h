@@ -1,9 +1,11 @@
 // Drawing types of the window toolkit: colours, rectangles, fonts, brushes and the bitmap canvas.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include <QFont>
+#include <QImage>
 #include <QString>
 
 class QColor;
@@ -90,5 +92,12 @@ class TCanvas {
   void Draw(int x, int y, const TBitmap& source);
 
  private:
+  struct TextImage {
+    QString key;
+    QImage image;
+  };
+
   TBitmap& owner_;
+  std::array<TextImage, 4> textCache_;  // recently written texts on opaque backgrounds
+  std::size_t nextTextSlot_ = 0;
 };

@@ -164,3 +164,30 @@ TEST(CanvasTest, TransparentDrawMatchesPerPixelReferenceAtEveryWidth) {
     }
   }
 }
+
+// Catches: remembered text images served for another colour or font, or differing from a
+// freshly rendered one.
+TEST(CanvasTest, RepeatedTextIsIdenticalAndFollowsColourChanges) {
+  TBitmap a, b;
+  for (TBitmap* bitmap : {&a, &b}) {
+    bitmap->SetSize(200, 40);
+    Fill(*bitmap, clBlack);
+    bitmap->Canvas().Font.Name = QStringLiteral("Courier New");
+    bitmap->Canvas().Font.Size = 15;
+    bitmap->Canvas().Font.Color = clRed;
+    bitmap->Canvas().Brush.Color = clWhite;
+  }
+  a.Canvas().TextOut(5, 5, QStringLiteral("Window is cleaned."));
+  a.Canvas().TextOut(5, 5, QStringLiteral("Window is cleaned."));  // second time from memory
+  b.Canvas().TextOut(5, 5, QStringLiteral("Window is cleaned."));
+  EXPECT_EQ(a.Image(), b.Image());
+  a.Canvas().Brush.Color = clBlue;
+  a.Canvas().TextOut(5, 5, QStringLiteral("Window is cleaned."));
+  EXPECT_EQ(PixelAt(a, 5, 5), clBlue);
+  a.Canvas().Font.Color = clGreen;
+  a.Canvas().TextOut(5, 5, QStringLiteral("Window is cleaned."));
+  bool green = false;
+  for (int x = 5; x < 150 && !green; ++x)
+    for (int y = 5; y < 25 && !green; ++y) green = PixelAt(a, x, y) == clGreen;
+  EXPECT_TRUE(green);
+}

@@ -164,28 +164,22 @@ int TCanvas::TextHeight(const QString& /*text*/) const {
 void TCanvas::TextOut(int x, int y, const QString& text) {
   if (owner_.Empty() || text.isEmpty()) return;
   const QImage::Format format = ToQImageFormat(owner_.PixelFormat());
-  const QRect extent(x, y, TextWidth(text), TextHeight(text));
-  const QRect target = extent & owner_.Image().rect();
-  if (target.isEmpty()) return;
 
   // Text on an opaque background looks the same wherever it goes: it is rendered once and kept,
   // so a message written every frame costs a copy and no allocation.
   const bool opaque = Brush.Style == bsSolid;
-  const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6")
-                          .arg(text, Font.Name)
-                          .arg(Font.Size)
-                          .arg(Font.Style)
-                          .arg(ColorToRGB(Font.Color))
-                          .arg(ColorToRGB(Brush.Color));
   const QImage* rendered = nullptr;
   if (opaque)
     for (const TextImage& entry : textCache_)
-      if (entry.key == key && entry.image.format() == format) rendered = &entry.image;
+      if (entry.text == text && entry.font == Font && entry.background == Brush.Color &&
+          entry.image.format() == format)
+        rendered = &entry.image;
 
   QImage fresh;
   if (!rendered) {
     // Paint on a 32-bit image: the raster engine has no 16/24-bit text path on every Qt build,
     // and only the text's extent of the bitmap changes.
+    const QRect extent(x, y, TextWidth(text), TextHeight(text));
     QImage area(extent.size(), QImage::Format_RGB32);
     if (area.isNull()) return;
     area.setDotsPerMeterX(owner_.Image().dotsPerMeterX());
@@ -203,11 +197,13 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
     }
     fresh = area.convertToFormat(format);
     if (opaque) {
-      textCache_[nextTextSlot_] = {key, fresh};
+      textCache_[nextTextSlot_] = {text, Font, Brush.Color, fresh};
       nextTextSlot_ = (nextTextSlot_ + 1) % textCache_.size();
     }
     rendered = &fresh;
   }
+  const QRect target = QRect(QPoint(x, y), rendered->size()) & owner_.Image().rect();
+  if (target.isEmpty()) return;
   const int bytesPerPixel = rendered->depth() / 8;
   for (int row = target.top(); row <= target.bottom(); ++row)
     std::memcpy(owner_.ScanLine(row) + target.left() * bytesPerPixel,

@@ -59,6 +59,7 @@ struct TFont {
 
   // The Qt font, with the desktop's stand-ins for Windows face names.
   QFont ToQFont() const;
+  bool operator==(const TFont&) const = default;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
@@ -93,7 +94,9 @@ class TCanvas {
 
  private:
   struct TextImage {
-    QString key;
+    QString text;
+    TFont font;
+    TColor background = clNone;
     QImage image;
   };
 

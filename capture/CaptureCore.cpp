@@ -1,48 +1,181 @@
 #include "capture/CaptureCore.h"
 
+#include <QImage>
+
 #include "capture/CaptureCtl.h"
+#include "capture/CaptureThread.h"
 #include "capture/DeviceList.h"
+#include "capture/Diagnostics.h"
+#include "capture/SyncManager.h"
+#include "platform/toolkit/Screen.h"
 
-TCaptureCore::TCaptureCore(TCaptureControl* owner) : Owner(owner) { Initialized = true; }
+namespace {
 
-TCaptureCore::~TCaptureCore() { Destroying = true; }
+int g_busyCount = 0;  // UI thread only
+
+const QString kVideoCaptureDevice = QStringLiteral("video capture device");
+
+constexpr int kDefaultPeriodMs = 15;
+constexpr int kMaxSleepTimeMs = 10000;
+
+}  // namespace
+
+int BusyCount() { return g_busyCount; }
+
+TCaptureCore::TCaptureCore(TCaptureControl* owner) : Owner(owner) {
+  GlobalRegSave.Reset();
+  GlobalRegSave.Load();
+  UpdateVideoProcessing();
+}
+
+void TCaptureCore::InitializeRunTime() {
+  TSyncManager* manager = EnsureSyncManager();
+  CaptureState.store(cs_Idle);
+  GraphState.store(gs_Stopped);
+  GraphActive.store(false);
+  TraceWrite(QStringLiteral("+"), kMarkGray, QStringLiteral("component initialized"));
+  Settings.UniqueID = manager->Components.Add(this);
+  worker_ = std::make_unique<TTaskThread>(Owner, this, QStringLiteral("task"), true, tpNormal,
+                                          static_cast<int>(Settings.NotificationMethod), effectivePeriod_);
+  worker_->Unpause();
+  Initialized = true;
+}
+
+TCaptureCore::~TCaptureCore() {
+  Destroying.store(true);
+  StopGraph();
+  CaptureState.store(cs_Idle);
+  if (Initialized) GlobalRegSave.Save();
+  // The worker reads the queues and the frame records: it ends before they are released.
+  worker_.reset();
+  Queue.ReleaseAll();
+  HandOver.Clear();
+}
+
+bool TCaptureCore::HasParentWindow() const { return Owner->HandleAllocated(); }
+
+// ---- precondition check, refresh, busy cursor ----
+
+bool TCaptureCore::CheckPreconditions(TCaptureStates allowed, int severity, bool deviceCheck) {
+  const TCaptureState s = CaptureState.load();
+  const bool captureDevice = Settings.VideoSource == vs_VideoCaptureDevice &&
+                             Settings.MultiplexedRole != mr_MultiplexedSlave;
+  bool ok = true;
+  auto check = [&](bool failing, TLogType code, const char* message) {
+    if (ReportIf(this, failing, severity, code, QString::fromLatin1(message))) ok = false;
+  };
+  check(VideoDevice == -1 && ((allowed & StateBit(cs_Recording)) ||
+                              (deviceCheck && captureDevice && (allowed & StateBit(cs_Previewing)))),
+        e_no_video_device_selected, "no video device selected");
+  check(s == cs_Recording && !(allowed & StateBit(cs_Recording)), e_stop_recording_first, "first stop recording");
+  check(s == cs_Reencoding && !(allowed & StateBit(cs_Reencoding)), e_reencoding, "first stop reencoding");
+  check(s == cs_Playing && !(allowed & StateBit(cs_Playing)), e_stop_player_first, "first close player");
+  check(s == cs_Previewing && !(allowed & StateBit(cs_Previewing)), e_stop_preview_first, "first stop preview");
+  check(s == cs_Idle && allowed == StateBit(cs_Previewing), e_start_preview_first, "first start preview");
+  return ok;
+}
+
+void TCaptureCore::RefreshPreview(const QString& code) {
+  if (!Settings.AutoRefreshPreview || VideoDevice == -1) return;
+  CheckPreconditions(StateBit(cs_Idle) | StateBit(cs_Previewing), sv_Error, true);
+  const TCaptureState s = CaptureState.load();
+  if (s == cs_Previewing || (s == cs_Idle && PreviewWanted)) {
+    TraceWrite({}, kMarkDefault, QStringLiteral("REFRESHING PREVIEW FROM ") + code);
+    StartPreview();
+  }
+}
+
+void TCaptureCore::BeginBusy() {
+  ++g_busyCount;
+  TraceWrite({}, kMarkGray, QStringLiteral("cursor + ") + QString::number(g_busyCount));
+  if (Settings.BusyCursor != crDefault) SetScreenCursor(Settings.BusyCursor);
+  busy_ = true;
+}
+
+void TCaptureCore::EndBusy() {
+  if (g_busyCount > 0) --g_busyCount;
+  TraceWrite({}, kMarkGray, QStringLiteral("cursor - ") + QString::number(g_busyCount));
+  if (g_busyCount == 0) {
+    if (Settings.BusyCursor != crDefault) SetScreenCursor(Settings.NormalCursor);
+    busy_ = false;
+  }
+}
+
+// ---- operations ----
 
 bool TCaptureCore::StartPreview() {
-  // No device can be opened yet: the preview cannot start and nothing runs.
-  if (VideoDeviceCount() == 0) return false;
-  return CaptureState == cs_Previewing;
+  if (Settings.VideoSource == vs_VideoCaptureDevice && Settings.MultiplexedRole != mr_MultiplexedSlave) {
+    CreateDeviceLists();
+    if (CheckDeviceIndex(this, *DeviceList(dk_VideoDevices), VideoDevice, kVideoCaptureDevice)) return false;
+    if (!VideoSelectionDone) SelectVideoDevice();
+  }
+  if (!CheckPreconditions(StateBit(cs_Idle) | StateBit(cs_Previewing) | StateBit(cs_Playing), sv_Error, true))
+    return false;
+  RunCommand(cmd_StartPreview);
+  return CaptureState.load() == cs_Previewing;
 }
 
 void TCaptureCore::StopPreview() {
   PreviewWanted = false;
-  if (CaptureState == cs_Idle) return;
-  CaptureState = cs_Idle;
-  GraphActive = false;
-  GraphState = 0;
+  if (!CheckPreconditions(StateBit(cs_Previewing), sv_Error, true)) return;
+  if (CaptureState.load() != cs_Idle) RunCommand(cmd_Stop);
 }
 
 bool TCaptureCore::CaptureFrameTo(TFrameCaptureDest dest, const QString& fileName) {
-  if (!GraphActive || CapturePending) return false;
+  if (RunFrameGrabber == fg_Disabled || !GraphActive.load() || CapturePending.load()) return false;
   CaptureDest = dest;
   CaptureFileName = fileName;
-  CapturePending = true;
+  if (GraphState.load() == gs_Paused) HandOver.CaptureDelivered(*this, dest, fileName);
+  else CapturePending.store(true);
   return true;
 }
 
 void TCaptureCore::SetBurstMode(bool on) {
   if (on) {
-    BurstRemaining = BurstCount;
-    BurstCountdown = 0;
+    BurstRemaining.store(BurstCount.load());
+    BurstCountdown.store(0);
   }
-  BurstMode = on;
+  BurstMode.store(on);
 }
 
-void TCaptureCore::SetVideoDevice(int index) { VideoDevice = index; }
+void TCaptureCore::SetVideoDevice(int index) {
+  VideoDevice = index;
+  if (index == -1 || DeviceListsState() != dl_Created) return;
+  const TDevices& list = *DeviceList(dk_VideoDevices);
+  if (CheckDeviceIndex(this, list, index, kVideoCaptureDevice)) return;
+  if (list.Count() == 0 || index == OpenedVideoDevice || !Initialized) return;
+  if (CaptureState.load() != cs_Idle) {
+    RefreshPreview(QStringLiteral("dsvdev"));
+    return;
+  }
+  if (Owner->Loading()) return;
+  SelectVideoDevice();
+}
+
+bool TCaptureCore::SelectVideoDevice() {
+  if (DeviceListsState() != dl_Created || Settings.VideoSource != vs_VideoCaptureDevice) return false;
+  const TDevices& list = *DeviceList(dk_VideoDevices);
+  if (list.Count() == 0) {
+    PostEvent(Owner->OnNoVideoDevices);
+    return false;
+  }
+  if (VideoDevice < 0 || CheckDeviceIndex(this, list, VideoDevice, kVideoCaptureDevice)) return false;
+  // Opening a device needs its capture filter from the media framework's enumerator, which this
+  // build does not have yet: the device stays unopened.
+  return false;
+}
 
 void TCaptureCore::SetVideoSize(int index) {
   // Without an opened device there is no size list to index: writes are ignored.
   if (OpenedVideoDevice < 0) return;
+  if (index < 0) return;
+  const bool changed = index != VideoSize;
   VideoSize = index;
+  if (changed) {
+    const TEventNotification handler = Owner->OnVideoDeviceSelected;
+    if (Owner->EventAssigned(handler)) handler(Owner);
+  }
+  RefreshPreview(QStringLiteral("dsvsz"));
 }
 
 QString TCaptureCore::VideoSizes() const { return {}; }
@@ -53,6 +186,274 @@ void TCaptureCore::UseNearestVideoSize(int width, int height, bool enabled) {
   NearestWidth = width;
   NearestHeight = height;
   UseNearest = enabled;
+  if (CaptureState.load() != cs_Idle &&
+      CheckPreconditions(StateBit(cs_Previewing), sv_Warning, true))
+    RefreshPreview(QStringLiteral("dunv"));
 }
 
-bool TCaptureCore::ShowDialog(unsigned) { return false; }
+bool TCaptureCore::ShowDialog(unsigned index) {
+  constexpr unsigned kLastDialog = 11;
+  if (index > kLastDialog) return false;
+  const TDevices* list = DeviceList(dk_VideoDevices);
+  // The device's own dialogs need an opened device; without any the request is refused.
+  if ((index == 0 || index == 3) && (!list || list->Count() == 0))
+    ReportIf(this, true, sv_Error, e_no_video_input_device, QStringLiteral("no video capture device"));
+  return false;
+}
+
+// ---- settings with behaviour ----
+
+void TCaptureCore::SetFrameGrabber(TFrameGrabber value) {
+  if (static_cast<unsigned>(value) > fg_BothStreams || value == Settings.FrameGrabber) return;
+  Settings.FrameGrabber = value;
+  RefreshPreview(QStringLiteral("dsfg"));
+}
+
+void TCaptureCore::SetFrameGrabberRGBFormat(TFrameGrabberRGBFormat value) {
+  if (static_cast<unsigned>(value) > fgf_RGB8 || value == Settings.FrameGrabberRGBFormat) return;
+  Settings.FrameGrabberRGBFormat = value;
+  if (Settings.FrameGrabber != fg_Disabled) RefreshPreview(QStringLiteral("dsfgf"));
+}
+
+void TCaptureCore::SetVideoRenderer(TVideoRenderer value) {
+  if (static_cast<unsigned>(value) > vr_None || value == Settings.VideoRenderer) return;
+  Settings.VideoRenderer = value;
+  RefreshPreview(QStringLiteral("prvpr"));
+}
+
+void TCaptureCore::SetFlipHorizontal(bool on) {
+  // Applied to the grabber with the next sample; no restart.
+  Settings.VideoProcessing_FlipHorizontal = on;
+  UpdateVideoProcessing();
+}
+
+void TCaptureCore::SetDeinterlacing(TVideoDeinterlacing value) {
+  const bool halfBefore = HalfSizeDeinterlacing;
+  switch (value) {
+    case di_Disabled: HalfSizeDeinterlacing = FullSizeDeinterlacing = false; break;
+    case di_HalfSize: HalfSizeDeinterlacing = true; FullSizeDeinterlacing = false; break;
+    case di_FullSize: HalfSizeDeinterlacing = false; FullSizeDeinterlacing = true; break;
+    default: return;
+  }
+  Settings.VideoProcessing_Deinterlacing = value;
+  UpdateVideoProcessing();
+  if (HalfSizeDeinterlacing != halfBefore) RefreshPreview(QStringLiteral("spdi"));
+}
+
+void TCaptureCore::SetRotation(TVideoRotation value) {
+  if (static_cast<unsigned>(value) > rt_270_deg_mirror || value == Settings.VideoProcessing_Rotation) return;
+  Settings.VideoProcessing_Rotation = value;
+  SwappedDimensions = (static_cast<int>(value) & 1) != 0;
+  UpdateVideoProcessing();
+  RefreshPreview(QStringLiteral("spr"));
+}
+
+void TCaptureCore::UpdateVideoProcessing() {
+  const TCaptureSettings& s = Settings;
+  ColorAdjustment = s.VideoProcessing_Brightness != 0 || s.VideoProcessing_Contrast != 0 ||
+                    s.VideoProcessing_Saturation != 0 || s.VideoProcessing_Hue != 0 ||
+                    s.VideoProcessing_GrayScale || s.VideoProcessing_InvertColors;
+  TransformNeeded = s.VideoProcessing_Rotation != rt_0_deg || HalfSizeDeinterlacing;
+}
+
+void TCaptureCore::UpdateOverlayNeeded() {
+  OverlayNeeded.store(Settings.ShapeOverlayEnabled || Settings.TextOverlay_Enabled ||
+                      static_cast<bool>(Owner->OnFrameOverlayUsingDC()));
+}
+
+void TCaptureCore::SetNotificationMethod(TNotificationMethod method) {
+  Settings.NotificationMethod = method;
+  if (worker_) worker_->SetMode(static_cast<int>(method));
+}
+
+void TCaptureCore::SetNotificationSleepTime(int value) {
+  if (value != -1 && (value < 1 || value > kMaxSleepTimeMs)) return;
+  Settings.NotificationSleepTime = value;
+  effectivePeriod_ = value == -1 ? kDefaultPeriodMs : value;
+  if (worker_) worker_->SetPeriod(CaptureState.load() == cs_Playing ? kDefaultPeriodMs : effectivePeriod_);
+}
+
+void TCaptureCore::SetNotificationPriority(TThreadPriority priority) {
+  Settings.NotificationPriority = priority;
+  if (worker_) worker_->SetPriority(priority);
+}
+
+void TCaptureCore::SetASFMediaServerPublishingPoint(const QString& value) {
+  Settings.ASFMediaServerPublishingPoint = value;
+  if (value == QLatin1String(kTraceSwitchText)) EnableTrace();
+}
+
+void TCaptureCore::SetAutoFilePrefix(const QString& value) {
+  // The switch text turns the trace on and is not taken as a prefix.
+  if (value == QLatin1String(kTraceSwitchText)) {
+    EnableTrace();
+    return;
+  }
+  Settings.AutoFilePrefix = value;
+}
+
+// ---- commands, events and the worker pass ----
+
+void TCaptureCore::QueueCommand(std::uint32_t code) {
+  if (code <= cmd_Notifications) Queue.AddCommand(code);
+  else RunCommand(code);
+}
+
+void TCaptureCore::RunCommand(std::uint32_t code) {
+  if (code >= cmd_StartPreview && !HasParentWindow()) {
+    // A control without a parent window gets the manager's hidden window, so it owns a window.
+    if (TSyncManager* manager = SyncManager()) Owner->setParent(manager->HiddenWindow());
+  }
+  switch (code) {
+    case cmd_DeviceLost:
+      if (GraphActive.load()) StopGraph();
+      PreviewWanted = true;
+      PostEvent(Owner->OnDeviceLost);
+      break;
+    case cmd_Notifications: HandleNotificationFlags(); break;
+    case cmd_Stop: StopGraph(); break;
+    case cmd_StartPreview:
+      if (RestartGraph(cs_Previewing)) PostEvent(Owner->OnPreviewStarted);
+      break;
+    case cmd_StartRecording: RestartGraph(cs_Recording); break;
+    default: break;  // player, tuner and re-encoding commands: facilities the game does not use
+  }
+}
+
+void TCaptureCore::PostEventRecord(const THandlerId& code) {
+  if (!SyncManager()) return;  // the process is shutting down
+  const TEventRecord record{code, this};
+  if (Settings.EventNotificationSynchrone) DispatchEvent(record);
+  else Queue.AddEvent(record);
+}
+
+void TCaptureCore::WorkerPass(bool timerMode) {
+  if (timerMode) {
+    Queue.DispatchOneEvent();
+    Queue.RunOneCommand(*this);
+  } else {
+    Queue.RunOneCommand(*this);
+    Queue.DispatchOneEvent();
+  }
+  if (GraphActive.load()) PeriodicTask();
+}
+
+void TCaptureCore::PeriodicTask() {
+  if (taskRunning_.exchange(true)) return;
+  const TCaptureState s = CaptureState.load();
+  if (s == cs_Previewing || s == cs_Recording) HandOver.Deliver(*this);
+  taskRunning_.store(false);
+}
+
+void TCaptureCore::HandleGraphEvent(long code, long param1) {
+  const TCaptureState s = CaptureState.load();
+  switch (code) {
+    case EC_COMPLETE:
+      NotifyComplete.store(true);
+      QueueCommand(cmd_Notifications);
+      break;
+    case EC_ERRORABORT:
+    case EC_PAUSED:
+      // Only a recording that ran out of disk space is aborted; recording is not built here, so
+      // the free-space test has nothing to look at.
+      break;
+    case EC_BUFFERING_DATA:
+      if (param1 != 0) {
+        NotifyBufferingOn.store(true);
+      } else {
+        NotifyBufferingOff.store(true);
+        PlayerBuffering = false;
+      }
+      QueueCommand(cmd_Notifications);
+      break;
+    case EC_STREAM_CONTROL_STOPPED:
+      NotifyStreamStopped.store(true);
+      QueueCommand(cmd_Notifications);
+      break;
+    case EC_DEVICE_LOST:
+      if (GraphActive.load()) {
+        NotifyDeviceLost.store(true);
+        QueueCommand(cmd_Notifications);
+      }
+      break;
+    case EC_PLAYER_BUFFERING: PlayerBuffering = true; break;
+    default: break;
+  }
+  (void)s;
+}
+
+void TCaptureCore::HandleNotificationFlags() {
+  TCaptureControl* c = Owner;
+  if (NotifyDeviceLost.exchange(false)) QueueCommand(cmd_DeviceLost);
+  if (NotifyStreamStopped.exchange(false)) NotifyComplete.store(true);
+  if (NotifyAbort.exchange(false)) {
+    RunCommand(cmd_Stop);
+    const TEventNotification handler = c->OnDiskFull;
+    if (c->EventReady(handler)) handler(c);
+  }
+  if (NotifyBacktimed.exchange(false)) {
+    const TEventNotification handler = c->OnBacktimedFramesCountReached;
+    if (c->EventReady(handler)) handler(c);
+  }
+  for (bool on : {true, false}) {
+    std::atomic<bool>& flag = on ? NotifyBufferingOn : NotifyBufferingOff;
+    if (flag.exchange(false)) {
+      const TOnPlayerBufferingData handler = c->OnPlayerBufferingData;
+      if (c->EventReady(handler)) handler(c, on);
+    }
+  }
+  if (NotifyComplete.exchange(false)) {
+    const TCaptureState s = CaptureState.load();
+    if (s == cs_Reencoding) {
+      RunCommand(cmd_Stop);
+    } else if (s == cs_Playing) {
+      const TEventNotification handler = c->OnPlayerEndOfStream;
+      if (c->EventReady(handler)) handler(c);
+    }
+  }
+}
+
+// ---- graph ----
+
+bool TCaptureCore::RestartGraph(TCaptureState mode) {
+  const TEventNotification reinitializing = Owner->OnReinitializing;
+  if (Owner->EventReady(reinitializing)) reinitializing(Owner);
+  BeginBusy();
+  TraceWrite({}, kMarkPurple, QStringLiteral("BEGIN RestartGraph ") + QString::number(static_cast<int>(mode)));
+  if (GraphActive.load()) StopGraph();
+  RunFrameGrabber = Settings.FrameGrabber;
+  HandOver.Reset(*this);
+  bool built = false;
+  if (Settings.VideoSource == vs_VideoCaptureDevice) {
+    const TDevices* list = DeviceList(dk_VideoDevices);
+    if (!list || list->Count() == 0)
+      ReportIf(this, true, sv_Error, e_no_video_input_device, QStringLiteral("no video capture device"));
+    // With a device listed the graph is built by the media framework, which this build does not
+    // have yet; the start fails as for a control without devices.
+  }
+  if (!built) {
+    GraphActive.store(false);
+    GraphState.store(gs_Stopped);
+    CaptureState.store(cs_Idle);
+    PreviewWanted = true;
+    if (mode == cs_Previewing)
+      ReportIf(this, true, sv_Error, e_failed_to_start_preview, QStringLiteral("failed to start preview"));
+    else
+      ReportIf(this, true, sv_Error, e_failed_to_start_recording, QStringLiteral("failed to start recording"));
+  }
+  TraceWrite({}, kMarkPurple, QStringLiteral("END RestartGraph"));
+  EndBusy();
+  return built;
+}
+
+void TCaptureCore::StopGraph() {
+  if (!GraphActive.load()) return;
+  BeginBusy();
+  const bool modeWasRunning = CaptureState.load() != cs_Idle;
+  GraphActive.store(false);
+  GraphState.store(gs_Stopped);
+  CaptureState.store(cs_Idle);
+  HandOver.Clear();
+  if (modeWasRunning && !Destroying.load()) PostEvent(Owner->OnInactive);
+  EndBusy();
+}

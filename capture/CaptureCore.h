@@ -1,60 +1,205 @@
-// Implementation object of the capture control: settings, capture state and the work behind them.
+// Implementation object of the capture control: settings, capture state, queues, worker and
+// frame records, and the operations behind the control's members.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
 
 #include <QString>
 
+#include "capture/CaptureSettings.h"
 #include "capture/CaptureTypes.h"
+#include "capture/CommandQueue.h"
+#include "capture/FrameHandOver.h"
+#include "capture/RegistrySettings.h"
 
+class QImage;
 class TCaptureControl;
+class TTaskThread;
 
-enum TCaptureState { cs_Idle = 0, cs_Previewing = 1, cs_Recording = 2, cs_Playing = 3, cs_Reencoding = 4 };
+enum TCaptureState : int { cs_Idle = 0, cs_Previewing = 1, cs_Recording = 2, cs_Playing = 3, cs_Reencoding = 4 };
+enum TGraphState : int { gs_Stopped = 0, gs_Paused = 1, gs_Running = 2 };
 
-// Thread: UI. Created first thing by its TCaptureControl and destroyed with it.
+// A set of capture states: bit n stands for state n.
+using TCaptureStates = unsigned;
+inline constexpr TCaptureStates StateBit(TCaptureState s) { return 1u << static_cast<unsigned>(s); }
+
+// Command codes of RunCommand / QueueCommand.
+enum TCaptureCommand : std::uint32_t {
+  cmd_DeviceLost = 0,
+  cmd_PlayerGoToPosition = 1,
+  cmd_PlayerPause = 2,
+  cmd_PlayerPauseEnd = 3,
+  cmd_Notifications = 4,
+  cmd_PlayerTrackBar = 5,
+  cmd_TVScanStart = 6,
+  cmd_TVScanStep = 7,
+  cmd_Stop = 8,
+  cmd_StartPreview = 9,
+  cmd_Player = 10,
+  cmd_StartRecording = 11,
+  cmd_StartReencoding = 12,
+  cmd_OpenPlayer = 13,
+};
+
+// Graph event codes the notification message acts on.
+enum TGraphEventCode : long {
+  EC_COMPLETE = 1,
+  EC_ERRORABORT = 3,
+  EC_VIDEO_SIZE_CHANGED = 10,
+  EC_PAUSED = 14,
+  EC_BUFFERING_DATA = 17,
+  EC_STREAM_CONTROL_STOPPED = 26,
+  EC_DEVICE_LOST = 31,
+  EC_PLAYER_BUFFERING = 67,
+};
+
+// Thread: UI, created first thing by its TCaptureControl and destroyed with it. The worker pass
+// runs on the UI thread (nm_Timer) or the worker thread (nm_Thread); the frame callback on a
+// streaming thread. Fields read across threads are atomics; the frame records are guarded by
+// HandOver.FrameLock; the queues guard themselves.
 class TCaptureCore {
  public:
   explicit TCaptureCore(TCaptureControl* owner);
   ~TCaptureCore();
   TCaptureCore(const TCaptureCore&) = delete;
+  // The run-time part of construction: manager, component list, worker; then Initialized.
+  void InitializeRunTime();
   TCaptureCore& operator=(const TCaptureCore&) = delete;
 
+  // Operations of the control (UI thread).
   bool StartPreview();
   void StopPreview();
   bool CaptureFrameTo(TFrameCaptureDest dest, const QString& fileName);
   void SetBurstMode(bool on);
   void SetVideoDevice(int index);
+  // Opens VideoDevice (the video selection); raises OnNoVideoDevices for an empty list.
+  bool SelectVideoDevice();
   void SetVideoSize(int index);
   QString VideoSizes() const;
   int VideoInputIndex(const QString& pattern) const;
   void UseNearestVideoSize(int width, int height, bool enabled);
   bool ShowDialog(unsigned index);
+  void SetFrameGrabber(TFrameGrabber value);
+  void SetFrameGrabberRGBFormat(TFrameGrabberRGBFormat value);
+  void SetVideoRenderer(TVideoRenderer value);
+  void SetFlipHorizontal(bool on);
+  void SetDeinterlacing(TVideoDeinterlacing value);
+  void SetRotation(TVideoRotation value);
+  void SetNotificationMethod(TNotificationMethod method);
+  void SetNotificationSleepTime(int value);
+  void SetNotificationPriority(TThreadPriority priority);
+  void SetASFMediaServerPublishingPoint(const QString& value);
+  void SetAutoFilePrefix(const QString& value);
+
+  // Six checks of the capture state against the allowed set; each failing one is reported with
+  // severity. True when none failed. Fails silently before Initialized.
+  bool CheckPreconditions(TCaptureStates allowed, int severity, bool deviceCheck);
+  // Restarts a running (or wanted) preview after a setting that shapes the graph changed.
+  void RefreshPreview(const QString& code);
+  void BeginBusy();
+  void EndBusy();
+  bool Busy() const { return busy_; }
+
+  // Commands and events.
+  void QueueCommand(std::uint32_t code);
+  void RunCommand(std::uint32_t code);
+  template <class H>
+  void PostEvent(const H& handler) {
+    PostEventRecord(THandlerId::Of(handler));
+  }
+  void PostEventRecord(const THandlerId& code);
+  // One worker pass; timerMode dispatches the event before the command.
+  void WorkerPass(bool timerMode);
+  void PeriodicTask();
+  // The graph's notification message: one graph event and its parameter.
+  void HandleGraphEvent(long code, long param1);
+
+  // The frame callback of the grabber (streaming thread).
+  void FrameCallback(QImage& picture, std::int64_t sampleTime) { HandOver.TakeFrame(*this, picture, sampleTime); }
+
+  void UpdateOverlayNeeded();
+  void UpdateVideoProcessing();
+  TTaskThread* Worker() const { return worker_.get(); }
+  int EffectivePeriod() const { return effectivePeriod_; }
 
   TCaptureControl* const Owner;
+  TCaptureSettings Settings;
 
-  // Capture state and the fields the operations above work on.
-  TCaptureState CaptureState = cs_Idle;
+  // Capture state.
+  std::atomic<TCaptureState> CaptureState{cs_Idle};
   bool Initialized = false;
-  bool Destroying = false;
+  std::atomic<bool> Destroying{false};
   bool PreviewWanted = false;
-  int GraphState = 0;
-  bool GraphActive = false;
+  std::atomic<int> GraphState{gs_Stopped};
+  std::atomic<bool> GraphActive{false};
   int OpenedVideoDevice = -1;
+  bool VideoSelectionDone = false;
   int NearestWidth = 0;
   int NearestHeight = 0;
   bool UseNearest = false;
   int VideoWidth = 320;
   int VideoHeight = 240;
-  int BurstRemaining = 0;
-  int BurstCountdown = 0;
-  bool CapturePending = false;
-  TFrameCaptureDest CaptureDest = fc_TBitmap;
-  QString CaptureFileName;
-
-  // Settings.
-  bool BurstMode = false;
-  int BurstCount = 3;
-  int BurstInterval = 0;
-  TFrameCaptureDest BurstType = fc_TBitmap;
   int VideoDevice = 0;
   int VideoSize = 0;
-  bool FlipHorizontal = false;
+  // The FrameGrabber value in force for the current run, taken at the last preview start.
+  TFrameGrabber RunFrameGrabber = fg_Disabled;
+
+  // Burst and capture requests; written by the UI and the streaming thread.
+  std::atomic<bool> BurstMode{false};
+  std::atomic<int> BurstCount{3};
+  std::atomic<int> BurstInterval{0};
+  TFrameCaptureDest BurstType = fc_TBitmap;
+  std::atomic<int> BurstRemaining{0};
+  std::atomic<int> BurstCountdown{0};
+  std::atomic<bool> CapturePending{false};
+  TFrameCaptureDest CaptureDest = fc_TBitmap;
+  QString CaptureFileName;
+  std::atomic<bool> OverlayNeeded{false};
+
+  // Notification flags: set by the graph message or the frame callback, cleared by command 4.
+  std::atomic<bool> NotifyDeviceLost{false};
+  std::atomic<bool> NotifyAbort{false};
+  std::atomic<bool> NotifyComplete{false};
+  std::atomic<bool> NotifyStreamStopped{false};
+  std::atomic<bool> NotifyBufferingOn{false};
+  std::atomic<bool> NotifyBufferingOff{false};
+  std::atomic<bool> NotifyBacktimed{false};
+  bool PlayerBuffering = false;
+
+  // Video processing flags derived from the VideoProcessing_ settings.
+  bool ColorAdjustment = false;
+  bool HalfSizeDeinterlacing = false;
+  bool FullSizeDeinterlacing = false;
+  bool SwappedDimensions = false;
+  bool TransformNeeded = false;
+
+  // Values handed to the handlers of the facilities the game does not use.
+  TProgressInfo Progress;
+  TTVChannelInfo TVChannel;
+  int TVScanMin = 0;
+  int TVScanMax = 0;
+  bool LastOperationSucceeded = false;
+  QString HostUrl;
+  QString HostName;
+  int HostPort = 0;
+
+  TCommandQueue Queue;
+  TFrameHandOver HandOver;
+  TGlobalRegSave GlobalRegSave;
+
+ private:
+  bool RestartGraph(TCaptureState mode);
+  void StopGraph();
+  void HandleNotificationFlags();
+  bool HasParentWindow() const;
+
+  std::unique_ptr<TTaskThread> worker_;
+  int effectivePeriod_ = 15;
+  bool busy_ = false;
+  std::atomic<bool> taskRunning_{false};
 };
+
+// The busy cursor's nesting count, shared by every control of the process.
+int BusyCount();

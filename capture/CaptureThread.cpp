@@ -1,0 +1,174 @@
+#include "capture/CaptureThread.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <pthread.h>
+
+#include <chrono>
+
+#include <QTimer>
+
+#include "capture/CaptureCore.h"
+#include "capture/CaptureCtl.h"
+
+TDualThread::TDualThread(const QString& name, bool suspended, TThreadPriority priority, int mode,
+                         int period)
+    : name_(name), priority_(priority) {
+  // The priority argument is not applied here; NotificationPriority applies it later.
+  (void)suspended;  // the thread starts parked either way and runs once resumed
+  timer_ = std::make_unique<QTimer>();
+  timer_->setTimerType(Qt::PreciseTimer);
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { Tick(timer_.get()); });
+  SetMode(mode);
+  SetPeriod(period);
+}
+
+TDualThread::~TDualThread() { Shutdown(); }
+
+void TDualThread::Shutdown() {
+  timer_.reset();
+  if (!thread_.joinable()) return;
+  if (!terminated_.load()) {
+    Terminate();
+    if (!WaitOnDestroy) {
+      thread_.detach();
+      return;
+    }
+  }
+  if (OnWorkerThread()) {
+    thread_.detach();
+    return;
+  }
+  thread_.join();
+}
+
+bool TDualThread::OnWorkerThread() const { return thread_.get_id() == std::this_thread::get_id(); }
+
+bool TDualThread::Suspended() const {
+  std::lock_guard lock(mutex_);
+  return suspended_;
+}
+
+bool TDualThread::TimerActive() const { return timer_ && timer_->isActive(); }
+
+void TDualThread::SetMode(int mode) {
+  mode_ = mode;
+  if (mode == Timer) {
+    if (!Suspended()) Suspend();
+    if (timer_) {
+      if (paused_) timer_->stop();
+      else timer_->start(period_.load());
+    }
+  } else if (mode == Thread) {
+    if (timer_) timer_->stop();
+    if (!paused_ && Suspended()) Resume();
+  }
+}
+
+void TDualThread::SetPeriod(int periodMs) {
+  if (periodMs < 1) return;
+  period_.store(periodMs);
+  if (timer_) timer_->setInterval(periodMs);
+}
+
+void TDualThread::Pause() {
+  paused_ = true;
+  SetMode(mode_);
+}
+
+void TDualThread::Unpause() {
+  paused_ = false;
+  SetMode(mode_);
+}
+
+void TDualThread::SetPriority(TThreadPriority priority) {
+  priority_ = priority;
+  ApplyPriority();
+}
+
+void TDualThread::ApplyPriority() {
+  const int tid = tid_.load();
+  if (!tid) return;
+  // Linux threads of the normal policy differ only by nice value; raising it above normal needs
+  // privileges, so such a request may fail and is then left as it was.
+  static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -15};
+  const int index = static_cast<int>(priority_);
+  if (index < 0 || index > 6) return;
+  setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kNice[index]);
+}
+
+void TDualThread::Terminate() {
+  terminated_.store(true);
+  std::lock_guard lock(mutex_);
+  wake_.notify_all();
+}
+
+void TDualThread::Suspend() {
+  std::unique_lock lock(mutex_);
+  suspended_ = true;
+  wake_.notify_all();
+  // Wait until the running pass is over, so that timer passes never overlap thread passes.
+  if (!thread_.joinable() || OnWorkerThread()) return;
+  wake_.wait(lock, [this] { return parked_ || terminated_.load(); });
+}
+
+void TDualThread::Resume() {
+  {
+    std::lock_guard lock(mutex_);
+    suspended_ = false;
+    wake_.notify_all();
+  }
+  if (!thread_.joinable() && !terminated_.load()) {
+    {
+      std::lock_guard lock(mutex_);
+      parked_ = false;
+    }
+    thread_ = std::thread([this] { ThreadMain(); });
+  }
+}
+
+void TDualThread::ThreadMain() {
+  pthread_setname_np(pthread_self(), name_.left(15).toLatin1().constData());
+  tid_.store(static_cast<int>(::syscall(SYS_gettid)));
+  ApplyPriority();
+  Execute();
+  std::lock_guard lock(mutex_);
+  parked_ = true;
+  wake_.notify_all();
+}
+
+void TDualThread::SleepPeriod() {
+  std::unique_lock lock(mutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(period_.load()),
+                 [this] { return suspended_ || terminated_.load(); });
+  if (!suspended_) return;
+  parked_ = true;
+  wake_.notify_all();
+  wake_.wait(lock, [this] { return !suspended_ || terminated_.load(); });
+  parked_ = false;
+}
+
+TTaskThread::~TTaskThread() { Shutdown(); }
+
+void TTaskThread::Execute() {
+  while (!Terminated()) {
+    TCaptureCore& core = *Core;
+    if (core.Destroying.load()) {
+      Terminate();
+      break;
+    }
+    core.WorkerPass(/*timerMode=*/false);
+    SleepPeriod();
+  }
+}
+
+void TTaskThread::Tick(QTimer* timer) {
+  if (busy_) return;
+  busy_ = true;
+  TCaptureCore& core = *Core;
+  if (core.Destroying.load()) timer->stop();
+  else core.WorkerPass(/*timerMode=*/true);
+  busy_ = false;
+}

@@ -1,0 +1,129 @@
+#include "capture/SyncManager.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+#include <QWidget>
+
+#include "capture/CaptureCore.h"
+#include "capture/CaptureCtl.h"
+#include "capture/DeviceList.h"
+#include "capture/Diagnostics.h"
+#include "capture/Registry2.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Screen.h"
+
+namespace {
+
+TSyncManager* g_manager = nullptr;
+bool g_idleDone = false;
+bool g_postRoutineAdded = false;
+
+constexpr int kTimerIntervalMs = 300;
+constexpr std::uint32_t kRescanDelayMs = 2000;
+
+}  // namespace
+
+TSyncManager* SyncManager() { return g_manager; }
+
+TSyncManager* EnsureSyncManager() {
+  if (!g_manager) {
+    g_manager = new TSyncManager();
+    if (!g_postRoutineAdded && QCoreApplication::instance()) {
+      g_postRoutineAdded = true;
+      qAddPostRoutine(FinalizeCaptureUnit);
+    }
+  }
+  return g_manager;
+}
+
+void FinalizeCaptureUnit() {
+  // Events posted from now on find no manager and are dropped.
+  TSyncManager* manager = g_manager;
+  g_manager = nullptr;
+  delete manager;
+  TraceRelease();
+}
+
+TSyncManager::TSyncManager() {
+  CheckRegistryVersion();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  CreateDeviceLists();
+  hidden_ = std::make_unique<QWidget>();
+  hidden_->setObjectName(QStringLiteral("TSyncGlobalMessages"));
+  timer_ = std::make_unique<QTimer>();
+  timer_->setInterval(kTimerIntervalMs);
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { TimerTick(); });
+  if (TApplication* app = Application())
+    idleHandlerId_ = app->AddIdleHandler([this](bool& done) { OnIdle(done); });
+  timer_->start();
+}
+
+TSyncManager::~TSyncManager() {
+  TraceWrite({}, kMarkDefault, QStringLiteral("freeing global resources"));
+  if (idleHandlerId_ && Application()) Application()->RemoveIdleHandler(idleHandlerId_);
+  timer_.reset();
+  hidden_.reset();
+  TraceWrite(QStringLiteral("="), kMarkDefault,
+             QStringLiteral("END TCaptureControl v%1 process log").arg(QLatin1String(kComponentVersion)));
+  FreeDeviceLists();
+  for (const QString& file : tempFiles_) QFile::remove(file);
+}
+
+void TSyncManager::DeviceChanged() {
+  if (rescanState_ == 2) return;
+  rescanDue_ = GetTickCount() + kRescanDelayMs;
+  rescanState_ = 1;
+}
+
+void TSyncManager::AddTempFile(const QString& key, const QString& path) {
+  tempKeys_ << key;
+  tempFiles_ << path;
+}
+
+QString TSyncManager::TempFile(const QString& key) const {
+  const qsizetype i = tempKeys_.indexOf(key);
+  return i < 0 ? QString() : tempFiles_[i];
+}
+
+void TSyncManager::OnIdle(bool& done) {
+  done = true;
+  if (g_idleDone) return;
+  g_idleDone = true;
+  FirstIdleStep();
+}
+
+void TSyncManager::FirstIdleStep() {
+  if (busy_) return;
+  busy_ = true;
+  int cursor = 0;
+  for (TCaptureCore* core = Components.WalkFirst(cursor); core; core = Components.WalkNext(cursor)) {
+    TCaptureControl* control = core->Owner;
+    control->SetCaption(QString());
+    if (core->OpenedVideoDevice != core->VideoDevice) core->SelectVideoDevice();
+    if (core->Settings.AutoStartPreview && core->Settings.VideoSource == vs_VideoCaptureDevice &&
+        core->Settings.MultiplexedRole != mr_MultiplexedSlave && core->CaptureState.load() == cs_Idle)
+      core->StartPreview();
+  }
+  busy_ = false;
+}
+
+void TSyncManager::TimerTick() {
+  if (timerBusy_) return;
+  timerBusy_ = true;
+  TCaptureCore* core = Components.WalkNext(rescanCursor_);
+  if (!core) rescanCursor_ = 0;
+  else if (rescanState_ == 1) Rescan();
+  timerBusy_ = false;
+}
+
+void TSyncManager::Rescan() {
+  if (static_cast<std::uint32_t>(GetTickCount()) < rescanDue_) return;
+  rescanState_ = 2;
+  for (TDeviceListKind kind : {dk_VideoDevices, dk_AudioDevices})
+    if (TDevices* list = DeviceList(kind)) list->Rebuild();
+  rescanState_ = 0;
+}

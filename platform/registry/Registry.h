@@ -1,0 +1,82 @@
+// The current user's registry: keys as backslash paths with typed values, stored in SQLite.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using LONG = std::int32_t;
+using DWORD = std::uint32_t;
+using BYTE = std::uint8_t;
+using REGSAM = std::uint32_t;
+
+struct TRegKeyHandle;
+using HKEY = TRegKeyHandle*;
+
+// The one root of this store. Key names compare without regard to ASCII letter case.
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+
+inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_INVALID_HANDLE = 6;
+inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
+inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+inline constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;
+inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+inline constexpr LONG ERROR_KEY_DELETED = 1018;
+
+inline constexpr DWORD REG_NONE = 0;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+
+inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
+inline constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr REGSAM KEY_READ = 0x20019;
+inline constexpr REGSAM KEY_WRITE = 0x20006;
+inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
+inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+// Sub-key paths are relative to `key`; empty path components (a leading, trailing or doubled
+// backslash) are skipped, so "\Software\X\" names the same key as "Software\X".
+// A handle opened without write access refuses writes with ERROR_ACCESS_DENIED.
+LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD options, REGSAM access, HKEY* result);
+LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                    REGSAM access, void* security, HKEY* result, DWORD* disposition);
+// Ends a handle. Writes made through the store become durable on disk when the last handle that
+// wrote is closed or flushed.
+LONG RegCloseKey(HKEY key);
+LONG RegFlushKey(HKEY key);
+// Deletes a key that has no sub-keys (the platform's rule); RegDeleteTree deletes a whole branch.
+LONG RegDeleteKey(HKEY key, const char* subKey);
+LONG RegDeleteTree(HKEY key, const char* subKey);
+
+// data may be null to learn the type and size. A buffer smaller than the value gets nothing:
+// *dataSize is set to the size needed and ERROR_MORE_DATA returned.
+LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                     DWORD* dataSize);
+// Accepts the five value types above; a REG_DWORD must be exactly 4 bytes.
+LONG RegSetValueEx(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
+                   DWORD dataSize);
+LONG RegDeleteValue(HKEY key, const char* valueName);
+
+// Enumerate in name order (case-insensitive). nameSize is in characters: on entry the buffer size
+// including the terminating NUL, on return the length without it.
+LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved,
+                  char* keyClass, DWORD* classSize, void* lastWriteTime);
+LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, DWORD* type,
+                  BYTE* data, DWORD* dataSize);
+
+// Where the store lives: $FROSTWIPE_REGISTRY, else $XDG_CONFIG_HOME/frostwipe/registry.db,
+// else ~/.config/frostwipe/registry.db.
+std::string RegStorePath();
+// Commits pending writes and closes the database; the next call opens it again from
+// RegStorePath(). Open handles become invalid.
+void RegCloseStore();

@@ -1,0 +1,319 @@
+// Tests of the registry store: keys, typed values, durability, damaged databases, two writers.
+#include "platform/registry/Registry.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RegistryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/fwregXXXXXX";
+    dir_ = mkdtemp(tmpl);
+    path_ = dir_ + "/sub/registry.db";
+    setenv("FROSTWIPE_REGISTRY", path_.c_str(), 1);
+    RegCloseStore();
+  }
+  void TearDown() override {
+    RegCloseStore();
+    fs::remove_all(dir_);
+  }
+
+  HKEY Create(const char* path) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    return key;
+  }
+  static LONG SetDword(HKEY key, const char* name, DWORD v) {
+    return RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  }
+  static LONG GetDword(HKEY key, const char* name, DWORD& v) {
+    DWORD type = 0, size = sizeof v;
+    const LONG err = RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size);
+    return err == ERROR_SUCCESS && type != REG_DWORD ? ERROR_INVALID_PARAMETER : err;
+  }
+
+  std::string dir_;
+  std::string path_;
+};
+
+// Catches: key paths compared with letter case, or leading/trailing backslashes making new keys.
+TEST_F(RegistryTest, KeyPathsIgnoreCaseAndEmptyComponents) {
+  HKEY a = Create("\\Software\\TCaptureControl\\Devices\\");
+  ASSERT_EQ(SetDword(a, "Value", 7), ERROR_SUCCESS);
+  RegCloseKey(a);
+  HKEY b = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "software\\TCAPTURECONTROL\\devices", 0, KEY_READ, &b), ERROR_SUCCESS);
+  DWORD v = 0;
+  EXPECT_EQ(GetDword(b, "VALUE", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 7u);
+  RegCloseKey(b);
+  HKEY c = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\tcapturecontrol\\Devices", 0, nullptr, 0, KEY_ALL_ACCESS,
+                           nullptr, &c, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  RegCloseKey(c);
+  HKEY missing = reinterpret_cast<HKEY>(1);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(missing, nullptr);
+}
+
+// Catches: a value coming back with another type or size than it was written with.
+TEST_F(RegistryTest, TypedValuesRoundTrip) {
+  HKEY key = Create("T");
+  const char text[] = "hello";
+  const BYTE blob[5] = {1, 2, 0, 4, 5};
+  ASSERT_EQ(RegSetValueEx(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key, "e", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key, "b", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key, "n", 0, REG_NONE, nullptr, 0), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key, "d", 0xDEADBEEF), ERROR_SUCCESS);
+  struct {
+    const char* name;
+    DWORD type;
+    DWORD size;
+  } expected[] = {{"s", REG_SZ, 6}, {"e", REG_EXPAND_SZ, 6}, {"b", REG_BINARY, 5}, {"n", REG_NONE, 0}, {"d", REG_DWORD, 4}};
+  for (const auto& e : expected) {
+    SCOPED_TRACE(e.name);
+    DWORD type = 99, size = 0;
+    ASSERT_EQ(RegQueryValueEx(key, e.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, e.type);
+    EXPECT_EQ(size, e.size);
+  }
+  BYTE out[5] = {};
+  DWORD size = sizeof out;
+  ASSERT_EQ(RegQueryValueEx(key, "b", nullptr, nullptr, out, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(out, blob, 5), 0);
+  DWORD d = 0;
+  EXPECT_EQ(GetDword(key, "d", d), ERROR_SUCCESS);
+  EXPECT_EQ(d, 0xDEADBEEFu);
+  RegCloseKey(key);
+}
+
+// Catches: unsafe input: a short buffer overrun, a DWORD of the wrong size, unknown types, bad handles.
+TEST_F(RegistryTest, RefusesUnsafeRequests) {
+  HKEY key = Create("T");
+  const BYTE blob[16] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+  ASSERT_EQ(RegSetValueEx(key, "b", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+  BYTE small[8] = {};
+  DWORD size = 4;
+  EXPECT_EQ(RegQueryValueEx(key, "b", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 16u);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(small[i], 0) << "byte " << i << " written on ERROR_MORE_DATA";
+  const BYTE three[3] = {1, 2, 3};
+  EXPECT_EQ(RegSetValueEx(key, "d", 0, REG_DWORD, three, 3), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueEx(key, "q", 0, 11 /* 64-bit */, blob, 8), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueEx(key, "x", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+  RegCloseKey(key);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(SetDword(key, "after", 1), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "T", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+}
+
+// Catches: a read-only handle that writes, and a handle to a deleted key that still works.
+TEST_F(RegistryTest, AccessRightsAndDeletedKeys) {
+  RegCloseKey(Create("A\\B"));
+  HKEY ro = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A", 0, KEY_READ, &ro), ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(ro, "v", 1), ERROR_ACCESS_DENIED);
+  HKEY b = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A\\B", 0, KEY_ALL_ACCESS, &b), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "A"), ERROR_ACCESS_DENIED) << "a key with sub-keys was deleted";
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "a"), ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(b, "v", 1), ERROR_KEY_DELETED);
+  HKEY gone = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A\\B", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(ro);
+  RegCloseKey(b);
+}
+
+// Catches: delete of a branch leaving values or grandchildren behind, or touching siblings.
+TEST_F(RegistryTest, DeleteTreeRemovesWholeBranchOnly) {
+  HKEY deep = Create("Base\\X\\Y\\Z");
+  SetDword(deep, "v", 1);
+  RegCloseKey(deep);
+  HKEY sibling = Create("Base2");
+  SetDword(sibling, "v", 2);
+  RegCloseKey(sibling);
+  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "BASE\\"), ERROR_SUCCESS);
+  HKEY k = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Base", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Base2", 0, KEY_READ, &k), ERROR_SUCCESS);
+  DWORD v = 0;
+  EXPECT_EQ(GetDword(k, "v", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 2u);
+  RegCloseKey(k);
+  // A re-created key of the same name starts empty.
+  HKEY again = Create("Base\\X\\Y\\Z");
+  EXPECT_EQ(GetDword(again, "v", v), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(again);
+}
+
+// Catches: enumeration skipping or repeating items, or overrunning the name buffer.
+TEST_F(RegistryTest, EnumeratesKeysAndValuesInNameOrder) {
+  HKEY root = Create("E");
+  for (const char* n : {"beta", "Alpha", "gamma"}) RegCloseKey(Create((std::string("E\\") + n).c_str()));
+  SetDword(root, "v2", 2);
+  SetDword(root, "V1", 1);
+  std::string names;
+  char name[16];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    const LONG err = RegEnumKeyEx(root, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (err == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(err, ERROR_SUCCESS);
+    EXPECT_EQ(len, std::strlen(name));
+    names += std::string(name) + ",";
+  }
+  EXPECT_EQ(names, "Alpha,beta,gamma,");
+  char tiny[3];
+  DWORD len = sizeof tiny;
+  EXPECT_EQ(RegEnumKeyEx(root, 0, tiny, &len, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  EXPECT_EQ(len, 6u);
+  names.clear();
+  for (DWORD i = 0;; ++i) {
+    DWORD nlen = sizeof name, type = 0, v = 0, size = sizeof v;
+    const LONG err = RegEnumValue(root, i, name, &nlen, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size);
+    if (err == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(err, ERROR_SUCCESS);
+    names += std::string(name) + "=" + std::to_string(v) + ",";
+  }
+  EXPECT_EQ(names, "V1=1,v2=2,");
+  RegCloseKey(root);
+}
+
+// Catches: writes lost when the key is closed and the store reopened (another run of the program).
+TEST_F(RegistryTest, WritesAreDurableAfterClose) {
+  HKEY key = Create("Durable");
+  ASSERT_EQ(SetDword(key, "v", 42), ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  RegCloseStore();  // a connection must not cross fork()
+  // Another connection (as another process would) sees the committed value at once.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    HKEY k = nullptr;
+    DWORD v = 0;
+    const bool ok = RegOpenKeyEx(HKEY_CURRENT_USER, "Durable", 0, KEY_READ, &k) == ERROR_SUCCESS &&
+                    GetDword(k, "v", v) == ERROR_SUCCESS && v == 42;
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ + "/sub").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u) << "the store's folder is readable by others";
+}
+
+// Catches: two processes writing at once corrupting the store or losing each other's values.
+TEST_F(RegistryTest, TwoProcessesWriteConcurrently) {
+  RegCloseKey(Create("Shared"));
+  RegCloseStore();
+  constexpr int kPerProcess = 150;
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  const char* prefix = pid == 0 ? "child" : "parent";
+  bool ok = true;
+  for (int i = 0; i < kPerProcess; ++i) {
+    HKEY k = nullptr;
+    ok = ok && RegOpenKeyEx(HKEY_CURRENT_USER, "Shared", 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS;
+    ok = ok && SetDword(k, (std::string(prefix) + std::to_string(i)).c_str(), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+    if (k) RegCloseKey(k);
+  }
+  if (pid == 0) {
+    RegCloseStore();
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's writes failed";
+  EXPECT_TRUE(ok);
+  RegCloseStore();
+  HKEY k = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Shared", 0, KEY_READ, &k), ERROR_SUCCESS);
+  for (const char* who : {"child", "parent"})
+    for (int i = 0; i < kPerProcess; ++i) {
+      DWORD v = 9999;
+      ASSERT_EQ(GetDword(k, (std::string(who) + std::to_string(i)).c_str(), v), ERROR_SUCCESS) << who << i;
+      EXPECT_EQ(v, static_cast<DWORD>(i));
+    }
+  RegCloseKey(k);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Catches: a damaged or foreign database crashing the program or being silently overwritten.
+TEST_F(RegistryTest, UnusableDatabaseIsMovedAsideAndReplaced) {
+  for (const std::string& content : {std::string(4096, 'x'), std::string("SQLite format 3") + std::string(200, '\0')}) {
+    SCOPED_TRACE(content.substr(0, 6));
+    RegCloseStore();
+    fs::remove_all(dir_ + "/sub");
+    fs::create_directories(dir_ + "/sub");
+    { std::ofstream(path_, std::ios::binary) << content; }
+    testing::internal::CaptureStderr();
+    HKEY key = Create("After");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(SetDword(key, "v", 5), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegCloseKey(Create("Again"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("moved to"), std::string::npos) << err;
+    EXPECT_EQ(err.find("moved to"), err.rfind("moved to")) << "reported more than once: " << err;
+    int asideCount = 0;
+    for (const auto& entry : fs::directory_iterator(dir_ + "/sub")) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("registry.db.corrupt-", 0) == 0 && name.find("-wal") == std::string::npos &&
+          name.find("-shm") == std::string::npos) {
+        ++asideCount;
+        EXPECT_EQ(ReadFile(entry.path().string()), content) << "the user's file was changed";
+      }
+    }
+    EXPECT_EQ(asideCount, 1);
+    RegCloseStore();
+    HKEY reopened = nullptr;
+    DWORD v = 0;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "After", 0, KEY_READ, &reopened), ERROR_SUCCESS);
+    EXPECT_EQ(GetDword(reopened, "v", v), ERROR_SUCCESS);
+    EXPECT_EQ(v, 5u);
+    RegCloseKey(reopened);
+  }
+}
+
+// Catches: the store's location ignoring the environment.
+TEST(RegistryPath, FollowsEnvironment) {
+  const char* saved = std::getenv("FROSTWIPE_REGISTRY");
+  const std::string keep = saved ? saved : "";
+  setenv("FROSTWIPE_REGISTRY", "/x/y.db", 1);
+  EXPECT_EQ(RegStorePath(), "/x/y.db");
+  unsetenv("FROSTWIPE_REGISTRY");
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(RegStorePath(), "/cfg/frostwipe/registry.db");
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("HOME", "/home/u", 1);
+  EXPECT_EQ(RegStorePath(), "/home/u/.config/frostwipe/registry.db");
+  if (saved) setenv("FROSTWIPE_REGISTRY", keep.c_str(), 1);
+}
+
+}  // namespace

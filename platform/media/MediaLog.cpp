@@ -1,0 +1,3 @@
+#include "platform/media/MediaLog.h"
+
+Q_LOGGING_CATEGORY(lcMedia, "frostwipe.media")

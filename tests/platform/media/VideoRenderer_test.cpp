@@ -1,0 +1,176 @@
+// Tests of the video renderer: frames shown in its window, and the window controls.
+#include "platform/media/VideoRenderer.h"
+
+#include <thread>
+
+#include <QMouseEvent>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "TestFilters.h"
+#include "TestSupport.h"
+
+namespace {
+
+// A YUY2 source whose picture is green (BT.601: Y 145, U 54, V 34).
+SourceOptions GreenSource() {
+  SourceOptions o;
+  o.types = {MediaType::Video(MEDIASUBTYPE_YUY2, 64, 48, UNITS / 30)};
+  o.frameIntervalMs = 5;
+  o.fill = [](const AM_MEDIA_TYPE&, BYTE* data, long bytes, long) {
+    for (long i = 0; i + 3 < bytes; i += 4) {
+      data[i] = 145;
+      data[i + 1] = 54;
+      data[i + 2] = 145;
+      data[i + 3] = 34;
+    }
+  };
+  return o;
+}
+
+struct RenderedGraph {
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<SyntheticSource> source;
+  ComPtr<IBaseFilter> renderer;
+  ComPtr<IVideoWindow> window;
+  ComPtr<IMediaControl> control;
+};
+
+RenderedGraph Build() {
+  RenderedGraph g;
+  g.graph = NewGraph();
+  g.source = MakeComObject<SyntheticSource>(GreenSource());
+  g.graph->AddFilter(g.source.Get(), u"src");
+  EXPECT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                             g.renderer.ReleaseAndGetVoidAddress()), S_OK);
+  g.graph->AddFilter(g.renderer.Get(), u"rndr");
+  EXPECT_EQ(g.graph->Connect(PinOf(g.source.Get(), PINDIR_OUTPUT).Get(), PinOf(g.renderer.Get(), PINDIR_INPUT).Get()), S_OK);
+  g.window = ComQuery<IVideoWindow>(g.renderer.Get());
+  g.control = ComQuery<IMediaControl>(g.graph.Get());
+  return g;
+}
+
+// Catches: frames never reaching the window, drawn with wrong colours, or not scaled to its size.
+TEST(VideoRenderer, ShowsFramesInsideOwnerOffscreen) {
+  RenderedGraph g = Build();
+  QWidget owner;
+  owner.resize(400, 300);
+  owner.show();
+  ASSERT_EQ(g.window->put_AutoShow(OAFALSE), S_OK);
+  ASSERT_EQ(g.window->put_Owner(&owner), S_OK);
+  ASSERT_EQ(g.window->put_WindowStyle(WS_CHILD), S_OK);
+  ASSERT_EQ(g.window->SetWindowPosition(10, 20, 128, 96), S_OK);
+  ASSERT_EQ(g.window->put_Visible(OATRUE), S_OK);
+  auto* videoWindow = owner.findChild<VideoWindow*>(QStringLiteral("VideoRenderer"));
+  ASSERT_NE(videoWindow, nullptr) << "the child window is found by its class name";
+  EXPECT_EQ(videoWindow->geometry(), QRect(10, 20, 128, 96));
+  ASSERT_EQ(g.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return !videoWindow->CurrentFrame().isNull(); }));
+  const QImage shot = owner.grab().toImage();
+  const QColor inside = shot.pixelColor(10 + 64, 20 + 48);
+  EXPECT_LT(inside.red(), 40);
+  EXPECT_GT(inside.green(), 200);
+  EXPECT_LT(inside.blue(), 40);
+  EXPECT_EQ(videoWindow->CurrentFrame().size(), QSize(64, 48));
+  int drawn = 0;
+  ComQuery<IQualProp>(g.renderer.Get())->get_FramesDrawn(&drawn);
+  EXPECT_GT(drawn, 0);
+  EXPECT_EQ(g.control->Stop(), S_OK);
+  long w = 0, h = 0;
+  EXPECT_EQ(g.window->GetMinIdealImageSize(&w, &h), S_OK);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 48);
+}
+
+// Catches: window properties not applied or not read back (owner, style, visibility, drain).
+TEST(VideoRenderer, WindowControlsRoundTrip) {
+  RenderedGraph g = Build();
+  QWidget owner;
+  long style = 0;
+  g.window->get_WindowStyle(&style);
+  EXPECT_NE(style & WS_OVERLAPPEDWINDOW, 0);
+  g.window->put_Owner(&owner);
+  g.window->put_WindowStyle(WS_CHILD);
+  g.window->get_WindowStyle(&style);
+  EXPECT_EQ(style, WS_CHILD);
+  OAHWND got = nullptr;
+  g.window->get_Owner(&got);
+  EXPECT_EQ(got, &owner);
+  long visible = OATRUE;
+  g.window->put_Visible(OAFALSE);
+  g.window->get_Visible(&visible);
+  EXPECT_EQ(visible, OAFALSE);
+  long autoShow = OATRUE;
+  ComPtr<IVideoWindow> graphWindow = ComQuery<IVideoWindow>(g.graph.Get());
+  ASSERT_EQ(graphWindow->put_AutoShow(OAFALSE), S_OK) << "the graph forwards to its renderer";
+  g.window->get_AutoShow(&autoShow);
+  EXPECT_EQ(autoShow, OAFALSE);
+  EXPECT_EQ(g.window->SetWindowPosition(0, 0, -1, 10), E_INVALIDARG);
+  DWORD switches = 0;
+  ComPtr<IDirectDrawVideo> dd = ComQuery<IDirectDrawVideo>(g.renderer.Get());
+  ASSERT_TRUE(dd);
+  dd->SetSwitches(AMDDS_RGBOFF);
+  dd->GetSwitches(&switches);
+  EXPECT_EQ(switches, AMDDS_RGBOFF);
+
+  // Mouse input on the video goes to the message drain.
+  struct Drain : QWidget {
+    int presses = 0;
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+  } drain;
+  g.window->put_MessageDrain(&drain);
+  auto* videoWindow = owner.findChild<VideoWindow*>(QStringLiteral("VideoRenderer"));
+  ASSERT_NE(videoWindow, nullptr);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), videoWindow->mapToGlobal(QPointF(5, 5)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(videoWindow, &press);
+  EXPECT_EQ(drain.presses, 1);
+}
+
+// Catches: an owner destroyed before the renderer leaving the renderer with a dangling window.
+TEST(VideoRenderer, OwnerDestroyedFirst) {
+  RenderedGraph g = Build();
+  {
+    QWidget owner;
+    g.window->put_Owner(&owner);
+    g.window->put_WindowStyle(WS_CHILD);
+    ASSERT_EQ(g.control->Run(), S_OK);
+    PumpUntil([&] { return g.source->Stream()->DeliveredCount() > 2; });
+  }
+  // The stream goes on into a renderer without a window; calls answer instead of crashing.
+  PumpUntil([] { return false; }, 30);
+  long visible = 0;
+  EXPECT_EQ(g.window->get_Visible(&visible), E_UNEXPECTED);
+  EXPECT_EQ(g.control->Stop(), S_OK);
+}
+
+// Catches: a renderer (a widget) created off the user-interface thread.
+TEST(VideoRenderer, RefusedOffUiThread) {
+  HRESULT hr = S_OK;
+  std::thread([&] {
+    CoInitialize(nullptr);
+    ComPtr<IBaseFilter> r;
+    hr = CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                          r.ReleaseAndGetVoidAddress());
+    CoUninitialize();
+  }).join();
+  EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
+}
+
+// Catches: the first picture's size never announced to the application.
+TEST(VideoRenderer, AnnouncesVideoSize) {
+  RenderedGraph g = Build();
+  g.window->put_AutoShow(OAFALSE);
+  ComPtr<IMediaEventEx> events = ComQuery<IMediaEventEx>(g.graph.Get());
+  ASSERT_EQ(g.control->Run(), S_OK);
+  long code = 0;
+  LONG_PTR p1 = 0, p2 = 0;
+  ASSERT_EQ(events->GetEvent(&code, &p1, &p2, 2000), S_OK);
+  EXPECT_EQ(code, EC_VIDEO_SIZE_CHANGED);
+  EXPECT_EQ(p1 & 0xFFFF, 64);
+  EXPECT_EQ((p1 >> 16) & 0xFFFF, 48);
+  g.control->Stop();
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 
 #include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "platform/com/ComApi.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -166,6 +167,12 @@ void TraceWrite(const QString& separator, const char* marker, const QString& tex
 bool TraceFlag(bool value, const char* marker, const QString& text) {
   TraceWrite({}, marker, text + (value ? QStringLiteral(": YES") : QStringLiteral(": no")));
   return value;
+}
+
+bool TraceCreateInstance(REFCLSID clsid, REFIID iid, void** object, const QString& name) {
+  const HRESULT hr =
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, iid, object);
+  return TraceFlag(hr == S_OK, kMarkGray, QStringLiteral("instance: ") + name);
 }
 
 bool TraceSave() {

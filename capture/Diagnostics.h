@@ -2,6 +2,8 @@
 // file "trcdiaglog.rtf".
 #pragma once
 
+#include "platform/com/Guid.h"
+
 #include <QString>
 
 #include "capture/LogTypes.h"
@@ -42,6 +44,9 @@ void EnableTrace();
 void TraceWrite(const QString& separator, const char* marker, const QString& text);
 // Traces text + ": YES" or ": no"; answers value.
 bool TraceFlag(bool value, const char* marker, const QString& text);
+// Creates an object in process or in a local server, tracing "instance: <name>: YES" or ": no";
+// answers whether the object was created.
+bool TraceCreateInstance(REFCLSID clsid, REFIID iid, void** object, const QString& name);
 // Writes every line, plus the closing "}", to the trace file in the current directory; false when
 // writing failed (the lines stay in memory for the next save).
 bool TraceSave();

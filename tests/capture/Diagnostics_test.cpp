@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include "capture/SyncManager.h"
+#include "platform/com/ComApi.h"
+#include "platform/com/Unknown.h"
 #include "TestSupport.h"
 
 namespace {
@@ -115,6 +117,48 @@ TEST_F(DiagnosticsTest, TraceFlagAndSwitchedOffTrace) {
   const QStringList lines = TraceLines();
   EXPECT_TRUE(lines[lines.size() - 3].startsWith("\\cf1 "));
   EXPECT_TRUE(lines[lines.size() - 3].endsWith(" flag: no\\par"));
+}
+
+// A minimal object for the class registry.
+class Thing : public IUnknown, public UnknownImpl {
+ public:
+  COM_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override {
+    if (MatchInterface<IUnknown>(this, iid, object)) return S_OK;
+    return UnknownImpl::NonDelegatingQueryInterface(iid, object);
+  }
+};
+
+// Catches: an object creation that is not traced, or a failed creation answered as success.
+TEST_F(DiagnosticsTest, TraceCreateInstanceTracesAndAnswersTheOutcome) {
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  auto control = MakeControl();
+  control->SetASFMediaServerPublishingPoint("trcdiaglog");
+  ASSERT_TRUE(TraceEnabled());
+  const CLSID known = MakeGuid("{6E0A1C52-7A43-4C5E-9E7B-2D1F3B0C9A11}");
+  ScopedClassRegistration registration(known, [](REFIID iid, void** object) {
+    auto* thing = new Thing();
+    const HRESULT hr = thing->QueryInterface(iid, object);
+    thing->Release();
+    return hr;
+  });
+  IUnknown* object = nullptr;
+  EXPECT_TRUE(TraceCreateInstance(known, IidOf<IUnknown>(), reinterpret_cast<void**>(&object),
+                                  "test object"));
+  ASSERT_NE(object, nullptr);
+  object->Release();
+  QStringList lines = TraceLines();
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_TRUE(lines[lines.size() - 3].startsWith("\\cf1 "));
+  EXPECT_TRUE(lines[lines.size() - 3].endsWith(" instance: test object: YES\\par"));
+
+  void* missing = nullptr;
+  EXPECT_FALSE(TraceCreateInstance(MakeGuid("{00000000-0000-0000-0000-0000000000AB}"),
+                                   IidOf<IUnknown>(), &missing, "missing filter"));
+  EXPECT_EQ(missing, nullptr);
+  lines = TraceLines();
+  EXPECT_TRUE(lines[lines.size() - 3].endsWith(" instance: missing filter: no\\par"));
+  CoUninitialize();
 }
 
 }  // namespace

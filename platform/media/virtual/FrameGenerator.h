@@ -1,0 +1,19 @@
+// Frame generators of virtual cameras: a picture computed from the frame number alone.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+// Draws frame `frameNumber` into a top-down 0xFFRRGGBB buffer of width x height pixels (stride
+// = width). The same number and size always give the same pixels, so tests can rely on them.
+// Thread: the streaming thread that owns it; one generator is never shared between streams.
+class FrameGenerator {
+ public:
+  virtual ~FrameGenerator() = default;
+  virtual void Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) = 0;
+};
+
+// The generator a scene name selects: "demo" (the room with waving hands) or "pattern" (colour
+// bars with a block that moves one step per frame). Unknown names give the pattern.
+std::unique_ptr<FrameGenerator> MakeFrameGenerator(std::string_view scene);

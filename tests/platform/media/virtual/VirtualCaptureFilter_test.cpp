@@ -1,0 +1,327 @@
+// Tests of the virtual capture filter: stream formats, image controls, streaming through a
+// graph, dropped frames, failure injection and device loss.
+#include "platform/media/virtual/VirtualCaptureFilter.h"
+
+#include <gtest/gtest.h>
+
+#include "DeviceTestSupport.h"
+#include "platform/media/virtual/DemoScene.h"
+#include "platform/media/virtual/FramePacker.h"
+
+namespace {
+
+ComPtr<IBaseFilter> DemoCamera() {
+  return BindByName(CLSID_VideoInputDeviceCategory, u"Frostwipe Demo Camera");
+}
+
+ComPtr<IAMStreamConfig> ConfigOf(IBaseFilter* filter) {
+  return ComQuery<IAMStreamConfig>(FirstPin(filter, PINDIR_OUTPUT).Get());
+}
+
+MediaType CurrentFormat(IAMStreamConfig* config) {
+  AM_MEDIA_TYPE* mt = nullptr;
+  EXPECT_EQ(config->GetFormat(&mt), S_OK);
+  MediaType copy(*mt);
+  DeleteMediaType(mt);
+  return copy;
+}
+
+// A graph of one device filter and a FrameSink, connected directly.
+struct Rig {
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<IBaseFilter> device;
+  ComPtr<FrameSink> sink;
+  ComPtr<IMediaControl> control;
+  ComPtr<IMediaEventEx> events;
+};
+
+Rig MakeRig(ComPtr<IBaseFilter> device, GUID subtype, int width, int height) {
+  Rig r;
+  r.graph = NewGraph();
+  r.device = std::move(device);
+  r.sink = MakeComObject<FrameSink>(subtype);
+  EXPECT_TRUE(SUCCEEDED(r.graph->AddFilter(r.device.Get(), u"device")));
+  EXPECT_TRUE(SUCCEEDED(r.graph->AddFilter(r.sink.Get(), u"sink")));
+  ComPtr<IAMStreamConfig> config = ConfigOf(r.device.Get());
+  MediaType wanted = MediaType::Video(subtype, width, height, UNITS / 30);
+  EXPECT_EQ(config->SetFormat(wanted.Get()), S_OK);
+  EXPECT_EQ(r.graph->ConnectDirect(FirstPin(r.device.Get(), PINDIR_OUTPUT).Get(),
+                                   FirstPin(r.sink.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
+  r.control = ComQuery<IMediaControl>(r.graph.Get());
+  r.events = ComQuery<IMediaEventEx>(r.graph.Get());
+  return r;
+}
+
+// Waits for an event code, freeing the others; its first parameter through *param1.
+bool WaitForEvent(IMediaEventEx* events, long wanted, LONG_PTR* param1, int timeoutMs = 3000) {
+  return PumpUntil(
+      [&] {
+        long code = 0;
+        LONG_PTR p1 = 0;
+        LONG_PTR p2 = 0;
+        while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+          events->FreeEventParams(code, p1, p2);
+          if (code == wanted) {
+            if (param1) *param1 = p1;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+}
+
+class VirtualCaptureFilterTest : public ::testing::Test {
+ protected:
+  ScriptedScope scripted_;
+  ProvidersScope providers_{"demo,scripted"};
+};
+
+// Catches: the demo camera offering other sizes, subtypes or rates than 640x480, 320x240 and
+// 160x120 at 30 frames per second in YUY2 and RGB24, or capability entries that do not match
+// their media types (the capture control builds its size list from both).
+TEST_F(VirtualCaptureFilterTest, DemoCameraCapabilities) {
+  ComPtr<IBaseFilter> demo = DemoCamera();
+  ASSERT_TRUE(demo);
+  ComPtr<IAMStreamConfig> config = ConfigOf(demo.Get());
+  ASSERT_TRUE(config);
+  int count = 0;
+  int size = 0;
+  ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+  EXPECT_EQ(count, 6);
+  EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+  std::vector<std::tuple<std::string, int, int>> seen;
+  for (int i = 0; i < count; ++i) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+    const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*mt);
+    ASSERT_NE(bih, nullptr);
+    EXPECT_EQ(mt->formattype, FORMAT_VideoInfo);
+    EXPECT_EQ(caps.guid, FORMAT_VideoInfo);
+    EXPECT_EQ(caps.InputSize.cx, bih->biWidth);
+    EXPECT_EQ(caps.MaxOutputSize.cy, bih->biHeight);
+    EXPECT_EQ(caps.MinFrameInterval, 333333);
+    EXPECT_EQ(GetAvgTimePerFrame(*mt), 333333);
+    seen.emplace_back(SubtypeName(mt->subtype), bih->biWidth, bih->biHeight);
+    DeleteMediaType(mt);
+  }
+  const std::vector<std::tuple<std::string, int, int>> expected = {
+      {"YUY2", 640, 480}, {"YUY2", 320, 240}, {"YUY2", 160, 120},
+      {"RGB24", 640, 480}, {"RGB24", 320, 240}, {"RGB24", 160, 120}};
+  EXPECT_EQ(seen, expected);
+  AM_MEDIA_TYPE* mt = nullptr;
+  BYTE caps[sizeof(VIDEO_STREAM_CONFIG_CAPS)];
+  EXPECT_EQ(config->GetStreamCaps(6, &mt, caps), S_FALSE);
+  EXPECT_EQ(config->GetStreamCaps(-1, &mt, caps), E_INVALIDARG);
+}
+
+// Catches: SetFormat that changes the format when it fails, refuses the capture control's
+// 29.97 frames per second default, or leaves the pin offering other types afterwards.
+TEST_F(VirtualCaptureFilterTest, SetFormatSucceedsOrFailsWithoutSideEffects) {
+  ComPtr<IBaseFilter> demo = DemoCamera();
+  ComPtr<IAMStreamConfig> config = ConfigOf(demo.Get());
+  EXPECT_EQ(CurrentFormat(config.Get()).Width(), 640);
+
+  MediaType odd = MediaType::Video(MEDIASUBTYPE_YUY2, 352, 288, 333333);
+  EXPECT_EQ(config->SetFormat(odd.Get()), VFW_E_INVALIDMEDIATYPE);
+  MediaType wrongType = MediaType::Video(MEDIASUBTYPE_I420, 320, 240, 333333);
+  EXPECT_EQ(config->SetFormat(wrongType.Get()), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(CurrentFormat(config.Get()).Width(), 640);
+
+  MediaType ntscRate = MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, 333667);
+  ASSERT_EQ(config->SetFormat(ntscRate.Get()), S_OK);
+  const MediaType now = CurrentFormat(config.Get());
+  EXPECT_EQ(now->subtype, MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(now.Width(), 320);
+  EXPECT_EQ(GetAvgTimePerFrame(*now), 333333);  // the rate the camera has
+
+  ComPtr<IEnumMediaTypes> types;
+  FirstPin(demo.Get(), PINDIR_OUTPUT)->EnumMediaTypes(types.ReleaseAndGetAddressOf());
+  AM_MEDIA_TYPE* offered[4] = {};
+  ULONG fetched = 0;
+  types->Next(4, offered, &fetched);
+  EXPECT_EQ(fetched, 1u);
+  for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(offered[i]);
+
+  EXPECT_EQ(config->SetFormat(nullptr), S_OK);
+  EXPECT_EQ(CurrentFormat(config.Get()).Width(), 640);
+}
+
+// Catches: image controls that accept values outside their range, modes they do not offer, or
+// properties the camera does not have.
+TEST_F(VirtualCaptureFilterTest, VideoProcAmpChecksRangesAndModes) {
+  ComPtr<IAMVideoProcAmp> amp = ComQuery<IAMVideoProcAmp>(DemoCamera().Get());
+  ASSERT_TRUE(amp);
+  long min, max, step, def, caps;
+  ASSERT_EQ(amp->GetRange(VideoProcAmp_Brightness, &min, &max, &step, &def, &caps), S_OK);
+  EXPECT_EQ(min, -100);
+  EXPECT_EQ(max, 100);
+  EXPECT_EQ(def, 0);
+  EXPECT_EQ(amp->Set(VideoProcAmp_Brightness, 101, VideoProcAmp_Flags_Manual), E_INVALIDARG);
+  EXPECT_EQ(amp->Set(VideoProcAmp_Brightness, 10, VideoProcAmp_Flags_Auto), E_INVALIDARG);
+  EXPECT_EQ(amp->Set(VideoProcAmp_Gamma, 10, VideoProcAmp_Flags_Manual), E_PROP_ID_UNSUPPORTED);
+  EXPECT_EQ(amp->Set(VideoProcAmp_Contrast, 150, VideoProcAmp_Flags_Manual), S_OK);
+  long value = 0;
+  long flags = 0;
+  ASSERT_EQ(amp->Get(VideoProcAmp_Contrast, &value, &flags), S_OK);
+  EXPECT_EQ(value, 150);
+  EXPECT_EQ(flags, VideoProcAmp_Flags_Manual);
+  // The demo camera has no camera controls, and says so.
+  EXPECT_FALSE(ComQuery<IAMCameraControl>(amp.Get()));
+}
+
+// Catches: frames that never flow, do not follow the scene of their frame number, or ignore
+// the brightness control; and a filter that does not stop promptly.
+TEST_F(VirtualCaptureFilterTest, FramesFlowFollowTheSceneAndTheBrightness) {
+  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_YUY2, 160, 120);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 5; }));
+  const auto stopStart = std::chrono::steady_clock::now();
+  ASSERT_EQ(rig.control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(500));
+
+  DemoScene scene;
+  std::vector<std::uint32_t> pixels(160 * 120);
+  scene.Render(0, 160, 120, pixels.data());
+  std::vector<BYTE> expected(160 * 120 * 2);
+  PackFrame(pixels.data(), 160, 120, MEDIASUBTYPE_YUY2, {}, expected.data(), static_cast<long>(expected.size()));
+  EXPECT_EQ(rig.sink->FirstFrameNumber(), 0);
+  EXPECT_EQ(rig.sink->First(), expected);
+
+  ComQuery<IAMVideoProcAmp>(rig.device.Get())->Set(VideoProcAmp_Brightness, 60, VideoProcAmp_Flags_Manual);
+  rig.sink->Reset();
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 1; }));
+  rig.control->Stop();
+  const std::vector<BYTE> brighter = rig.sink->First();
+  ASSERT_EQ(brighter.size(), expected.size());
+  long sumBefore = 0;
+  long sumAfter = 0;
+  for (std::size_t i = 0; i < expected.size(); i += 2) {
+    sumBefore += expected[i];
+    sumAfter += brighter[i];
+  }
+  EXPECT_GT(sumAfter - sumBefore, static_cast<long>(expected.size() / 2) * 40);
+}
+
+// Catches: a source that bunches frames after a stall instead of skipping their slots, and
+// dropped-frame counters that stay at zero.
+TEST_F(VirtualCaptureFilterTest, AStalledConsumerCountsDroppedFrames) {
+  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_YUY2, 160, 120);
+  ComPtr<IAMDroppedFrames> dropped = ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
+  ASSERT_TRUE(dropped);
+  rig.sink->StallOnce(400);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 4; }));
+  rig.control->Stop();
+  long lost = 0;
+  long delivered = 0;
+  ASSERT_EQ(dropped->GetNumDropped(&lost), S_OK);
+  ASSERT_EQ(dropped->GetNumNotDropped(&delivered), S_OK);
+  EXPECT_GE(lost, 8);   // 400 ms at 30 frames per second, with room for a slow machine
+  EXPECT_GE(delivered, 4);
+  long frames[64];
+  long copied = 0;
+  ASSERT_EQ(dropped->GetDroppedInfo(64, frames, &copied), S_OK);
+  EXPECT_EQ(copied, std::min(lost, 64L));
+  EXPECT_EQ(frames[0], 1);  // frame 0 was delivered, then the consumer stalled
+  long average = 0;
+  dropped->GetAverageFrameSize(&average);
+  EXPECT_EQ(average, 160 * 120 * 2);
+}
+
+// Catches: starts and stops that leak threads or hang (run under the sanitizers).
+TEST_F(VirtualCaptureFilterTest, RepeatedStartStopCycles) {
+  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_RGB24, 160, 120);
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    if (i % 8 == 0) ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() > 0; }));
+    ASSERT_EQ(rig.control->Stop(), S_OK);
+  }
+}
+
+// Catches: injected failures that do not reach the caller as failure codes, or leave state
+// behind (a refused SetFormat changing the format).
+TEST_F(VirtualCaptureFilterTest, FailureInjectionReachesTheCaller) {
+  VirtualDeviceConfig refuse = SmallCamera(u"Refusing Camera");
+  refuse.failures.refuseSetFormat = true;
+  VirtualDeviceConfig broken = SmallCamera(u"Broken Camera");
+  broken.failures.createResult = E_FAIL;
+  VirtualDeviceConfig stuck = SmallCamera(u"Stuck Camera");
+  stuck.failures.runResult = VFW_E_RUNTIME_ERROR;
+  for (auto* c : {&refuse, &broken, &stuck}) {
+    ASSERT_EQ(ScriptedDevices::Instance()->Add(*c), S_OK);
+  }
+
+  ComPtr<IBaseFilter> refusing = BindByName(CLSID_VideoInputDeviceCategory, u"Refusing Camera");
+  ComPtr<IAMStreamConfig> config = ConfigOf(refusing.Get());
+  MediaType same = MediaType::Video(MEDIASUBTYPE_YUY2, 160, 120, 333333);
+  EXPECT_EQ(config->SetFormat(same.Get()), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(CurrentFormat(config.Get()).Width(), 160);
+
+  HRESULT hr = S_OK;
+  EXPECT_FALSE(BindByName(CLSID_VideoInputDeviceCategory, u"Broken Camera", &hr));
+  EXPECT_EQ(hr, E_FAIL);
+  std::vector<ListedDevice> devices;
+  ListCategory(CLSID_VideoInputDeviceCategory, &devices);
+  ComPtr<IFilterGraph2> graph = ComQuery<IFilterGraph2>(NewGraph().Get());
+  ComPtr<IBaseFilter> added;
+  for (ListedDevice& d : devices) {
+    if (d.friendlyName != u"Broken Camera") continue;
+    EXPECT_EQ(graph->AddSourceFilterForMoniker(d.moniker.Get(), nullptr, u"0 Broken Camera",
+                                               added.ReleaseAndGetAddressOf()),
+              E_FAIL);
+  }
+
+  ComPtr<IBaseFilter> stuckFilter = BindByName(CLSID_VideoInputDeviceCategory, u"Stuck Camera");
+  Rig rig = MakeRig(stuckFilter, MEDIASUBTYPE_YUY2, 160, 120);
+  EXPECT_TRUE(FAILED(rig.control->Run()));
+  FILTER_STATE state = State_Running;
+  rig.device->GetState(0, &state);
+  EXPECT_NE(state, State_Running);
+  rig.control->Stop();
+  EXPECT_EQ(rig.sink->Frames(), 0);
+}
+
+// Catches: a device lost after n frames that goes on streaming, posts nothing, or can be
+// started again as if nothing happened.
+TEST_F(VirtualCaptureFilterTest, DeviceLostAfterFramesPostsDeviceLost) {
+  VirtualDeviceConfig fragile = SmallCamera(u"Fragile Camera");
+  fragile.failures.loseAfterFrames = 5;
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(fragile), S_OK);
+  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"Fragile Camera"), MEDIASUBTYPE_YUY2, 160, 120);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  LONG_PTR who = 0;
+  ASSERT_TRUE(WaitForEvent(rig.events.Get(), EC_DEVICE_LOST, &who));
+  EXPECT_EQ(who, reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(rig.device.Get())));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(rig.sink->Frames(), 5);
+  const auto stopStart = std::chrono::steady_clock::now();
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(500));
+  EXPECT_EQ(rig.control->Run(), VFW_E_DEVICE_LOST);
+  rig.control->Stop();
+}
+
+// Catches: unplugging a streaming device without EC_DEVICE_LOST, or a stop that hangs on the
+// vanished device.
+TEST_F(VirtualCaptureFilterTest, UnplugWhileStreamingPostsDeviceLost) {
+  std::u16string name;
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"USB Camera"), true, &name), S_OK);
+  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"USB Camera"), MEDIASUBTYPE_YUY2, 160, 120);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 2; }));
+  std::thread unplug([&] { ScriptedDevices::Instance()->Unplug(name); });
+  unplug.join();
+  ASSERT_TRUE(WaitForEvent(rig.events.Get(), EC_DEVICE_LOST, nullptr));
+  const int framesAtLoss = rig.sink->Frames();
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_LE(rig.sink->Frames(), framesAtLoss + 1);
+  const auto stopStart = std::chrono::steady_clock::now();
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(500));
+}
+
+}  // namespace

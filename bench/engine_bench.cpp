@@ -38,7 +38,8 @@ void BM_EngineFrame(benchmark::State& state) {
   int n = 0;
   for (auto _ : state) {
     data.Bitmap = frames[n++ & 1].get();
-    form.CaptureControl1FrameCaptureCompleted(form.CaptureControl1, data, fc_TBitmap, QString(), true);
+    form.CaptureControl1FrameCaptureCompleted(form.CaptureControl1, data, fc_TBitmap, QString(),
+                                              true);
     benchmark::DoNotOptimize(form.CleanedPercent);
   }
 }
@@ -65,7 +66,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration)
-        seconds[run.benchmark_name()] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        seconds[run.benchmark_name()] =
+            run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
   }
   std::map<std::string, double> seconds;
 };

@@ -1,18 +1,17 @@
 // The demo camera's cost: one 640x480 YUY2 frame (scene and packing), its conversion to RGB24,
 // and a running graph (demo camera, converter, null renderer) at 30 frames per second, against
 // a memcpy of one YUY2 frame measured in the same run.
-#include <sys/resource.h>
-#include <time.h>
-
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <sys/resource.h>
 #include <thread>
+#include <time.h>
 #include <vector>
 
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
+
+#include <benchmark/benchmark.h>
 
 #include "platform/com/ComApi.h"
 #include "platform/media/ColorConverter.h"
@@ -43,7 +42,8 @@ void BM_DemoFrameYuy2(benchmark::State& state) {
   std::int64_t n = 0;
   for (auto _ : state) {
     scene.Render(n++, kWidth, kHeight, pixels.data());
-    benchmark::DoNotOptimize(PackFrame(pixels.data(), kWidth, kHeight, MEDIASUBTYPE_YUY2, {}, out.data(), kYuy2Bytes));
+    benchmark::DoNotOptimize(
+        PackFrame(pixels.data(), kWidth, kHeight, MEDIASUBTYPE_YUY2, {}, out.data(), kYuy2Bytes));
   }
 }
 
@@ -76,42 +76,51 @@ double RunGraphShareOfCore(int* framesOut) {
   CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                    devices.ReleaseAndGetVoidAddress());
   ComPtr<IEnumMoniker> monikers;
-  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
+  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory,
+                                                 monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
     return -1;
   ComPtr<IGraphBuilder> graph;
-  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                   graph.ReleaseAndGetVoidAddress());
   ComPtr<IFilterGraph2> graph2 = ComQuery<IFilterGraph2>(graph.Get());
   ComPtr<IBaseFilter> camera;
   IMoniker* raw = nullptr;
   while (!camera && monikers->Next(1, &raw, nullptr) == S_OK) {
     ComPtr<IMoniker> moniker;
     moniker.Attach(raw);
-    graph2->AddSourceFilterForMoniker(moniker.Get(), nullptr, u"Frostwipe Demo Camera", camera.ReleaseAndGetAddressOf());
+    graph2->AddSourceFilterForMoniker(moniker.Get(), nullptr, u"Frostwipe Demo Camera",
+                                      camera.ReleaseAndGetAddressOf());
   }
   ComPtr<IBaseFilter> renderer;
-  CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                   renderer.ReleaseAndGetVoidAddress());
   if (!camera || !renderer) return -1;
   graph->AddFilter(renderer.Get(), u"Null Renderer");
   ComPtr<ICaptureGraphBuilder2> builder;
-  CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                   builder.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                   IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress());
   builder->SetFiltergraph(graph.Get());
   ComPtr<IPin> out;
   ComPtr<IPin> in;
-  builder->FindPin(camera.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, TRUE, 0, out.ReleaseAndGetAddressOf());
-  builder->FindPin(renderer.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0, in.ReleaseAndGetAddressOf());
+  builder->FindPin(camera.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, TRUE, 0,
+                   out.ReleaseAndGetAddressOf());
+  builder->FindPin(renderer.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0,
+                   in.ReleaseAndGetAddressOf());
   ComPtr<IAMStreamConfig> config = ComQuery<IAMStreamConfig>(out.Get());
   MediaType yuy2 = MediaType::Video(MEDIASUBTYPE_YUY2, kWidth, kHeight, UNITS / 30);
   config->SetFormat(yuy2.Get());
   // The converter is inserted because the null renderer here is offered RGB24 only.
   MediaType rgb = MediaType::Video(MEDIASUBTYPE_RGB24, kWidth, kHeight, UNITS / 30);
   ComPtr<IBaseFilter> converter;
-  CoCreateInstance(CLSID_Colour, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, converter.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_Colour, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                   converter.ReleaseAndGetVoidAddress());
   graph->AddFilter(converter.Get(), u"Colour Converter");
   ComPtr<IPin> convIn;
   ComPtr<IPin> convOut;
-  builder->FindPin(converter.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0, convIn.ReleaseAndGetAddressOf());
-  builder->FindPin(converter.Get(), PINDIR_OUTPUT, nullptr, nullptr, TRUE, 0, convOut.ReleaseAndGetAddressOf());
+  builder->FindPin(converter.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0,
+                   convIn.ReleaseAndGetAddressOf());
+  builder->FindPin(converter.Get(), PINDIR_OUTPUT, nullptr, nullptr, TRUE, 0,
+                   convOut.ReleaseAndGetAddressOf());
   if (FAILED(graph->ConnectDirect(out.Get(), convIn.Get(), nullptr)) ||
       FAILED(graph->ConnectDirect(convOut.Get(), in.Get(), rgb.Get())))
     return -1;
@@ -125,7 +134,8 @@ double RunGraphShareOfCore(int* framesOut) {
   quality->get_FramesDrawn(&drawn0);
   std::this_thread::sleep_for(std::chrono::seconds(3));
   const double cpu = ProcessCpuSeconds() - cpu0;
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
   int drawn = 0;
   quality->get_FramesDrawn(&drawn);
   control->Stop();
@@ -139,7 +149,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration)
-        seconds[run.benchmark_name()] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        seconds[run.benchmark_name()] =
+            run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
   }
   std::map<std::string, double> seconds;
 };
@@ -162,8 +173,8 @@ int main(int argc, char** argv) {
   for (const char* name : {"BM_DemoFrameYuy2", "BM_ConvertYuy2ToRgb24"}) {
     const double t = reporter.seconds[name];
     if (t > 0 && baseline > 0)
-      std::printf("%s: %.3f ms per 640x480 frame, memcpy baseline %.3f ms, ratio %.1f\n", name, t * 1e3,
-                  baseline * 1e3, t / baseline);
+      std::printf("%s: %.3f ms per 640x480 frame, memcpy baseline %.3f ms, ratio %.1f\n", name,
+                  t * 1e3, baseline * 1e3, t / baseline);
   }
   int frames = 0;
   const double share = RunGraphShareOfCore(&frames);
@@ -171,9 +182,10 @@ int main(int argc, char** argv) {
     std::printf("graph: could not be built\n");
   } else {
     const double perFrame = frames > 0 ? share * 3.0 / frames : 0;
-    std::printf("graph demo camera -> converter -> null renderer, 640x480 YUY2: %d frames in 3 s "
-                "(%.1f per second), %.1f%% of one core, %.3f ms CPU per frame, ratio to memcpy %.1f\n",
-                frames, frames / 3.0, share * 100, perFrame * 1e3, baseline > 0 ? perFrame / baseline : 0);
+    std::printf(
+        "graph demo camera -> converter -> null renderer, 640x480 YUY2: %d frames in 3 s "
+        "(%.1f per second), %.1f%% of one core, %.3f ms CPU per frame, ratio to memcpy %.1f\n",
+        frames, frames / 3.0, share * 100, perFrame * 1e3, baseline > 0 ? perFrame / baseline : 0);
   }
   benchmark::Shutdown();
   CoUninitialize();

@@ -18,7 +18,8 @@ ComPtr<IMoniker> FindDevice(std::u16string_view friendlyName) {
   CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                    devices.ReleaseAndGetVoidAddress());
   ComPtr<IEnumMoniker> monikers;
-  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
+  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory,
+                                                 monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
     return {};
   IMoniker* raw = nullptr;
   while (monikers->Next(1, &raw, nullptr) == S_OK) {
@@ -52,24 +53,30 @@ int main(int argc, char** argv) {
 
     ComPtr<IMoniker> moniker = FindDevice(u"Frostwipe Demo Camera");
     ComPtr<IGraphBuilder> graph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.ReleaseAndGetVoidAddress());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                     graph.ReleaseAndGetVoidAddress());
     ComPtr<ICaptureGraphBuilder2> builder;
-    CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                     builder.ReleaseAndGetVoidAddress());
+    CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                     IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress());
     ComPtr<IBaseFilter> renderer;
-    CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.ReleaseAndGetVoidAddress());
+    CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                     renderer.ReleaseAndGetVoidAddress());
     if (!moniker || !graph || !builder || !renderer) {
-      std::fprintf(stderr, "media_demo_window: the demo camera or the media framework is missing\n");
+      std::fprintf(stderr,
+                   "media_demo_window: the demo camera or the media framework is missing\n");
       return 1;
     }
     builder->SetFiltergraph(graph.Get());
     ComPtr<IBaseFilter> camera;
-    ComQuery<IFilterGraph2>(graph.Get())->AddSourceFilterForMoniker(moniker.Get(), nullptr, u"Frostwipe Demo Camera",
-                                                                    camera.ReleaseAndGetAddressOf());
+    ComQuery<IFilterGraph2>(graph.Get())
+        ->AddSourceFilterForMoniker(moniker.Get(), nullptr, u"Frostwipe Demo Camera",
+                                    camera.ReleaseAndGetAddressOf());
     graph->AddFilter(renderer.Get(), u"Video Renderer");
-    HRESULT hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(), nullptr, renderer.Get());
+    HRESULT hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(),
+                                       nullptr, renderer.Get());
     if (FAILED(hr)) {
-      std::fprintf(stderr, "media_demo_window: RenderStream failed: 0x%08X\n", static_cast<unsigned>(hr));
+      std::fprintf(stderr, "media_demo_window: RenderStream failed: 0x%08X\n",
+                   static_cast<unsigned>(hr));
       return 1;
     }
     ComPtr<IVideoWindow> video = ComQuery<IVideoWindow>(renderer.Get());

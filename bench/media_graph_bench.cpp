@@ -1,8 +1,6 @@
 // Cost of the preview path: a 640x480 YUY2 source at 30 frames per second through the colour
 // converter into a null renderer, as CPU time per frame and per cent of one core, against a
 // memcpy of one frame measured in the same run.
-#include <benchmark/benchmark.h>
-
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -10,6 +8,8 @@
 #include <vector>
 
 #include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
 
 #include "platform/com/ComApi.h"
 #include "platform/media/ColorConverter.h"
@@ -68,7 +68,9 @@ class PacedStream final : public SourceStream {
 
 class PacedSource final : public SourceFilter {
  public:
-  PacedSource() : SourceFilter(CLSID_VfwCapture, u"Bench Camera") { AddPin(std::make_unique<PacedStream>(this)); }
+  PacedSource() : SourceFilter(CLSID_VfwCapture, u"Bench Camera") {
+    AddPin(std::make_unique<PacedStream>(this));
+  }
   ~PacedSource() override { Stop(); }
 };
 
@@ -114,7 +116,8 @@ void BM_ConvertYuy2ToRgb32(benchmark::State& state) {
   MediaType out = MediaType::Video(MEDIASUBTYPE_RGB32, kWidth, kHeight, 0);
   std::vector<BYTE> src(kFrameBytes, 128), dst(kWidth * kHeight * 4), scratch;
   for (auto _ : state) {
-    ConvertFrame(*in, src.data(), kFrameBytes, *out, dst.data(), static_cast<long>(dst.size()), scratch);
+    ConvertFrame(*in, src.data(), kFrameBytes, *out, dst.data(), static_cast<long>(dst.size()),
+                 scratch);
     benchmark::DoNotOptimize(dst.data());
   }
 }
@@ -123,17 +126,22 @@ BENCHMARK(BM_ConvertYuy2ToRgb32);
 // Runs the graph in real time; the figures are counters of the single iteration.
 void BM_PreviewGraph640x480At30(benchmark::State& state) {
   ComPtr<IGraphBuilder> graph;
-  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                   graph.ReleaseAndGetVoidAddress());
   ComPtr<IBaseFilter> source;
   source.Attach(new PacedSource);
   ComPtr<IBaseFilter> converter, renderer;
-  CoCreateInstance(CLSID_Colour, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, converter.ReleaseAndGetVoidAddress());
-  CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_Colour, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                   converter.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                   renderer.ReleaseAndGetVoidAddress());
   graph->AddFilter(source.Get(), u"camera");
   graph->AddFilter(converter.Get(), u"converter");
   graph->AddFilter(renderer.Get(), u"null");
-  if (FAILED(graph->ConnectDirect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(), FirstPin(converter.Get(), PINDIR_INPUT).Get(), nullptr)) ||
-      FAILED(graph->ConnectDirect(FirstPin(converter.Get(), PINDIR_OUTPUT).Get(), FirstPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr))) {
+  if (FAILED(graph->ConnectDirect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
+                                  FirstPin(converter.Get(), PINDIR_INPUT).Get(), nullptr)) ||
+      FAILED(graph->ConnectDirect(FirstPin(converter.Get(), PINDIR_OUTPUT).Get(),
+                                  FirstPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr))) {
     state.SkipWithError("could not build the graph");
     return;
   }
@@ -148,7 +156,8 @@ void BM_PreviewGraph640x480At30(benchmark::State& state) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     control->Stop();
     const double cpu = ProcessCpuSeconds() - cpuStart;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     int frames = 0;
     quality->get_FramesDrawn(&frames);
     state.SetIterationTime(wall);
@@ -161,7 +170,11 @@ void BM_PreviewGraph640x480At30(benchmark::State& state) {
     state.counters["core_percent"] = 100.0 * cpu / wall;
   }
 }
-BENCHMARK(BM_PreviewGraph640x480At30)->Arg(3)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewGraph640x480At30)
+    ->Arg(3)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -20,7 +20,9 @@ constexpr int kMaxSleepTimeMs = 10000;
 
 }  // namespace
 
-int BusyCount() { return g_busyCount; }
+int BusyCount() {
+  return g_busyCount;
+}
 
 TCaptureCore::TCaptureCore(TCaptureControl* owner) : Owner(owner) {
   GlobalRegSave.Reset();
@@ -36,7 +38,8 @@ void TCaptureCore::InitializeRunTime() {
   TraceWrite(QStringLiteral("+"), kMarkGray, QStringLiteral("component initialized"));
   Settings.UniqueID = manager->Components.Add(this);
   worker_ = std::make_unique<TTaskThread>(Owner, this, QStringLiteral("task"), true, tpNormal,
-                                          static_cast<int>(Settings.NotificationMethod), effectivePeriod_);
+                                          static_cast<int>(Settings.NotificationMethod),
+                                          effectivePeriod_);
   worker_->Unpause();
   Initialized = true;
 }
@@ -52,7 +55,9 @@ TCaptureCore::~TCaptureCore() {
   HandOver.Clear();
 }
 
-bool TCaptureCore::HasParentWindow() const { return Owner->HandleAllocated(); }
+bool TCaptureCore::HasParentWindow() const {
+  return Owner->HandleAllocated();
+}
 
 // ---- precondition check, refresh, busy cursor ----
 
@@ -64,14 +69,20 @@ bool TCaptureCore::CheckPreconditions(TCaptureStates allowed, int severity, bool
   auto check = [&](bool failing, TLogType code, const char* message) {
     if (ReportIf(this, failing, severity, code, QString::fromLatin1(message))) ok = false;
   };
-  check(VideoDevice == -1 && ((allowed & StateBit(cs_Recording)) ||
-                              (deviceCheck && captureDevice && (allowed & StateBit(cs_Previewing)))),
-        e_no_video_device_selected, "no video device selected");
-  check(s == cs_Recording && !(allowed & StateBit(cs_Recording)), e_stop_recording_first, "first stop recording");
-  check(s == cs_Reencoding && !(allowed & StateBit(cs_Reencoding)), e_reencoding, "first stop reencoding");
-  check(s == cs_Playing && !(allowed & StateBit(cs_Playing)), e_stop_player_first, "first close player");
-  check(s == cs_Previewing && !(allowed & StateBit(cs_Previewing)), e_stop_preview_first, "first stop preview");
-  check(s == cs_Idle && allowed == StateBit(cs_Previewing), e_start_preview_first, "first start preview");
+  check(
+      VideoDevice == -1 && ((allowed & StateBit(cs_Recording)) ||
+                            (deviceCheck && captureDevice && (allowed & StateBit(cs_Previewing)))),
+      e_no_video_device_selected, "no video device selected");
+  check(s == cs_Recording && !(allowed & StateBit(cs_Recording)), e_stop_recording_first,
+        "first stop recording");
+  check(s == cs_Reencoding && !(allowed & StateBit(cs_Reencoding)), e_reencoding,
+        "first stop reencoding");
+  check(s == cs_Playing && !(allowed & StateBit(cs_Playing)), e_stop_player_first,
+        "first close player");
+  check(s == cs_Previewing && !(allowed & StateBit(cs_Previewing)), e_stop_preview_first,
+        "first stop preview");
+  check(s == cs_Idle && allowed == StateBit(cs_Previewing), e_start_preview_first,
+        "first start preview");
   return ok;
 }
 
@@ -104,12 +115,15 @@ void TCaptureCore::EndBusy() {
 // ---- operations ----
 
 bool TCaptureCore::StartPreview() {
-  if (Settings.VideoSource == vs_VideoCaptureDevice && Settings.MultiplexedRole != mr_MultiplexedSlave) {
+  if (Settings.VideoSource == vs_VideoCaptureDevice &&
+      Settings.MultiplexedRole != mr_MultiplexedSlave) {
     CreateDeviceLists();
-    if (CheckDeviceIndex(this, *DeviceList(dk_VideoDevices), VideoDevice, kVideoCaptureDevice)) return false;
+    if (CheckDeviceIndex(this, *DeviceList(dk_VideoDevices), VideoDevice, kVideoCaptureDevice))
+      return false;
     if (!VideoSelectionDone) SelectVideoDevice();
   }
-  if (!CheckPreconditions(StateBit(cs_Idle) | StateBit(cs_Previewing) | StateBit(cs_Playing), sv_Error, true))
+  if (!CheckPreconditions(StateBit(cs_Idle) | StateBit(cs_Previewing) | StateBit(cs_Playing),
+                          sv_Error, true))
     return false;
   RunCommand(cmd_StartPreview);
   return CaptureState.load() == cs_Previewing;
@@ -125,8 +139,10 @@ bool TCaptureCore::CaptureFrameTo(TFrameCaptureDest dest, const QString& fileNam
   if (RunFrameGrabber == fg_Disabled || !GraphActive.load() || CapturePending.load()) return false;
   CaptureDest = dest;
   CaptureFileName = fileName;
-  if (GraphState.load() == gs_Paused) HandOver.CaptureDelivered(*this, dest, fileName);
-  else CapturePending.store(true);
+  if (GraphState.load() == gs_Paused)
+    HandOver.CaptureDelivered(*this, dest, fileName);
+  else
+    CapturePending.store(true);
   return true;
 }
 
@@ -153,13 +169,15 @@ void TCaptureCore::SetVideoDevice(int index) {
 }
 
 bool TCaptureCore::SelectVideoDevice() {
-  if (DeviceListsState() != dl_Created || Settings.VideoSource != vs_VideoCaptureDevice) return false;
+  if (DeviceListsState() != dl_Created || Settings.VideoSource != vs_VideoCaptureDevice)
+    return false;
   const TDevices& list = *DeviceList(dk_VideoDevices);
   if (list.Count() == 0) {
     PostEvent(Owner->OnNoVideoDevices);
     return false;
   }
-  if (VideoDevice < 0 || CheckDeviceIndex(this, list, VideoDevice, kVideoCaptureDevice)) return false;
+  if (VideoDevice < 0 || CheckDeviceIndex(this, list, VideoDevice, kVideoCaptureDevice))
+    return false;
   // Opening a device needs its capture filter from the media framework's enumerator, which this
   // build does not have yet: the device stays unopened.
   return false;
@@ -178,9 +196,13 @@ void TCaptureCore::SetVideoSize(int index) {
   RefreshPreview(QStringLiteral("dsvsz"));
 }
 
-QString TCaptureCore::VideoSizes() const { return {}; }
+QString TCaptureCore::VideoSizes() const {
+  return {};
+}
 
-int TCaptureCore::VideoInputIndex(const QString&) const { return -1; }
+int TCaptureCore::VideoInputIndex(const QString&) const {
+  return -1;
+}
 
 void TCaptureCore::UseNearestVideoSize(int width, int height, bool enabled) {
   NearestWidth = width;
@@ -197,7 +219,8 @@ bool TCaptureCore::ShowDialog(unsigned index) {
   const TDevices* list = DeviceList(dk_VideoDevices);
   // The device's own dialogs need an opened device; without any the request is refused.
   if ((index == 0 || index == 3) && (!list || list->Count() == 0))
-    ReportIf(this, true, sv_Error, e_no_video_input_device, QStringLiteral("no video capture device"));
+    ReportIf(this, true, sv_Error, e_no_video_input_device,
+             QStringLiteral("no video capture device"));
   return false;
 }
 
@@ -230,10 +253,19 @@ void TCaptureCore::SetFlipHorizontal(bool on) {
 void TCaptureCore::SetDeinterlacing(TVideoDeinterlacing value) {
   const bool halfBefore = HalfSizeDeinterlacing;
   switch (value) {
-    case di_Disabled: HalfSizeDeinterlacing = FullSizeDeinterlacing = false; break;
-    case di_HalfSize: HalfSizeDeinterlacing = true; FullSizeDeinterlacing = false; break;
-    case di_FullSize: HalfSizeDeinterlacing = false; FullSizeDeinterlacing = true; break;
-    default: return;
+    case di_Disabled:
+      HalfSizeDeinterlacing = FullSizeDeinterlacing = false;
+      break;
+    case di_HalfSize:
+      HalfSizeDeinterlacing = true;
+      FullSizeDeinterlacing = false;
+      break;
+    case di_FullSize:
+      HalfSizeDeinterlacing = false;
+      FullSizeDeinterlacing = true;
+      break;
+    default:
+      return;
   }
   Settings.VideoProcessing_Deinterlacing = value;
   UpdateVideoProcessing();
@@ -241,7 +273,9 @@ void TCaptureCore::SetDeinterlacing(TVideoDeinterlacing value) {
 }
 
 void TCaptureCore::SetRotation(TVideoRotation value) {
-  if (static_cast<unsigned>(value) > rt_270_deg_mirror || value == Settings.VideoProcessing_Rotation) return;
+  if (static_cast<unsigned>(value) > rt_270_deg_mirror ||
+      value == Settings.VideoProcessing_Rotation)
+    return;
   Settings.VideoProcessing_Rotation = value;
   SwappedDimensions = (static_cast<int>(value) & 1) != 0;
   UpdateVideoProcessing();
@@ -270,7 +304,8 @@ void TCaptureCore::SetNotificationSleepTime(int value) {
   if (value != -1 && (value < 1 || value > kMaxSleepTimeMs)) return;
   Settings.NotificationSleepTime = value;
   effectivePeriod_ = value == -1 ? kDefaultPeriodMs : value;
-  if (worker_) worker_->SetPeriod(CaptureState.load() == cs_Playing ? kDefaultPeriodMs : effectivePeriod_);
+  if (worker_)
+    worker_->SetPeriod(CaptureState.load() == cs_Playing ? kDefaultPeriodMs : effectivePeriod_);
 }
 
 void TCaptureCore::SetNotificationPriority(TThreadPriority priority) {
@@ -295,8 +330,10 @@ void TCaptureCore::SetAutoFilePrefix(const QString& value) {
 // ---- commands, events and the worker pass ----
 
 void TCaptureCore::QueueCommand(std::uint32_t code) {
-  if (code <= cmd_Notifications) Queue.AddCommand(code);
-  else RunCommand(code);
+  if (code <= cmd_Notifications)
+    Queue.AddCommand(code);
+  else
+    RunCommand(code);
 }
 
 void TCaptureCore::RunCommand(std::uint32_t code) {
@@ -310,21 +347,30 @@ void TCaptureCore::RunCommand(std::uint32_t code) {
       PreviewWanted = true;
       PostEvent(Owner->OnDeviceLost);
       break;
-    case cmd_Notifications: HandleNotificationFlags(); break;
-    case cmd_Stop: StopGraph(); break;
+    case cmd_Notifications:
+      HandleNotificationFlags();
+      break;
+    case cmd_Stop:
+      StopGraph();
+      break;
     case cmd_StartPreview:
       if (RestartGraph(cs_Previewing)) PostEvent(Owner->OnPreviewStarted);
       break;
-    case cmd_StartRecording: RestartGraph(cs_Recording); break;
-    default: break;  // player, tuner and re-encoding commands: facilities the game does not use
+    case cmd_StartRecording:
+      RestartGraph(cs_Recording);
+      break;
+    default:
+      break;  // player, tuner and re-encoding commands: facilities the game does not use
   }
 }
 
 void TCaptureCore::PostEventRecord(const THandlerId& code) {
   if (!SyncManager()) return;  // the process is shutting down
   const TEventRecord record{code, this};
-  if (Settings.EventNotificationSynchrone) DispatchEvent(record);
-  else Queue.AddEvent(record);
+  if (Settings.EventNotificationSynchrone)
+    DispatchEvent(record);
+  else
+    Queue.AddEvent(record);
 }
 
 void TCaptureCore::WorkerPass(bool timerMode) {
@@ -376,8 +422,11 @@ void TCaptureCore::HandleGraphEvent(long code, long param1) {
         QueueCommand(cmd_Notifications);
       }
       break;
-    case EC_PLAYER_BUFFERING: PlayerBuffering = true; break;
-    default: break;
+    case EC_PLAYER_BUFFERING:
+      PlayerBuffering = true;
+      break;
+    default:
+      break;
   }
   (void)s;
 }
@@ -419,7 +468,8 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
   const TEventNotification reinitializing = Owner->OnReinitializing;
   if (Owner->EventReady(reinitializing)) reinitializing(Owner);
   BeginBusy();
-  TraceWrite({}, kMarkPurple, QStringLiteral("BEGIN RestartGraph ") + QString::number(static_cast<int>(mode)));
+  TraceWrite({}, kMarkPurple,
+             QStringLiteral("BEGIN RestartGraph ") + QString::number(static_cast<int>(mode)));
   if (GraphActive.load()) StopGraph();
   RunFrameGrabber = Settings.FrameGrabber;
   HandOver.Reset(*this);
@@ -427,7 +477,8 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
   if (Settings.VideoSource == vs_VideoCaptureDevice) {
     const TDevices* list = DeviceList(dk_VideoDevices);
     if (!list || list->Count() == 0)
-      ReportIf(this, true, sv_Error, e_no_video_input_device, QStringLiteral("no video capture device"));
+      ReportIf(this, true, sv_Error, e_no_video_input_device,
+               QStringLiteral("no video capture device"));
     // With a device listed the graph is built by the media framework, which this build does not
     // have yet; the start fails as for a control without devices.
   }
@@ -437,9 +488,11 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
     CaptureState.store(cs_Idle);
     PreviewWanted = true;
     if (mode == cs_Previewing)
-      ReportIf(this, true, sv_Error, e_failed_to_start_preview, QStringLiteral("failed to start preview"));
+      ReportIf(this, true, sv_Error, e_failed_to_start_preview,
+               QStringLiteral("failed to start preview"));
     else
-      ReportIf(this, true, sv_Error, e_failed_to_start_recording, QStringLiteral("failed to start recording"));
+      ReportIf(this, true, sv_Error, e_failed_to_start_recording,
+               QStringLiteral("failed to start recording"));
   }
   TraceWrite({}, kMarkPurple, QStringLiteral("END RestartGraph"));
   EndBusy();

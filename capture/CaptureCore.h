@@ -18,12 +18,20 @@ class QImage;
 class TCaptureControl;
 class TTaskThread;
 
-enum TCaptureState : int { cs_Idle = 0, cs_Previewing = 1, cs_Recording = 2, cs_Playing = 3, cs_Reencoding = 4 };
+enum TCaptureState : int {
+  cs_Idle = 0,
+  cs_Previewing = 1,
+  cs_Recording = 2,
+  cs_Playing = 3,
+  cs_Reencoding = 4
+};
 enum TGraphState : int { gs_Stopped = 0, gs_Paused = 1, gs_Running = 2 };
 
 // A set of capture states: bit n stands for state n.
 using TCaptureStates = unsigned;
-inline constexpr TCaptureStates StateBit(TCaptureState s) { return 1u << static_cast<unsigned>(s); }
+inline constexpr TCaptureStates StateBit(TCaptureState s) {
+  return 1u << static_cast<unsigned>(s);
+}
 
 // Command codes of RunCommand / QueueCommand.
 enum TCaptureCommand : std::uint32_t {
@@ -117,7 +125,9 @@ class TCaptureCore {
   void HandleGraphEvent(long code, long param1);
 
   // The frame callback of the grabber (streaming thread).
-  void FrameCallback(QImage& picture, std::int64_t sampleTime) { HandOver.TakeFrame(*this, picture, sampleTime); }
+  void FrameCallback(QImage& picture, std::int64_t sampleTime) {
+    HandOver.TakeFrame(*this, picture, sampleTime);
+  }
 
   void UpdateOverlayNeeded();
   void UpdateVideoProcessing();

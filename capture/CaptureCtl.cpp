@@ -79,61 +79,105 @@ void TCaptureControl::DetachHandlers() {
   OnVideoFromBitmaps_NextFrameNeeded = {};
 }
 
-bool TCaptureControl::DestroyingNow() const { return !core_ || core_->Destroying.load(); }
+bool TCaptureControl::DestroyingNow() const {
+  return !core_ || core_->Destroying.load();
+}
 
-bool TCaptureControl::HandleAllocated() const { return handleAllocated_.load(); }
+bool TCaptureControl::HandleAllocated() const {
+  return handleAllocated_.load();
+}
 
 void TCaptureControl::Loaded() {
   TLoadable::Loaded();
   if (core_->Initialized) caption_.clear();
 }
 
-bool TCaptureControl::StartPreview() { return core_->StartPreview(); }
-void TCaptureControl::StopPreview() { core_->StopPreview(); }
+bool TCaptureControl::StartPreview() {
+  return core_->StartPreview();
+}
+void TCaptureControl::StopPreview() {
+  core_->StopPreview();
+}
 bool TCaptureControl::CaptureFrameTo(TFrameCaptureDest dest, const QString& fileName) {
   return core_->CaptureFrameTo(dest, fileName);
 }
-QString TCaptureControl::VideoSizes() const { return core_->VideoSizes(); }
-int TCaptureControl::VideoInputIndex(const QString& pattern) const { return core_->VideoInputIndex(pattern); }
+QString TCaptureControl::VideoSizes() const {
+  return core_->VideoSizes();
+}
+int TCaptureControl::VideoInputIndex(const QString& pattern) const {
+  return core_->VideoInputIndex(pattern);
+}
 void TCaptureControl::UseNearestVideoSize(int width, int height, bool enabled) {
   core_->UseNearestVideoSize(width, height, enabled);
 }
-int TCaptureControl::VideoWidth() const { return core_->VideoWidth; }
-int TCaptureControl::VideoHeight() const { return core_->VideoHeight; }
-bool TCaptureControl::ShowDialog(unsigned index) { return core_->ShowDialog(index); }
+int TCaptureControl::VideoWidth() const {
+  return core_->VideoWidth;
+}
+int TCaptureControl::VideoHeight() const {
+  return core_->VideoHeight;
+}
+bool TCaptureControl::ShowDialog(unsigned index) {
+  return core_->ShowDialog(index);
+}
 
 // ---- settings held by the core or with behaviour of their own ----
 
-int TCaptureControl::VideoDevice() const { return core_->VideoDevice; }
-void TCaptureControl::SetVideoDevice(int value) { core_->SetVideoDevice(value); }
-int TCaptureControl::VideoSize() const { return core_->VideoSize; }
-void TCaptureControl::SetVideoSize(int value) { core_->SetVideoSize(value); }
+int TCaptureControl::VideoDevice() const {
+  return core_->VideoDevice;
+}
+void TCaptureControl::SetVideoDevice(int value) {
+  core_->SetVideoDevice(value);
+}
+int TCaptureControl::VideoSize() const {
+  return core_->VideoSize;
+}
+void TCaptureControl::SetVideoSize(int value) {
+  core_->SetVideoSize(value);
+}
 
-bool TCaptureControl::BurstMode() const { return core_->BurstMode.load(); }
-void TCaptureControl::SetBurstMode(bool value) { core_->SetBurstMode(value); }
-int TCaptureControl::BurstCount() const { return core_->BurstCount.load(); }
+bool TCaptureControl::BurstMode() const {
+  return core_->BurstMode.load();
+}
+void TCaptureControl::SetBurstMode(bool value) {
+  core_->SetBurstMode(value);
+}
+int TCaptureControl::BurstCount() const {
+  return core_->BurstCount.load();
+}
 void TCaptureControl::SetBurstCount(int value) {
   if (value >= 0) core_->BurstCount.store(value);
 }
-int TCaptureControl::BurstInterval() const { return core_->BurstInterval.load(); }
+int TCaptureControl::BurstInterval() const {
+  return core_->BurstInterval.load();
+}
 void TCaptureControl::SetBurstInterval(int value) {
   if (value >= 0) core_->BurstInterval.store(value);
 }
-CaptureTypes::TFrameCaptureDest TCaptureControl::BurstType() const { return core_->BurstType; }
+CaptureTypes::TFrameCaptureDest TCaptureControl::BurstType() const {
+  return core_->BurstType;
+}
 void TCaptureControl::SetBurstType(CaptureTypes::TFrameCaptureDest value) {
   if (static_cast<unsigned>(value) <= fc_JpegFile) core_->BurstType = value;
 }
 
-CaptureTypes::TFrameGrabber TCaptureControl::FrameGrabber() const { return core_->Settings.FrameGrabber; }
-void TCaptureControl::SetFrameGrabber(CaptureTypes::TFrameGrabber value) { core_->SetFrameGrabber(value); }
+CaptureTypes::TFrameGrabber TCaptureControl::FrameGrabber() const {
+  return core_->Settings.FrameGrabber;
+}
+void TCaptureControl::SetFrameGrabber(CaptureTypes::TFrameGrabber value) {
+  core_->SetFrameGrabber(value);
+}
 CaptureTypes::TFrameGrabberRGBFormat TCaptureControl::FrameGrabberRGBFormat() const {
   return core_->Settings.FrameGrabberRGBFormat;
 }
 void TCaptureControl::SetFrameGrabberRGBFormat(CaptureTypes::TFrameGrabberRGBFormat value) {
   core_->SetFrameGrabberRGBFormat(value);
 }
-CaptureTypes::TVideoRenderer TCaptureControl::VideoRenderer() const { return core_->Settings.VideoRenderer; }
-void TCaptureControl::SetVideoRenderer(CaptureTypes::TVideoRenderer value) { core_->SetVideoRenderer(value); }
+CaptureTypes::TVideoRenderer TCaptureControl::VideoRenderer() const {
+  return core_->Settings.VideoRenderer;
+}
+void TCaptureControl::SetVideoRenderer(CaptureTypes::TVideoRenderer value) {
+  core_->SetVideoRenderer(value);
+}
 
 CaptureTypes::TNotificationMethod TCaptureControl::NotificationMethod() const {
   return core_->Settings.NotificationMethod;
@@ -141,8 +185,12 @@ CaptureTypes::TNotificationMethod TCaptureControl::NotificationMethod() const {
 void TCaptureControl::SetNotificationMethod(CaptureTypes::TNotificationMethod value) {
   core_->SetNotificationMethod(value);
 }
-int TCaptureControl::NotificationSleepTime() const { return core_->Settings.NotificationSleepTime; }
-void TCaptureControl::SetNotificationSleepTime(int value) { core_->SetNotificationSleepTime(value); }
+int TCaptureControl::NotificationSleepTime() const {
+  return core_->Settings.NotificationSleepTime;
+}
+void TCaptureControl::SetNotificationSleepTime(int value) {
+  core_->SetNotificationSleepTime(value);
+}
 CaptureTypes::TThreadPriority TCaptureControl::NotificationPriority() const {
   return core_->Settings.NotificationPriority;
 }
@@ -153,7 +201,9 @@ void TCaptureControl::SetNotificationPriority(CaptureTypes::TThreadPriority valu
 bool TCaptureControl::VideoProcessing_FlipHorizontal() const {
   return core_->Settings.VideoProcessing_FlipHorizontal;
 }
-void TCaptureControl::SetVideoProcessing_FlipHorizontal(bool value) { core_->SetFlipHorizontal(value); }
+void TCaptureControl::SetVideoProcessing_FlipHorizontal(bool value) {
+  core_->SetFlipHorizontal(value);
+}
 CaptureTypes::TVideoDeinterlacing TCaptureControl::VideoProcessing_Deinterlacing() const {
   return core_->Settings.VideoProcessing_Deinterlacing;
 }
@@ -167,7 +217,9 @@ void TCaptureControl::SetVideoProcessing_Rotation(CaptureTypes::TVideoRotation v
   core_->SetRotation(value);
 }
 
-QString TCaptureControl::Version() const { return QString::fromLatin1(kComponentVersion); }
+QString TCaptureControl::Version() const {
+  return QString::fromLatin1(kComponentVersion);
+}
 void TCaptureControl::SetVersion(const QString&) {}
 
 QString TCaptureControl::ASFMediaServerPublishingPoint() const {
@@ -176,8 +228,12 @@ QString TCaptureControl::ASFMediaServerPublishingPoint() const {
 void TCaptureControl::SetASFMediaServerPublishingPoint(const QString& value) {
   core_->SetASFMediaServerPublishingPoint(value);
 }
-QString TCaptureControl::AutoFilePrefix() const { return core_->Settings.AutoFilePrefix; }
-void TCaptureControl::SetAutoFilePrefix(const QString& value) { core_->SetAutoFilePrefix(value); }
+QString TCaptureControl::AutoFilePrefix() const {
+  return core_->Settings.AutoFilePrefix;
+}
+void TCaptureControl::SetAutoFilePrefix(const QString& value) {
+  core_->SetAutoFilePrefix(value);
+}
 
 void TCaptureControl::SetOnFrameOverlayUsingDC(TOnFrameOverlayUsingDC handler) {
   onFrameOverlayUsingDC_ = handler;
@@ -217,13 +273,17 @@ void TCaptureControl::paintEvent(QPaintEvent* event) {
       const int x = std::max(0, (area.width() - logo_.width()) / 2);
       const int y = std::max(0, (area.height() - logo_.height()) / 2);
       painter.drawImage(area.topLeft() + QPoint(x, y), logo_);
-    } else if (logo && core_->Settings.LogoLayout == lg_Repeated && logo_.width() >= 1 && logo_.height() >= 1) {
+    } else if (logo && core_->Settings.LogoLayout == lg_Repeated && logo_.width() >= 1 &&
+               logo_.height() >= 1) {
       for (int y = 0; y < area.height(); y += logo_.height())
-        for (int x = 0; x < area.width(); x += logo_.width()) painter.drawImage(area.topLeft() + QPoint(x, y), logo_);
+        for (int x = 0; x < area.width(); x += logo_.width())
+          painter.drawImage(area.topLeft() + QPoint(x, y), logo_);
     }
   }
   painter.end();
   QFrame::paintEvent(event);
 }
 
-QString VideoDevices() { return VideoDeviceNames(); }
+QString VideoDevices() {
+  return VideoDeviceNames();
+}

@@ -23,40 +23,58 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(int VideoDevice READ VideoDevice WRITE SetVideoDevice)
   Q_PROPERTY(int VideoSize READ VideoSize WRITE SetVideoSize)
   Q_PROPERTY(CaptureTypes::TFrameGrabber FrameGrabber READ FrameGrabber WRITE SetFrameGrabber)
-  Q_PROPERTY(CaptureTypes::TFrameGrabberRGBFormat FrameGrabberRGBFormat READ FrameGrabberRGBFormat WRITE SetFrameGrabberRGBFormat)
+  Q_PROPERTY(CaptureTypes::TFrameGrabberRGBFormat FrameGrabberRGBFormat READ FrameGrabberRGBFormat
+                 WRITE SetFrameGrabberRGBFormat)
   Q_PROPERTY(int FrameCaptureZoomSize READ FrameCaptureZoomSize WRITE SetFrameCaptureZoomSize)
-  Q_PROPERTY(bool FrameCaptureWithoutOverlay READ FrameCaptureWithoutOverlay WRITE SetFrameCaptureWithoutOverlay)
+  Q_PROPERTY(bool FrameCaptureWithoutOverlay READ FrameCaptureWithoutOverlay WRITE
+                 SetFrameCaptureWithoutOverlay)
   Q_PROPERTY(bool BurstMode READ BurstMode WRITE SetBurstMode)
   Q_PROPERTY(int BurstCount READ BurstCount WRITE SetBurstCount)
   Q_PROPERTY(int BurstInterval READ BurstInterval WRITE SetBurstInterval)
   Q_PROPERTY(CaptureTypes::TFrameCaptureDest BurstType READ BurstType WRITE SetBurstType)
-  Q_PROPERTY(bool EventNotificationSynchrone READ EventNotificationSynchrone WRITE SetEventNotificationSynchrone)
-  Q_PROPERTY(CaptureTypes::TNotificationMethod NotificationMethod READ NotificationMethod WRITE SetNotificationMethod)
+  Q_PROPERTY(bool EventNotificationSynchrone READ EventNotificationSynchrone WRITE
+                 SetEventNotificationSynchrone)
+  Q_PROPERTY(CaptureTypes::TNotificationMethod NotificationMethod READ NotificationMethod WRITE
+                 SetNotificationMethod)
   Q_PROPERTY(int NotificationSleepTime READ NotificationSleepTime WRITE SetNotificationSleepTime)
-  Q_PROPERTY(CaptureTypes::TThreadPriority NotificationPriority READ NotificationPriority WRITE SetNotificationPriority)
+  Q_PROPERTY(CaptureTypes::TThreadPriority NotificationPriority READ NotificationPriority WRITE
+                 SetNotificationPriority)
   Q_PROPERTY(bool AutoStartPreview READ AutoStartPreview WRITE SetAutoStartPreview)
   Q_PROPERTY(bool AutoRefreshPreview READ AutoRefreshPreview WRITE SetAutoRefreshPreview)
-  Q_PROPERTY(bool StoreDeviceSettingsInRegistry READ StoreDeviceSettingsInRegistry WRITE SetStoreDeviceSettingsInRegistry)
+  Q_PROPERTY(bool StoreDeviceSettingsInRegistry READ StoreDeviceSettingsInRegistry WRITE
+                 SetStoreDeviceSettingsInRegistry)
   Q_PROPERTY(bool VideoControlSettings READ VideoControlSettings WRITE SetVideoControlSettings)
   Q_PROPERTY(bool VideoQualitySettings READ VideoQualitySettings WRITE SetVideoQualitySettings)
   Q_PROPERTY(bool CameraControlSettings READ CameraControlSettings WRITE SetCameraControlSettings)
-  Q_PROPERTY(bool VideoProcessing_FlipHorizontal READ VideoProcessing_FlipHorizontal WRITE SetVideoProcessing_FlipHorizontal)
-  Q_PROPERTY(int VideoProcessing_Brightness READ VideoProcessing_Brightness WRITE SetVideoProcessing_Brightness)
-  Q_PROPERTY(int VideoProcessing_Contrast READ VideoProcessing_Contrast WRITE SetVideoProcessing_Contrast)
-  Q_PROPERTY(int VideoProcessing_Saturation READ VideoProcessing_Saturation WRITE SetVideoProcessing_Saturation)
+  Q_PROPERTY(bool VideoProcessing_FlipHorizontal READ VideoProcessing_FlipHorizontal WRITE
+                 SetVideoProcessing_FlipHorizontal)
+  Q_PROPERTY(int VideoProcessing_Brightness READ VideoProcessing_Brightness WRITE
+                 SetVideoProcessing_Brightness)
+  Q_PROPERTY(
+      int VideoProcessing_Contrast READ VideoProcessing_Contrast WRITE SetVideoProcessing_Contrast)
+  Q_PROPERTY(int VideoProcessing_Saturation READ VideoProcessing_Saturation WRITE
+                 SetVideoProcessing_Saturation)
   Q_PROPERTY(int VideoProcessing_Hue READ VideoProcessing_Hue WRITE SetVideoProcessing_Hue)
-  Q_PROPERTY(bool VideoProcessing_GrayScale READ VideoProcessing_GrayScale WRITE SetVideoProcessing_GrayScale)
-  Q_PROPERTY(bool VideoProcessing_InvertColors READ VideoProcessing_InvertColors WRITE SetVideoProcessing_InvertColors)
-  Q_PROPERTY(bool VideoProcessing_FlipVertical READ VideoProcessing_FlipVertical WRITE SetVideoProcessing_FlipVertical)
-  Q_PROPERTY(CaptureTypes::TVideoDeinterlacing VideoProcessing_Deinterlacing READ VideoProcessing_Deinterlacing WRITE SetVideoProcessing_Deinterlacing)
-  Q_PROPERTY(CaptureTypes::TVideoRotation VideoProcessing_Rotation READ VideoProcessing_Rotation WRITE SetVideoProcessing_Rotation)
+  Q_PROPERTY(bool VideoProcessing_GrayScale READ VideoProcessing_GrayScale WRITE
+                 SetVideoProcessing_GrayScale)
+  Q_PROPERTY(bool VideoProcessing_InvertColors READ VideoProcessing_InvertColors WRITE
+                 SetVideoProcessing_InvertColors)
+  Q_PROPERTY(bool VideoProcessing_FlipVertical READ VideoProcessing_FlipVertical WRITE
+                 SetVideoProcessing_FlipVertical)
+  Q_PROPERTY(CaptureTypes::TVideoDeinterlacing VideoProcessing_Deinterlacing READ
+                 VideoProcessing_Deinterlacing WRITE SetVideoProcessing_Deinterlacing)
+  Q_PROPERTY(CaptureTypes::TVideoRotation VideoProcessing_Rotation READ VideoProcessing_Rotation
+                 WRITE SetVideoProcessing_Rotation)
   Q_PROPERTY(CaptureTypes::TVideoRenderer VideoRenderer READ VideoRenderer WRITE SetVideoRenderer)
   Q_PROPERTY(bool Display_Active READ Display_Active WRITE SetDisplay_Active)
   Q_PROPERTY(bool Display_AutoSize READ Display_AutoSize WRITE SetDisplay_AutoSize)
-  Q_PROPERTY(bool Display_KeepAspectRatio READ Display_KeepAspectRatio WRITE SetDisplay_KeepAspectRatio)
+  Q_PROPERTY(
+      bool Display_KeepAspectRatio READ Display_KeepAspectRatio WRITE SetDisplay_KeepAspectRatio)
   Q_PROPERTY(bool Display_Embedded READ Display_Embedded WRITE SetDisplay_Embedded)
-  Q_PROPERTY(bool Display_MouseMovesWindow READ Display_MouseMovesWindow WRITE SetDisplay_MouseMovesWindow)
-  Q_PROPERTY(bool Display_VideoPortEnabled READ Display_VideoPortEnabled WRITE SetDisplay_VideoPortEnabled)
+  Q_PROPERTY(
+      bool Display_MouseMovesWindow READ Display_MouseMovesWindow WRITE SetDisplay_MouseMovesWindow)
+  Q_PROPERTY(
+      bool Display_VideoPortEnabled READ Display_VideoPortEnabled WRITE SetDisplay_VideoPortEnabled)
   Q_PROPERTY(bool Display_FullScreen READ Display_FullScreen WRITE SetDisplay_FullScreen)
   Q_PROPERTY(bool Display_StayOnTop READ Display_StayOnTop WRITE SetDisplay_StayOnTop)
   Q_PROPERTY(int Display_Left READ Display_Left WRITE SetDisplay_Left)
@@ -77,23 +95,28 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(int ASFAudioChannels READ ASFAudioChannels WRITE SetASFAudioChannels)
   Q_PROPERTY(int ASFDeinterlaceMode READ ASFDeinterlaceMode WRITE SetASFDeinterlaceMode)
   Q_PROPERTY(bool ASFFixedFrameRate READ ASFFixedFrameRate WRITE SetASFFixedFrameRate)
-  Q_PROPERTY(QString ASFMediaServerPublishingPoint READ ASFMediaServerPublishingPoint WRITE SetASFMediaServerPublishingPoint)
+  Q_PROPERTY(QString ASFMediaServerPublishingPoint READ ASFMediaServerPublishingPoint WRITE
+                 SetASFMediaServerPublishingPoint)
   Q_PROPERTY(int ASFNetworkPort READ ASFNetworkPort WRITE SetASFNetworkPort)
   Q_PROPERTY(int ASFNetworkMaxUsers READ ASFNetworkMaxUsers WRITE SetASFNetworkMaxUsers)
   Q_PROPERTY(int ASFProfile READ ASFProfile WRITE SetASFProfile)
-  Q_PROPERTY(QString ASFProfileFromCustomFile READ ASFProfileFromCustomFile WRITE SetASFProfileFromCustomFile)
+  Q_PROPERTY(QString ASFProfileFromCustomFile READ ASFProfileFromCustomFile WRITE
+                 SetASFProfileFromCustomFile)
   Q_PROPERTY(int ASFVideoBitRate READ ASFVideoBitRate WRITE SetASFVideoBitRate)
   Q_PROPERTY(int ASFVideoHeight READ ASFVideoHeight WRITE SetASFVideoHeight)
-  Q_PROPERTY(int ASFVideoMaxKeyFrameSpacing READ ASFVideoMaxKeyFrameSpacing WRITE SetASFVideoMaxKeyFrameSpacing)
+  Q_PROPERTY(int ASFVideoMaxKeyFrameSpacing READ ASFVideoMaxKeyFrameSpacing WRITE
+                 SetASFVideoMaxKeyFrameSpacing)
   Q_PROPERTY(int ASFVideoQuality READ ASFVideoQuality WRITE SetASFVideoQuality)
   Q_PROPERTY(int ASFVideoWidth READ ASFVideoWidth WRITE SetASFVideoWidth)
   Q_PROPERTY(int NetworkStreaming READ NetworkStreaming WRITE SetNetworkStreaming)
-  Q_PROPERTY(bool AssociateAudioAndVideoDevices READ AssociateAudioAndVideoDevices WRITE SetAssociateAudioAndVideoDevices)
+  Q_PROPERTY(bool AssociateAudioAndVideoDevices READ AssociateAudioAndVideoDevices WRITE
+                 SetAssociateAudioAndVideoDevices)
   Q_PROPERTY(int AudioDevice READ AudioDevice WRITE SetAudioDevice)
   Q_PROPERTY(int AudioFormat READ AudioFormat WRITE SetAudioFormat)
   Q_PROPERTY(bool AudioDeviceRendering READ AudioDeviceRendering WRITE SetAudioDeviceRendering)
   Q_PROPERTY(bool AudioRecording READ AudioRecording WRITE SetAudioRecording)
-  Q_PROPERTY(bool AutoConnectRelatedPins READ AutoConnectRelatedPins WRITE SetAutoConnectRelatedPins)
+  Q_PROPERTY(
+      bool AutoConnectRelatedPins READ AutoConnectRelatedPins WRITE SetAutoConnectRelatedPins)
   Q_PROPERTY(int AutoFileName READ AutoFileName WRITE SetAutoFileName)
   Q_PROPERTY(QString AutoFilePrefix READ AutoFilePrefix WRITE SetAutoFilePrefix)
   Q_PROPERTY(bool AutoStartPlayer READ AutoStartPlayer WRITE SetAutoStartPlayer)
@@ -104,11 +127,15 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(int CompressionType READ CompressionType WRITE SetCompressionType)
   Q_PROPERTY(bool DualDisplay_Active READ DualDisplay_Active WRITE SetDualDisplay_Active)
   Q_PROPERTY(bool DualDisplay_AutoSize READ DualDisplay_AutoSize WRITE SetDualDisplay_AutoSize)
-  Q_PROPERTY(bool DualDisplay_KeepAspectRatio READ DualDisplay_KeepAspectRatio WRITE SetDualDisplay_KeepAspectRatio)
+  Q_PROPERTY(bool DualDisplay_KeepAspectRatio READ DualDisplay_KeepAspectRatio WRITE
+                 SetDualDisplay_KeepAspectRatio)
   Q_PROPERTY(bool DualDisplay_Embedded READ DualDisplay_Embedded WRITE SetDualDisplay_Embedded)
-  Q_PROPERTY(bool DualDisplay_MouseMovesWindow READ DualDisplay_MouseMovesWindow WRITE SetDualDisplay_MouseMovesWindow)
-  Q_PROPERTY(bool DualDisplay_VideoPortEnabled READ DualDisplay_VideoPortEnabled WRITE SetDualDisplay_VideoPortEnabled)
-  Q_PROPERTY(bool DualDisplay_FullScreen READ DualDisplay_FullScreen WRITE SetDualDisplay_FullScreen)
+  Q_PROPERTY(bool DualDisplay_MouseMovesWindow READ DualDisplay_MouseMovesWindow WRITE
+                 SetDualDisplay_MouseMovesWindow)
+  Q_PROPERTY(bool DualDisplay_VideoPortEnabled READ DualDisplay_VideoPortEnabled WRITE
+                 SetDualDisplay_VideoPortEnabled)
+  Q_PROPERTY(
+      bool DualDisplay_FullScreen READ DualDisplay_FullScreen WRITE SetDualDisplay_FullScreen)
   Q_PROPERTY(bool DualDisplay_StayOnTop READ DualDisplay_StayOnTop WRITE SetDualDisplay_StayOnTop)
   Q_PROPERTY(int DualDisplay_Left READ DualDisplay_Left WRITE SetDualDisplay_Left)
   Q_PROPERTY(int DualDisplay_Top READ DualDisplay_Top WRITE SetDualDisplay_Top)
@@ -119,19 +146,30 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(bool DVReduceFrameRate READ DVReduceFrameRate WRITE SetDVReduceFrameRate)
   Q_PROPERTY(bool HoldRecording READ HoldRecording WRITE SetHoldRecording)
   Q_PROPERTY(int JPEGPerformance READ JPEGPerformance WRITE SetJPEGPerformance)
-  Q_PROPERTY(bool JPEGProgressiveDisplay READ JPEGProgressiveDisplay WRITE SetJPEGProgressiveDisplay)
+  Q_PROPERTY(
+      bool JPEGProgressiveDisplay READ JPEGProgressiveDisplay WRITE SetJPEGProgressiveDisplay)
   Q_PROPERTY(int JPEGQuality READ JPEGQuality WRITE SetJPEGQuality)
-  Q_PROPERTY(bool MotionDetector_CompareBlue READ MotionDetector_CompareBlue WRITE SetMotionDetector_CompareBlue)
-  Q_PROPERTY(bool MotionDetector_CompareGreen READ MotionDetector_CompareGreen WRITE SetMotionDetector_CompareGreen)
-  Q_PROPERTY(bool MotionDetector_CompareRed READ MotionDetector_CompareRed WRITE SetMotionDetector_CompareRed)
-  Q_PROPERTY(bool MotionDetector_GreyScale READ MotionDetector_GreyScale WRITE SetMotionDetector_GreyScale)
-  Q_PROPERTY(bool MotionDetector_Enabled READ MotionDetector_Enabled WRITE SetMotionDetector_Enabled)
+  Q_PROPERTY(bool MotionDetector_CompareBlue READ MotionDetector_CompareBlue WRITE
+                 SetMotionDetector_CompareBlue)
+  Q_PROPERTY(bool MotionDetector_CompareGreen READ MotionDetector_CompareGreen WRITE
+                 SetMotionDetector_CompareGreen)
+  Q_PROPERTY(bool MotionDetector_CompareRed READ MotionDetector_CompareRed WRITE
+                 SetMotionDetector_CompareRed)
+  Q_PROPERTY(
+      bool MotionDetector_GreyScale READ MotionDetector_GreyScale WRITE SetMotionDetector_GreyScale)
+  Q_PROPERTY(
+      bool MotionDetector_Enabled READ MotionDetector_Enabled WRITE SetMotionDetector_Enabled)
   Q_PROPERTY(QString MotionDetector_Grid READ MotionDetector_Grid WRITE SetMotionDetector_Grid)
-  Q_PROPERTY(double MotionDetector_MaxDetectionsPerSecond READ MotionDetector_MaxDetectionsPerSecond WRITE SetMotionDetector_MaxDetectionsPerSecond)
-  Q_PROPERTY(int MotionDetector_ReduceCPULoad READ MotionDetector_ReduceCPULoad WRITE SetMotionDetector_ReduceCPULoad)
-  Q_PROPERTY(bool MotionDetector_ReduceVideoNoise READ MotionDetector_ReduceVideoNoise WRITE SetMotionDetector_ReduceVideoNoise)
-  Q_PROPERTY(CaptureTypes::TMultiplexedRole MultiplexedRole READ MultiplexedRole WRITE SetMultiplexedRole)
-  Q_PROPERTY(double MultiplexedSlaveFrameRate READ MultiplexedSlaveFrameRate WRITE SetMultiplexedSlaveFrameRate)
+  Q_PROPERTY(double MotionDetector_MaxDetectionsPerSecond READ MotionDetector_MaxDetectionsPerSecond
+                 WRITE SetMotionDetector_MaxDetectionsPerSecond)
+  Q_PROPERTY(int MotionDetector_ReduceCPULoad READ MotionDetector_ReduceCPULoad WRITE
+                 SetMotionDetector_ReduceCPULoad)
+  Q_PROPERTY(bool MotionDetector_ReduceVideoNoise READ MotionDetector_ReduceVideoNoise WRITE
+                 SetMotionDetector_ReduceVideoNoise)
+  Q_PROPERTY(
+      CaptureTypes::TMultiplexedRole MultiplexedRole READ MultiplexedRole WRITE SetMultiplexedRole)
+  Q_PROPERTY(double MultiplexedSlaveFrameRate READ MultiplexedSlaveFrameRate WRITE
+                 SetMultiplexedSlaveFrameRate)
   Q_PROPERTY(int MultiplexedSlave1ID READ MultiplexedSlave1ID WRITE SetMultiplexedSlave1ID)
   Q_PROPERTY(int MultiplexedSlave2ID READ MultiplexedSlave2ID WRITE SetMultiplexedSlave2ID)
   Q_PROPERTY(int MultiplexedSlave3ID READ MultiplexedSlave3ID WRITE SetMultiplexedSlave3ID)
@@ -139,37 +177,54 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(bool MuteAudioRendering READ MuteAudioRendering WRITE SetMuteAudioRendering)
   Q_PROPERTY(bool PlayerAudioRendering READ PlayerAudioRendering WRITE SetPlayerAudioRendering)
   Q_PROPERTY(int PlayerDVSize READ PlayerDVSize WRITE SetPlayerDVSize)
-  Q_PROPERTY(int PlayerFastSeekSpeedRatio READ PlayerFastSeekSpeedRatio WRITE SetPlayerFastSeekSpeedRatio)
+  Q_PROPERTY(
+      int PlayerFastSeekSpeedRatio READ PlayerFastSeekSpeedRatio WRITE SetPlayerFastSeekSpeedRatio)
   Q_PROPERTY(QString PlayerFileName READ PlayerFileName WRITE SetPlayerFileName)
   Q_PROPERTY(QString PlayerForcedCodec READ PlayerForcedCodec WRITE SetPlayerForcedCodec)
-  Q_PROPERTY(bool PlayerRefreshPausedDisplay READ PlayerRefreshPausedDisplay WRITE SetPlayerRefreshPausedDisplay)
+  Q_PROPERTY(bool PlayerRefreshPausedDisplay READ PlayerRefreshPausedDisplay WRITE
+                 SetPlayerRefreshPausedDisplay)
   Q_PROPERTY(double PlayerSpeedRatio READ PlayerSpeedRatio WRITE SetPlayerSpeedRatio)
   Q_PROPERTY(QString PlayerTrackBar READ PlayerTrackBar WRITE SetPlayerTrackBar)
-  Q_PROPERTY(bool PreallocCapFileCopiedAfterRecording READ PreallocCapFileCopiedAfterRecording WRITE SetPreallocCapFileCopiedAfterRecording)
-  Q_PROPERTY(bool PreallocCapFileEnabled READ PreallocCapFileEnabled WRITE SetPreallocCapFileEnabled)
+  Q_PROPERTY(bool PreallocCapFileCopiedAfterRecording READ PreallocCapFileCopiedAfterRecording WRITE
+                 SetPreallocCapFileCopiedAfterRecording)
+  Q_PROPERTY(
+      bool PreallocCapFileEnabled READ PreallocCapFileEnabled WRITE SetPreallocCapFileEnabled)
   Q_PROPERTY(QString PreallocCapFileName READ PreallocCapFileName WRITE SetPreallocCapFileName)
-  Q_PROPERTY(int PreallocCapFileSizeInMB READ PreallocCapFileSizeInMB WRITE SetPreallocCapFileSizeInMB)
+  Q_PROPERTY(
+      int PreallocCapFileSizeInMB READ PreallocCapFileSizeInMB WRITE SetPreallocCapFileSizeInMB)
   Q_PROPERTY(QString PropertyPageSaver READ PropertyPageSaver WRITE SetPropertyPageSaver)
   Q_PROPERTY(QString RecordingFileName READ RecordingFileName WRITE SetRecordingFileName)
-  Q_PROPERTY(bool RecordingInNativeFormat READ RecordingInNativeFormat WRITE SetRecordingInNativeFormat)
+  Q_PROPERTY(
+      bool RecordingInNativeFormat READ RecordingInNativeFormat WRITE SetRecordingInNativeFormat)
   Q_PROPERTY(int RecordingMethod READ RecordingMethod WRITE SetRecordingMethod)
-  Q_PROPERTY(bool RecordingOnMotion_Enabled READ RecordingOnMotion_Enabled WRITE SetRecordingOnMotion_Enabled)
-  Q_PROPERTY(double RecordingOnMotion_MotionThreshold READ RecordingOnMotion_MotionThreshold WRITE SetRecordingOnMotion_MotionThreshold)
-  Q_PROPERTY(int RecordingOnMotion_NoMotionPauseDelayMs READ RecordingOnMotion_NoMotionPauseDelayMs WRITE SetRecordingOnMotion_NoMotionPauseDelayMs)
-  Q_PROPERTY(bool Reencoding_IncludeAudioStream READ Reencoding_IncludeAudioStream WRITE SetReencoding_IncludeAudioStream)
-  Q_PROPERTY(bool Reencoding_IncludeVideoStream READ Reencoding_IncludeVideoStream WRITE SetReencoding_IncludeVideoStream)
+  Q_PROPERTY(bool RecordingOnMotion_Enabled READ RecordingOnMotion_Enabled WRITE
+                 SetRecordingOnMotion_Enabled)
+  Q_PROPERTY(double RecordingOnMotion_MotionThreshold READ RecordingOnMotion_MotionThreshold WRITE
+                 SetRecordingOnMotion_MotionThreshold)
+  Q_PROPERTY(int RecordingOnMotion_NoMotionPauseDelayMs READ RecordingOnMotion_NoMotionPauseDelayMs
+                 WRITE SetRecordingOnMotion_NoMotionPauseDelayMs)
+  Q_PROPERTY(bool Reencoding_IncludeAudioStream READ Reencoding_IncludeAudioStream WRITE
+                 SetReencoding_IncludeAudioStream)
+  Q_PROPERTY(bool Reencoding_IncludeVideoStream READ Reencoding_IncludeVideoStream WRITE
+                 SetReencoding_IncludeVideoStream)
   Q_PROPERTY(int Reencoding_Method READ Reencoding_Method WRITE SetReencoding_Method)
-  Q_PROPERTY(QString Reencoding_NewVideoClip READ Reencoding_NewVideoClip WRITE SetReencoding_NewVideoClip)
-  Q_PROPERTY(QString Reencoding_SourceVideoClip READ Reencoding_SourceVideoClip WRITE SetReencoding_SourceVideoClip)
+  Q_PROPERTY(
+      QString Reencoding_NewVideoClip READ Reencoding_NewVideoClip WRITE SetReencoding_NewVideoClip)
+  Q_PROPERTY(QString Reencoding_SourceVideoClip READ Reencoding_SourceVideoClip WRITE
+                 SetReencoding_SourceVideoClip)
   Q_PROPERTY(int Reencoding_StartTime READ Reencoding_StartTime WRITE SetReencoding_StartTime)
   Q_PROPERTY(int Reencoding_StopTime READ Reencoding_StopTime WRITE SetReencoding_StopTime)
-  Q_PROPERTY(bool Reencoding_UseAudioCompressor READ Reencoding_UseAudioCompressor WRITE SetReencoding_UseAudioCompressor)
-  Q_PROPERTY(bool Reencoding_UseFrameGrabber READ Reencoding_UseFrameGrabber WRITE SetReencoding_UseFrameGrabber)
-  Q_PROPERTY(bool Reencoding_UseVideoCompressor READ Reencoding_UseVideoCompressor WRITE SetReencoding_UseVideoCompressor)
+  Q_PROPERTY(bool Reencoding_UseAudioCompressor READ Reencoding_UseAudioCompressor WRITE
+                 SetReencoding_UseAudioCompressor)
+  Q_PROPERTY(bool Reencoding_UseFrameGrabber READ Reencoding_UseFrameGrabber WRITE
+                 SetReencoding_UseFrameGrabber)
+  Q_PROPERTY(bool Reencoding_UseVideoCompressor READ Reencoding_UseVideoCompressor WRITE
+                 SetReencoding_UseVideoCompressor)
   Q_PROPERTY(bool Reencoding_WMVOutput READ Reencoding_WMVOutput WRITE SetReencoding_WMVOutput)
   Q_PROPERTY(bool SampleCapture_Audio READ SampleCapture_Audio WRITE SetSampleCapture_Audio)
   Q_PROPERTY(bool SampleCapture_Video READ SampleCapture_Video WRITE SetSampleCapture_Video)
-  Q_PROPERTY(bool SampleCaptureAsyncEvent READ SampleCaptureAsyncEvent WRITE SetSampleCaptureAsyncEvent)
+  Q_PROPERTY(
+      bool SampleCaptureAsyncEvent READ SampleCaptureAsyncEvent WRITE SetSampleCaptureAsyncEvent)
   Q_PROPERTY(QString ShapeOverlay READ ShapeOverlay WRITE SetShapeOverlay)
   Q_PROPERTY(bool ShapeOverlayEnabled READ ShapeOverlayEnabled WRITE SetShapeOverlayEnabled)
   Q_PROPERTY(bool SpeakerControl READ SpeakerControl WRITE SetSpeakerControl)
@@ -185,26 +240,44 @@ class TCaptureControl : public QFrame, public TLoadable {
   Q_PROPERTY(int TextOverlay_FontSize READ TextOverlay_FontSize WRITE SetTextOverlay_FontSize)
   Q_PROPERTY(int TextOverlay_FontColor READ TextOverlay_FontColor WRITE SetTextOverlay_FontColor)
   Q_PROPERTY(int TextOverlay_BkColor READ TextOverlay_BkColor WRITE SetTextOverlay_BkColor)
-  Q_PROPERTY(bool TextOverlay_Transparent READ TextOverlay_Transparent WRITE SetTextOverlay_Transparent)
+  Q_PROPERTY(
+      bool TextOverlay_Transparent READ TextOverlay_Transparent WRITE SetTextOverlay_Transparent)
   Q_PROPERTY(bool TextOverlay_Shadow READ TextOverlay_Shadow WRITE SetTextOverlay_Shadow)
-  Q_PROPERTY(int TextOverlay_ShadowColor READ TextOverlay_ShadowColor WRITE SetTextOverlay_ShadowColor)
+  Q_PROPERTY(
+      int TextOverlay_ShadowColor READ TextOverlay_ShadowColor WRITE SetTextOverlay_ShadowColor)
   Q_PROPERTY(bool TextOverlay_Scrolling READ TextOverlay_Scrolling WRITE SetTextOverlay_Scrolling)
-  Q_PROPERTY(int TextOverlay_ScrollingSpeed READ TextOverlay_ScrollingSpeed WRITE SetTextOverlay_ScrollingSpeed)
-  Q_PROPERTY(bool TranslateMouseCoordinates READ TranslateMouseCoordinates WRITE SetTranslateMouseCoordinates)
-  Q_PROPERTY(bool TVUseFrequencyOverrides READ TVUseFrequencyOverrides WRITE SetTVUseFrequencyOverrides)
-  Q_PROPERTY(int VideoCompression_DataRate READ VideoCompression_DataRate WRITE SetVideoCompression_DataRate)
-  Q_PROPERTY(int VideoCompression_KeyFrameRate READ VideoCompression_KeyFrameRate WRITE SetVideoCompression_KeyFrameRate)
-  Q_PROPERTY(int VideoCompression_PFramesPerKeyFrame READ VideoCompression_PFramesPerKeyFrame WRITE SetVideoCompression_PFramesPerKeyFrame)
-  Q_PROPERTY(double VideoCompression_Quality READ VideoCompression_Quality WRITE SetVideoCompression_Quality)
-  Q_PROPERTY(int VideoCompression_WindowSize READ VideoCompression_WindowSize WRITE SetVideoCompression_WindowSize)
-  Q_PROPERTY(int VideoFromImages_BitmapsSortedBy READ VideoFromImages_BitmapsSortedBy WRITE SetVideoFromImages_BitmapsSortedBy)
-  Q_PROPERTY(double VideoFromImages_FrameRate READ VideoFromImages_FrameRate WRITE SetVideoFromImages_FrameRate)
-  Q_PROPERTY(bool VideoFromImages_RepeatIndefinitely READ VideoFromImages_RepeatIndefinitely WRITE SetVideoFromImages_RepeatIndefinitely)
-  Q_PROPERTY(QString VideoFromImages_SourceDirectory READ VideoFromImages_SourceDirectory WRITE SetVideoFromImages_SourceDirectory)
-  Q_PROPERTY(QString VideoFromImages_TemporaryFile READ VideoFromImages_TemporaryFile WRITE SetVideoFromImages_TemporaryFile)
-  Q_PROPERTY(QString VideoSource_FileOrURL READ VideoSource_FileOrURL WRITE SetVideoSource_FileOrURL)
-  Q_PROPERTY(int VideoSource_FileOrURL_StartTime READ VideoSource_FileOrURL_StartTime WRITE SetVideoSource_FileOrURL_StartTime)
-  Q_PROPERTY(int VideoSource_FileOrURL_StopTime READ VideoSource_FileOrURL_StopTime WRITE SetVideoSource_FileOrURL_StopTime)
+  Q_PROPERTY(int TextOverlay_ScrollingSpeed READ TextOverlay_ScrollingSpeed WRITE
+                 SetTextOverlay_ScrollingSpeed)
+  Q_PROPERTY(bool TranslateMouseCoordinates READ TranslateMouseCoordinates WRITE
+                 SetTranslateMouseCoordinates)
+  Q_PROPERTY(
+      bool TVUseFrequencyOverrides READ TVUseFrequencyOverrides WRITE SetTVUseFrequencyOverrides)
+  Q_PROPERTY(int VideoCompression_DataRate READ VideoCompression_DataRate WRITE
+                 SetVideoCompression_DataRate)
+  Q_PROPERTY(int VideoCompression_KeyFrameRate READ VideoCompression_KeyFrameRate WRITE
+                 SetVideoCompression_KeyFrameRate)
+  Q_PROPERTY(int VideoCompression_PFramesPerKeyFrame READ VideoCompression_PFramesPerKeyFrame WRITE
+                 SetVideoCompression_PFramesPerKeyFrame)
+  Q_PROPERTY(double VideoCompression_Quality READ VideoCompression_Quality WRITE
+                 SetVideoCompression_Quality)
+  Q_PROPERTY(int VideoCompression_WindowSize READ VideoCompression_WindowSize WRITE
+                 SetVideoCompression_WindowSize)
+  Q_PROPERTY(int VideoFromImages_BitmapsSortedBy READ VideoFromImages_BitmapsSortedBy WRITE
+                 SetVideoFromImages_BitmapsSortedBy)
+  Q_PROPERTY(double VideoFromImages_FrameRate READ VideoFromImages_FrameRate WRITE
+                 SetVideoFromImages_FrameRate)
+  Q_PROPERTY(bool VideoFromImages_RepeatIndefinitely READ VideoFromImages_RepeatIndefinitely WRITE
+                 SetVideoFromImages_RepeatIndefinitely)
+  Q_PROPERTY(QString VideoFromImages_SourceDirectory READ VideoFromImages_SourceDirectory WRITE
+                 SetVideoFromImages_SourceDirectory)
+  Q_PROPERTY(QString VideoFromImages_TemporaryFile READ VideoFromImages_TemporaryFile WRITE
+                 SetVideoFromImages_TemporaryFile)
+  Q_PROPERTY(
+      QString VideoSource_FileOrURL READ VideoSource_FileOrURL WRITE SetVideoSource_FileOrURL)
+  Q_PROPERTY(int VideoSource_FileOrURL_StartTime READ VideoSource_FileOrURL_StartTime WRITE
+                 SetVideoSource_FileOrURL_StartTime)
+  Q_PROPERTY(int VideoSource_FileOrURL_StopTime READ VideoSource_FileOrURL_StopTime WRITE
+                 SetVideoSource_FileOrURL_StopTime)
   Q_PROPERTY(QString VideoSizes READ VideoSizes STORED false)
   Q_PROPERTY(int VideoWidth READ VideoWidth STORED false)
   Q_PROPERTY(int VideoHeight READ VideoHeight STORED false)

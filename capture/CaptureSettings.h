@@ -5,9 +5,10 @@
 
 #include "capture/CaptureTypes.h"
 
-// Thread: UI. Read by the streaming thread only where noted in TCaptureCore (FrameCaptureWithoutOverlay,
-// FrameCaptureZoomSize, JPEGQuality: written only while no graph runs in the game's use).
-// The burst settings, VideoDevice, VideoSize and Version live in TCaptureCore itself.
+// Thread: UI. Read by the streaming thread only where noted in TCaptureCore
+// (FrameCaptureWithoutOverlay, FrameCaptureZoomSize, JPEGQuality: written only while no graph runs
+// in the game's use). The burst settings, VideoDevice, VideoSize and Version live in TCaptureCore
+// itself.
 struct TCaptureSettings {
   TVideoSource VideoSource = vs_VideoCaptureDevice;
   TFrameGrabber FrameGrabber = fg_PreviewStream;

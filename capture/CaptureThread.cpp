@@ -1,12 +1,10 @@
 #include "capture/CaptureThread.h"
 
+#include <chrono>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <pthread.h>
-
-#include <chrono>
 
 #include <QTimer>
 
@@ -25,7 +23,9 @@ TDualThread::TDualThread(const QString& name, bool suspended, TThreadPriority pr
   SetPeriod(period);
 }
 
-TDualThread::~TDualThread() { Shutdown(); }
+TDualThread::~TDualThread() {
+  Shutdown();
+}
 
 void TDualThread::Shutdown() {
   timer_.reset();
@@ -44,22 +44,28 @@ void TDualThread::Shutdown() {
   thread_.join();
 }
 
-bool TDualThread::OnWorkerThread() const { return thread_.get_id() == std::this_thread::get_id(); }
+bool TDualThread::OnWorkerThread() const {
+  return thread_.get_id() == std::this_thread::get_id();
+}
 
 bool TDualThread::Suspended() const {
   std::lock_guard lock(mutex_);
   return suspended_;
 }
 
-bool TDualThread::TimerActive() const { return timer_ && timer_->isActive(); }
+bool TDualThread::TimerActive() const {
+  return timer_ && timer_->isActive();
+}
 
 void TDualThread::SetMode(int mode) {
   mode_ = mode;
   if (mode == Timer) {
     if (!Suspended()) Suspend();
     if (timer_) {
-      if (paused_) timer_->stop();
-      else timer_->start(period_.load());
+      if (paused_)
+        timer_->stop();
+      else
+        timer_->start(period_.load());
     }
   } else if (mode == Thread) {
     if (timer_) timer_->stop();
@@ -150,7 +156,9 @@ void TDualThread::SleepPeriod() {
   parked_ = false;
 }
 
-TTaskThread::~TTaskThread() { Shutdown(); }
+TTaskThread::~TTaskThread() {
+  Shutdown();
+}
 
 void TTaskThread::Execute() {
   while (!Terminated()) {
@@ -168,7 +176,9 @@ void TTaskThread::Tick(QTimer* timer) {
   if (busy_) return;
   busy_ = true;
   TCaptureCore& core = *Core;
-  if (core.Destroying.load()) timer->stop();
-  else core.WorkerPass(/*timerMode=*/true);
+  if (core.Destroying.load())
+    timer->stop();
+  else
+    core.WorkerPass(/*timerMode=*/true);
   busy_ = false;
 }

@@ -37,7 +37,12 @@ enum TVideoSource {
 };
 Q_ENUM_NS(TVideoSource)
 
-enum TFrameGrabber { fg_Disabled = 0, fg_PreviewStream = 1, fg_CaptureStream = 2, fg_BothStreams = 3 };
+enum TFrameGrabber {
+  fg_Disabled = 0,
+  fg_PreviewStream = 1,
+  fg_CaptureStream = 2,
+  fg_BothStreams = 3
+};
 Q_ENUM_NS(TFrameGrabber)
 
 enum TFrameGrabberRGBFormat {
@@ -72,7 +77,13 @@ enum TVideoRotation {
 };
 Q_ENUM_NS(TVideoRotation)
 
-enum TVideoRenderer { vr_AutoSelect = 0, vr_StandardRenderer = 1, vr_VMR7 = 2, vr_VMR9 = 3, vr_None = 4 };
+enum TVideoRenderer {
+  vr_AutoSelect = 0,
+  vr_StandardRenderer = 1,
+  vr_VMR7 = 2,
+  vr_VMR9 = 3,
+  vr_None = 4
+};
 Q_ENUM_NS(TVideoRenderer)
 
 enum TBorderStyle { bsNone = 0, bsSingle = 1 };
@@ -157,8 +168,14 @@ struct TTVChannelInfo {
   bool SignalPresent = false;
 };
 
-enum TThirdPartyFilterList { tpf_VideoSource, tpf_AfterVideoSource, tpf_AfterPreviewGrabber,
-                             tpf_AfterCaptureGrabber, tpf_AudioSource, tpf_AfterAudioSource };
+enum TThirdPartyFilterList {
+  tpf_VideoSource,
+  tpf_AfterVideoSource,
+  tpf_AfterPreviewGrabber,
+  tpf_AfterCaptureGrabber,
+  tpf_AudioSource,
+  tpf_AfterAudioSource
+};
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = unsigned;
 

@@ -5,11 +5,17 @@
 #include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
 
-TCommandQueue::~TCommandQueue() { ReleaseAll(); }
+TCommandQueue::~TCommandQueue() {
+  ReleaseAll();
+}
 
-void TCommandQueue::AddCommand(std::uint32_t code) { CommandList.Add(new std::uint32_t(code)); }
+void TCommandQueue::AddCommand(std::uint32_t code) {
+  CommandList.Add(new std::uint32_t(code));
+}
 
-void TCommandQueue::AddEvent(const TEventRecord& record) { EventList.Add(new TEventRecord(record)); }
+void TCommandQueue::AddEvent(const TEventRecord& record) {
+  EventList.Add(new TEventRecord(record));
+}
 
 bool TCommandQueue::RunOneCommand(TCaptureCore& core) {
   if (commandRunning_) return false;
@@ -70,7 +76,8 @@ void DispatchEvent(const TEventRecord& record) {
              s.Reencoding_SourceVideoClip, s.Reencoding_NewVideoClip) ||
          Try(record, c, TEventNotification(c.OnInactive), R) ||
          Try(record, c, TOnTVChannelSelected(c.OnTVChannelSelected), R, channel) ||
-         Try(record, c, TOnTVChannelScanStarted(c.OnTVChannelScanStarted), R, v.TVScanMin, v.TVScanMax) ||
+         Try(record, c, TOnTVChannelScanStarted(c.OnTVChannelScanStarted), R, v.TVScanMin,
+             v.TVScanMax) ||
          Try(record, c, TOnRecordingCompleted(c.OnRecordingCompleted), R, s.RecordingFileName,
              v.LastOperationSucceeded) ||
          Try(record, c, TOnSourceFileToDestFileCompleted(c.OnReencodingCompleted), R,
@@ -79,7 +86,8 @@ void DispatchEvent(const TEventRecord& record) {
              s.PreallocCapFileName, s.RecordingFileName, v.LastOperationSucceeded) ||
          Try(record, c, TEventNotification(c.OnVideoDeviceSelected), A) ||
          Try(record, c, TEventNotification(c.OnAudioDeviceSelected), A) ||
-         Try(record, c, TOnFileNotification(c.OnCreatePreallocFileStarted), R, s.PreallocCapFileName) ||
+         Try(record, c, TOnFileNotification(c.OnCreatePreallocFileStarted), R,
+             s.PreallocCapFileName) ||
          Try(record, c, TOnCreatePreallocatedFileCompleted(c.OnCreatePreallocFileCompleted), R,
              s.PreallocCapFileName, v.LastOperationSucceeded) ||
          Try(record, c, TEventNotification(c.OnDiskFull), R) ||

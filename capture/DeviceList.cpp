@@ -25,16 +25,20 @@ QString TDevices::NameAt(int index) const {
   return index >= 0 && index < Count() ? Names[index] : QString();
 }
 
-TDeviceListsState DeviceListsState() { return g_state; }
+TDeviceListsState DeviceListsState() {
+  return g_state;
+}
 
 void CreateDeviceLists() {
   if (g_state != dl_NotCreated) return;
   g_state = dl_BeingCreated;
   g_graphNotifyName = QStringLiteral("WMNW") + QString::number(GetTickCount());
   g_graphNotify = static_cast<QEvent::Type>(QEvent::registerEventType());
-  const char* names[] = {"video capture device", "audio capture device", "video compressor", "audio compressor"};
+  const char* names[] = {"video capture device", "audio capture device", "video compressor",
+                         "audio compressor"};
   for (int i = 0; i < 4; ++i) {
-    g_lists[static_cast<std::size_t>(i)] = std::make_unique<TDevices>(QString::fromLatin1(names[i]));
+    g_lists[static_cast<std::size_t>(i)] =
+        std::make_unique<TDevices>(QString::fromLatin1(names[i]));
     g_lists[static_cast<std::size_t>(i)]->Rebuild();
   }
   g_state = dl_Created;
@@ -45,10 +49,16 @@ void FreeDeviceLists() {
   g_state = dl_NotCreated;
 }
 
-TDevices* DeviceList(TDeviceListKind kind) { return g_lists[static_cast<std::size_t>(kind)].get(); }
+TDevices* DeviceList(TDeviceListKind kind) {
+  return g_lists[static_cast<std::size_t>(kind)].get();
+}
 
-QEvent::Type GraphNotifyMessage() { return g_graphNotify; }
-QString GraphNotifyMessageName() { return g_graphNotifyName; }
+QEvent::Type GraphNotifyMessage() {
+  return g_graphNotify;
+}
+QString GraphNotifyMessageName() {
+  return g_graphNotifyName;
+}
 
 bool CheckDeviceIndex(TCaptureCore* core, const TDevices& list, int index, const QString& name) {
   if (ReportIf(core, list.Count() == 0, sv_Info, e_no_device_available,

@@ -8,7 +8,12 @@
 
 class TCaptureCore;
 
-enum TDeviceListKind { dk_VideoDevices = 0, dk_AudioDevices = 1, dk_VideoCompressors = 2, dk_AudioCompressors = 3 };
+enum TDeviceListKind {
+  dk_VideoDevices = 0,
+  dk_AudioDevices = 1,
+  dk_VideoCompressors = 2,
+  dk_AudioCompressors = 3
+};
 
 // One list of devices of a category, in index order. Thread: UI.
 // Filled by the media framework's device enumerator; a process without it (or without any

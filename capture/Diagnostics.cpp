@@ -34,10 +34,10 @@ std::mutex g_logPointerMutex;  // guards g_log against TraceRelease
 
 // The trace is read in Windows-1252: Latin-1 plus the printable characters of 0x80..0x9F.
 QByteArray ToCp1252(const QString& text) {
-  static const char16_t kHigh[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-                                     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+  static const char16_t kHigh[32] = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   QByteArray out;
   out.reserve(text.size());
   for (QChar c : text) {
@@ -78,13 +78,17 @@ TLog* Log() {
 
 QString SeverityText(int severity) {
   switch (severity) {
-    case sv_Info: return QStringLiteral("INFO");
-    case sv_Warning: return QStringLiteral("WARNING");
-    default: return QStringLiteral("ERROR");
+    case sv_Info:
+      return QStringLiteral("INFO");
+    case sv_Warning:
+      return QStringLiteral("WARNING");
+    default:
+      return QStringLiteral("ERROR");
   }
 }
 
-bool ReportResult(TCaptureCore* core, HRESULT status, int severity, TLogType code, const QString& text) {
+bool ReportResult(TCaptureCore* core, HRESULT status, int severity, TLogType code,
+                  const QString& text) {
   if (!core || !core->Owner || !core->Initialized) return false;
   const bool success = SUCCEEDED(status);
   const QString severityText = success ? QString() : SeverityText(severity);
@@ -102,14 +106,21 @@ bool ReportResult(TCaptureCore* core, HRESULT status, int severity, TLogType cod
   return success;
 }
 
-bool ReportIf(TCaptureCore* core, bool condition, int severity, TLogType code, const QString& text) {
+bool ReportIf(TCaptureCore* core, bool condition, int severity, TLogType code,
+              const QString& text) {
   return !ReportResult(core, condition ? E_FAIL : S_OK, severity, code, text);
 }
 
-bool TraceEnabled() { return g_traceEnabled.load(std::memory_order_relaxed); }
-void EnableTrace() { g_traceEnabled.store(true, std::memory_order_relaxed); }
+bool TraceEnabled() {
+  return g_traceEnabled.load(std::memory_order_relaxed);
+}
+void EnableTrace() {
+  g_traceEnabled.store(true, std::memory_order_relaxed);
+}
 
-QString TraceFileName() { return QString::fromLatin1(kTraceSwitchText) + QStringLiteral(".rtf"); }
+QString TraceFileName() {
+  return QString::fromLatin1(kTraceSwitchText) + QStringLiteral(".rtf");
+}
 
 namespace {
 
@@ -146,15 +157,19 @@ void TraceWrite(const QString& separator, const char* marker, const QString& tex
   // when two threads race here.
   std::call_once(g_logCreated, [] {
     auto log = std::make_unique<TLog>();
-    log->lines << QStringLiteral(
-                      "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 "
-                      "Courier New;}}")
-               << QStringLiteral(
-                      "{\\colortbl ;\\red128\\green128\\blue128;\\red0\\green0\\blue255;\\red0\\green128\\blue0;"
-                      "\\red255\\green0\\blue0;\\red128\\green0\\blue128;\\red255\\green255\\blue0;}")
-               << QStringLiteral("\\viewkind4\\uc1\\pard\\b\\f0\\fs20");
+    log->lines
+        << QStringLiteral(
+               "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{"
+               "\\f0\\fmodern\\fprq1\\fcharset0 "
+               "Courier New;}}")
+        << QStringLiteral(
+               "{\\colortbl "
+               ";\\red128\\green128\\blue128;\\red0\\green0\\blue255;\\red0\\green128\\blue0;"
+               "\\red255\\green0\\blue0;\\red128\\green0\\blue128;\\red255\\green255\\blue0;}")
+        << QStringLiteral("\\viewkind4\\uc1\\pard\\b\\f0\\fs20");
     AppendLocked(*log, QStringLiteral("="), kMarkDefault,
-                 QStringLiteral("BEGIN TCaptureControl v%1 process log").arg(QLatin1String(kComponentVersion)));
+                 QStringLiteral("BEGIN TCaptureControl v%1 process log")
+                     .arg(QLatin1String(kComponentVersion)));
     std::lock_guard lock(g_logPointerMutex);
     g_log = std::move(log);
   });

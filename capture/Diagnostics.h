@@ -2,11 +2,10 @@
 // file "trcdiaglog.rtf".
 #pragma once
 
-#include "platform/com/Guid.h"
-
 #include <QString>
 
 #include "capture/LogTypes.h"
+#include "platform/com/Guid.h"
 #include "platform/com/Result.h"
 
 class TCaptureCore;
@@ -18,7 +17,8 @@ QString SeverityText(int severity);
 // Thread: whichever runs the component's code; OnLog is called synchronously on that thread.
 // True when status is a success. A component that is not ready (no owner, or its run-time
 // construction unfinished) reports nothing and gets false.
-bool ReportResult(TCaptureCore* core, HRESULT status, int severity, TLogType code, const QString& text);
+bool ReportResult(TCaptureCore* core, HRESULT status, int severity, TLogType code,
+                  const QString& text);
 // Reports E_FAIL when condition holds, else success; true when the condition held (and was
 // reported) or the component is not ready: checks stop on true.
 bool ReportIf(TCaptureCore* core, bool condition, int severity, TLogType code, const QString& text);

@@ -145,11 +145,13 @@ bool TFrameHandOver::Deliver(TCaptureCore& core) {
   return true;
 }
 
-void TFrameHandOver::CaptureDelivered(TCaptureCore& core, TFrameCaptureDest dest, const QString& fileName) {
+void TFrameHandOver::CaptureDelivered(TCaptureCore& core, TFrameCaptureDest dest,
+                                      const QString& fileName) {
   Capture(core, dest, fileName, true);
 }
 
-void TFrameHandOver::Capture(TCaptureCore& core, TFrameCaptureDest dest, const QString& fileName, bool raise) {
+void TFrameHandOver::Capture(TCaptureCore& core, TFrameCaptureDest dest, const QString& fileName,
+                             bool raise) {
   if (!DeliveredFrame.Bitmap) return;
   TFrameData data;
   auto output = std::make_unique<TBitmap>();

@@ -56,7 +56,7 @@ class TFrameHandOver {
   std::atomic<bool> BurstFrameDue{false};
   bool DeliveryEnabled = true;  // the grabber's frame delivery byte
 
-  std::mutex FrameLock;  // guards ReadyFrame
+  std::mutex FrameLock;        // guards ReadyFrame
   TFrameRecord BuildingFrame;  // streaming thread only
   TFrameRecord ReadyFrame;
   TFrameRecord DeliveredFrame;  // worker pass only

@@ -7,14 +7,20 @@
 
 namespace {
 
-QByteArray Bytes(const QString& text) { return text.toLocal8Bit(); }
+QByteArray Bytes(const QString& text) {
+  return text.toLocal8Bit();
+}
 
 }  // namespace
 
-QString RegistryBasePath() { return QString::fromLatin1(kRegistryBasePath); }
+QString RegistryBasePath() {
+  return QString::fromLatin1(kRegistryBasePath);
+}
 
 TRegistry2::TRegistry2() = default;
-TRegistry2::~TRegistry2() { CloseKey(); }
+TRegistry2::~TRegistry2() {
+  CloseKey();
+}
 
 QString TRegistry2::Absolute(const QString& key) const {
   if (key.startsWith(QLatin1Char('\\'))) return key;
@@ -29,8 +35,8 @@ bool TRegistry2::OpenKey(const QString& key, bool canCreate) {
   LONG err;
   if (canCreate) {
     DWORD disposition = 0;
-    err = RegCreateKeyEx(HKEY_CURRENT_USER, Bytes(path).constData(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                         KEY_ALL_ACCESS, nullptr, &opened, &disposition);
+    err = RegCreateKeyEx(HKEY_CURRENT_USER, Bytes(path).constData(), 0, nullptr,
+                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &opened, &disposition);
   } else {
     err = RegOpenKeyEx(HKEY_CURRENT_USER, Bytes(path).constData(), 0, KEY_ALL_ACCESS, &opened);
   }
@@ -50,8 +56,8 @@ void TRegistry2::CloseKey() {
 bool TRegistry2::CreateKey(const QString& key) {
   HKEY created = nullptr;
   DWORD disposition = 0;
-  if (RegCreateKeyEx(HKEY_CURRENT_USER, Bytes(Absolute(key)).constData(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                     nullptr, &created, &disposition) != ERROR_SUCCESS)
+  if (RegCreateKeyEx(HKEY_CURRENT_USER, Bytes(Absolute(key)).constData(), 0, nullptr, 0,
+                     KEY_ALL_ACCESS, nullptr, &created, &disposition) != ERROR_SUCCESS)
     return false;
   RegCloseKey(created);
   return true;
@@ -66,7 +72,8 @@ bool TRegistry2::DeleteKey(const QString& key) {
 
 bool TRegistry2::KeyExists(const QString& key) {
   HKEY opened = nullptr;
-  if (RegOpenKeyEx(HKEY_CURRENT_USER, Bytes(Absolute(key)).constData(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+  if (RegOpenKeyEx(HKEY_CURRENT_USER, Bytes(Absolute(key)).constData(), 0, KEY_READ, &opened) !=
+      ERROR_SUCCESS)
     return false;
   RegCloseKey(opened);
   return true;
@@ -92,25 +99,29 @@ bool TRegistry2::WriteString(const QString& name, const QString& value) {
   QByteArray data = Bytes(value);
   data.append('\0');
   return RegSetValueEx(current_, Bytes(name).constData(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(data.constData()), static_cast<DWORD>(data.size())) ==
-         ERROR_SUCCESS;
+                       reinterpret_cast<const BYTE*>(data.constData()),
+                       static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 bool TRegistry2::WriteInteger(const QString& name, std::int32_t value) {
   if (!current_) return false;
   const DWORD v = static_cast<DWORD>(value);
-  return RegSetValueEx(current_, Bytes(name).constData(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
-                       sizeof v) == ERROR_SUCCESS;
+  return RegSetValueEx(current_, Bytes(name).constData(), 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&v), sizeof v) == ERROR_SUCCESS;
 }
 
-bool TRegistry2::WriteBool(const QString& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
+bool TRegistry2::WriteBool(const QString& name, bool value) {
+  return WriteInteger(name, value ? 1 : 0);
+}
 
-bool TRegistry2::WriteFloat(const QString& name, double value) { return WriteBinaryData(name, &value, sizeof value); }
+bool TRegistry2::WriteFloat(const QString& name, double value) {
+  return WriteBinaryData(name, &value, sizeof value);
+}
 
 bool TRegistry2::WriteBinaryData(const QString& name, const void* data, std::uint32_t size) {
   if (!current_ || (!data && size)) return false;
-  return RegSetValueEx(current_, Bytes(name).constData(), 0, REG_BINARY, static_cast<const BYTE*>(data), size) ==
-         ERROR_SUCCESS;
+  return RegSetValueEx(current_, Bytes(name).constData(), 0, REG_BINARY,
+                       static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool TRegistry2::ReadString(const QString& name, QString& value) {
@@ -123,15 +134,16 @@ bool TRegistry2::ReadString(const QString& name, QString& value) {
                       reinterpret_cast<BYTE*>(buffer.data()), &got) != ERROR_SUCCESS)
     return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-  value = QString::fromLocal8Bit(buffer.data(), static_cast<qsizetype>(strnlen(buffer.data(), got)));
+  value =
+      QString::fromLocal8Bit(buffer.data(), static_cast<qsizetype>(strnlen(buffer.data(), got)));
   return true;
 }
 
 bool TRegistry2::ReadInteger(const QString& name, std::int32_t& value) {
   if (!current_) return false;
   DWORD type = 0, v = 0, size = sizeof v;
-  if (RegQueryValueEx(current_, Bytes(name).constData(), nullptr, &type, reinterpret_cast<BYTE*>(&v), &size) !=
-      ERROR_SUCCESS)
+  if (RegQueryValueEx(current_, Bytes(name).constData(), nullptr, &type,
+                      reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS)
     return false;
   if (type != REG_DWORD || size != sizeof v) return false;
   value = static_cast<std::int32_t>(v);
@@ -163,7 +175,8 @@ bool TRegistry2::ReadBinaryData(const QString& name, void* buffer, std::uint32_t
   // caller's block must never take more than size bytes.
   std::vector<BYTE> block(size);
   DWORD capacity = size;
-  if (RegQueryValueEx(current_, Bytes(name).constData(), nullptr, &type, block.data(), &capacity) != ERROR_SUCCESS)
+  if (RegQueryValueEx(current_, Bytes(name).constData(), nullptr, &type, block.data(), &capacity) !=
+      ERROR_SUCCESS)
     return false;
   if ((type != REG_BINARY && type != REG_NONE) || capacity != size) return false;
   if (size) std::memcpy(buffer, block.data(), size);

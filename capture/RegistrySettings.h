@@ -8,7 +8,14 @@
 
 class TRegistry2;
 
-enum TRegistryKind : int { rk_None = 0, rk_Integer = 1, rk_String = 2, rk_Boolean = 3, rk_Float = 4, rk_Binary = 5 };
+enum TRegistryKind : int {
+  rk_None = 0,
+  rk_Integer = 1,
+  rk_String = 2,
+  rk_Boolean = 3,
+  rk_Float = 4,
+  rk_Binary = 5
+};
 
 // One stored setting. Data points to a fixed block owned by the component; DataSize is the size
 // stored with it, never trusted beyond the block's own capacity.

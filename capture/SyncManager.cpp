@@ -27,7 +27,9 @@ constexpr std::uint32_t kRescanDelayMs = 2000;
 
 }  // namespace
 
-TSyncManager* SyncManager() { return g_manager; }
+TSyncManager* SyncManager() {
+  return g_manager;
+}
 
 TSyncManager* EnsureSyncManager() {
   if (!g_manager) {
@@ -67,8 +69,9 @@ TSyncManager::~TSyncManager() {
   if (idleHandlerId_ && Application()) Application()->RemoveIdleHandler(idleHandlerId_);
   timer_.reset();
   hidden_.reset();
-  TraceWrite(QStringLiteral("="), kMarkDefault,
-             QStringLiteral("END TCaptureControl v%1 process log").arg(QLatin1String(kComponentVersion)));
+  TraceWrite(
+      QStringLiteral("="), kMarkDefault,
+      QStringLiteral("END TCaptureControl v%1 process log").arg(QLatin1String(kComponentVersion)));
   FreeDeviceLists();
   for (const QString& file : tempFiles_) QFile::remove(file);
 }
@@ -100,12 +103,14 @@ void TSyncManager::FirstIdleStep() {
   if (busy_) return;
   busy_ = true;
   int cursor = 0;
-  for (TCaptureCore* core = Components.WalkFirst(cursor); core; core = Components.WalkNext(cursor)) {
+  for (TCaptureCore* core = Components.WalkFirst(cursor); core;
+       core = Components.WalkNext(cursor)) {
     TCaptureControl* control = core->Owner;
     control->SetCaption(QString());
     if (core->OpenedVideoDevice != core->VideoDevice) core->SelectVideoDevice();
     if (core->Settings.AutoStartPreview && core->Settings.VideoSource == vs_VideoCaptureDevice &&
-        core->Settings.MultiplexedRole != mr_MultiplexedSlave && core->CaptureState.load() == cs_Idle)
+        core->Settings.MultiplexedRole != mr_MultiplexedSlave &&
+        core->CaptureState.load() == cs_Idle)
       core->StartPreview();
   }
   busy_ = false;
@@ -115,8 +120,10 @@ void TSyncManager::TimerTick() {
   if (timerBusy_) return;
   timerBusy_ = true;
   TCaptureCore* core = Components.WalkNext(rescanCursor_);
-  if (!core) rescanCursor_ = 0;
-  else if (rescanState_ == 1) Rescan();
+  if (!core)
+    rescanCursor_ = 0;
+  else if (rescanState_ == 1)
+    Rescan();
   timerBusy_ = false;
 }
 

@@ -93,9 +93,12 @@ void TVideoCaptureForm::BindControls() {
   MenuVideoOptions = Control<QAction>("MenuVideoOptions");
   MenuAbout = Control<QAction>("MenuAbout");
 
-  CaptureControl1->OnFrameCaptureCompleted = {this, &TVideoCaptureForm::CaptureControl1FrameCaptureCompleted};
-  CaptureControl1->SetOnFrameOverlayUsingDC({this, &TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC});
-  CaptureControl1->OnVideoDeviceSelected = {this, &TVideoCaptureForm::CaptureControl1VideoDeviceSelected};
+  CaptureControl1->OnFrameCaptureCompleted = {
+      this, &TVideoCaptureForm::CaptureControl1FrameCaptureCompleted};
+  CaptureControl1->SetOnFrameOverlayUsingDC(
+      {this, &TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC});
+  CaptureControl1->OnVideoDeviceSelected = {this,
+                                            &TVideoCaptureForm::CaptureControl1VideoDeviceSelected};
   connect(CameraSensitivityTrackBar, &QSlider::valueChanged, this,
           Handler(this, &TVideoCaptureForm::CameraSensitivityTrackBarChange));
   connect(FreezingSpeedTrackBar, &QSlider::valueChanged, this,
@@ -226,7 +229,8 @@ void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFr
 
   // 6. Progress bar.
   canvas.Brush.Color = CleanedPercent > kBarColourSwitch ? kBarGreen : kBarRed;
-  canvas.FillRect(Rect(10, 200, 10 + 3 * static_cast<std::int32_t>(std::floor(CleanedPercent)), 210));
+  canvas.FillRect(
+      Rect(10, 200, 10 + 3 * static_cast<std::int32_t>(std::floor(CleanedPercent)), 210));
 
   // 7.
   IcedCount = 0;
@@ -344,7 +348,9 @@ void TVideoCaptureForm::CameraSensitivityTrackBarChange() {
   MotionThreshold = 255 - CameraSensitivityTrackBar->value();
 }
 
-void TVideoCaptureForm::FreezingSpeedTrackBarChange() { FreezeStep = FreezingSpeedTrackBar->value(); }
+void TVideoCaptureForm::FreezingSpeedTrackBarChange() {
+  FreezeStep = FreezingSpeedTrackBar->value();
+}
 
 void TVideoCaptureForm::ImageSelectUpDownChangingEx(bool&, short NewValue, TUpDownDirection) {
   if (NewValue >= ImageSelectUpDown->Min() && NewValue <= ImageSelectUpDown->Max())
@@ -353,7 +359,9 @@ void TVideoCaptureForm::ImageSelectUpDownChangingEx(bool&, short NewValue, TUpDo
   UpdatePictureLabel();
 }
 
-void TVideoCaptureForm::DeviceButtonClick() { CaptureControl1->ShowDialog(0); }
+void TVideoCaptureForm::DeviceButtonClick() {
+  CaptureControl1->ShowDialog(0);
+}
 
 void TVideoCaptureForm::StreamButtonClick() {
   CaptureControl1->ShowDialog(3);
@@ -370,7 +378,9 @@ void TVideoCaptureForm::VideoSizesComboBoxChange() {
   InitGameBuffers();
 }
 
-void TVideoCaptureForm::MenuExitClick() { Close(); }
+void TVideoCaptureForm::MenuExitClick() {
+  Close();
+}
 
 void TVideoCaptureForm::MenuVideoOptionsClick() {
   if (VideoSettingsWindow) VideoSettingsWindow->show();

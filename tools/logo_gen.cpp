@@ -42,10 +42,22 @@ enum : uint8_t {
 };
 
 constexpr std::array<std::array<uint8_t, 3>, 16> PALETTE = {{
-    {192, 192, 192}, {22, 38, 92},    {44, 98, 178},   {86, 156, 226},
-    {150, 204, 246}, {212, 238, 255}, {255, 255, 255}, {240, 136, 28},
-    {255, 212, 40},  {255, 240, 150}, {112, 146, 200}, {156, 160, 176},
-    {252, 186, 52},  {150, 70, 20},   {0, 0, 0},       {128, 128, 128},
+    {192, 192, 192},
+    {22, 38, 92},
+    {44, 98, 178},
+    {86, 156, 226},
+    {150, 204, 246},
+    {212, 238, 255},
+    {255, 255, 255},
+    {240, 136, 28},
+    {255, 212, 40},
+    {255, 240, 150},
+    {112, 146, 200},
+    {156, 160, 176},
+    {252, 186, 52},
+    {150, 70, 20},
+    {0, 0, 0},
+    {128, 128, 128},
 }};
 
 // Glyph rows: 0-2 ascender, 3-10 x-height, 11-12 descender. Each '#' is a
@@ -151,16 +163,18 @@ void drawSun(Canvas& cv) {
       const int d2 = dx * dx + dy * dy;
       if (d2 <= R * R) {
         uint8_t c = SUN;
-        if (d2 > (R - 2) * (R - 2)) c = SUN_RIM;
-        else if ((dx + 3) * (dx + 3) + (dy + 3) * (dy + 3) <= 10) c = SUN_GLOW;
+        if (d2 > (R - 2) * (R - 2))
+          c = SUN_RIM;
+        else if ((dx + 3) * (dx + 3) + (dy + 3) * (dy + 3) <= 10)
+          c = SUN_GLOW;
         cv.set(x, y, c);
         continue;
       }
       for (size_t i = 0; i < std::size(RAYS); ++i) {
         const int vx = RAYS[i][0], vy = RAYS[i][1];
         const int len2 = vx * vx + vy * vy;
-        const int along = dx * vx + dy * vy;     // projection * |v|
-        const int across = dx * vy - dy * vx;    // distance * |v|
+        const int along = dx * vx + dy * vy;   // projection * |v|
+        const int across = dx * vy - dy * vx;  // distance * |v|
         const int reach = i % 2 ? 20 * 20 : 25 * 25;
         const int width = d2 <= 15 * 15 ? 5 : (d2 <= 19 * 19 ? 3 : 1);  // tapering
         if (along > 0 && d2 <= reach && across * across * 4 <= len2 * width * width)
@@ -325,9 +339,12 @@ int main(int argc, char** argv) {
   std::string out, ppm;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--ppm" && i + 1 < argc) ppm = argv[++i];
-    else if (out.empty() && !a.empty() && a[0] != '-') out = a;
-    else out.clear(), i = argc;
+    if (a == "--ppm" && i + 1 < argc)
+      ppm = argv[++i];
+    else if (out.empty() && !a.empty() && a[0] != '-')
+      out = a;
+    else
+      out.clear(), i = argc;
   }
   if (out.empty()) {
     std::fprintf(stderr, "usage: %s [--ppm <preview-file>] <output-file>\n", argv[0]);

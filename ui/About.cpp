@@ -94,4 +94,6 @@ void TFormAbout::Label3Click() {
     MessageBox(QStringLiteral("Unable to start mail client."));
 }
 
-void TFormAbout::Button1Click() { Close(); }
+void TFormAbout::Button1Click() {
+  Close();
+}

@@ -71,7 +71,9 @@ void TVideoSetingsForm::VideoSizesComboBoxChange() {
   VideoCaptureForm->InitGameBuffers();
 }
 
-void TVideoSetingsForm::DeviceButtonClick() { Capture()->ShowDialog(0); }
+void TVideoSetingsForm::DeviceButtonClick() {
+  Capture()->ShowDialog(0);
+}
 
 void TVideoSetingsForm::StreamButtonClick() {
   Capture()->ShowDialog(3);
@@ -82,4 +84,6 @@ void TVideoSetingsForm::FlipHorizontalCheckBoxClick() {
   Capture()->SetVideoProcessing_FlipHorizontal(FlipHorizontalCheckBox->isChecked());
 }
 
-void TVideoSetingsForm::OKButtonClick() { Close(); }
+void TVideoSetingsForm::OKButtonClick() {
+  Close();
+}

@@ -30,15 +30,21 @@ ClassTable& Table() {
 
 }  // namespace
 
-HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
+HRESULT CoInitialize(void* reserved) {
+  return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
+}
 
-HRESULT CoInitializeEx(void*, DWORD) { return tInitCount++ == 0 ? S_OK : S_FALSE; }
+HRESULT CoInitializeEx(void*, DWORD) {
+  return tInitCount++ == 0 ? S_OK : S_FALSE;
+}
 
 void CoUninitialize() {
   if (tInitCount > 0) --tInitCount;
 }
 
-int CoInitializeCount() { return tInitCount; }
+int CoInitializeCount() {
+  return tInitCount;
+}
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID iid,
                          void** object) {
@@ -86,13 +92,17 @@ HRESULT CoRevokeInprocClass(DWORD cookie) {
   return E_INVALIDARG;
 }
 
-void* CoTaskMemAlloc(std::size_t bytes) { return std::malloc(bytes ? bytes : 1); }
+void* CoTaskMemAlloc(std::size_t bytes) {
+  return std::malloc(bytes ? bytes : 1);
+}
 
 void* CoTaskMemRealloc(void* block, std::size_t bytes) {
   return std::realloc(block, bytes ? bytes : 1);
 }
 
-void CoTaskMemFree(void* block) { std::free(block); }
+void CoTaskMemFree(void* block) {
+  std::free(block);
+}
 
 std::size_t OleStrLen(LPCOLESTR text) {
   if (!text) return 0;

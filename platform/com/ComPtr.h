@@ -21,8 +21,8 @@ class ComPtr {
   ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
   // Shares an object held through a derived type (ComPtr<Impl> to ComPtr<IInterface>).
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  ComPtr(const ComPtr<U>& other) : ComPtr(static_cast<T*>(other.Get())) {}
+  requires std::is_convertible_v<U*, T*> ComPtr(const ComPtr<U>& other)
+      : ComPtr(static_cast<T*>(other.Get())) {}
   ~ComPtr() { Reset(); }
 
   ComPtr& operator=(const ComPtr& other) {

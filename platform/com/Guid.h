@@ -88,7 +88,8 @@ constexpr GUID FourccGuid(DWORD fourcc) {
 }
 
 constexpr DWORD MakeFourcc(char a, char b, char c, char d) {
-  return static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
+  return static_cast<DWORD>(static_cast<BYTE>(a)) |
+         (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
          (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |
          (static_cast<DWORD>(static_cast<BYTE>(d)) << 24);
 }

@@ -5,10 +5,16 @@
 
 using HRESULT = std::int32_t;
 
-inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+inline constexpr bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+inline constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
 
-inline constexpr HRESULT MakeFailure(std::uint32_t code) { return static_cast<HRESULT>(code); }
+inline constexpr HRESULT MakeFailure(std::uint32_t code) {
+  return static_cast<HRESULT>(code);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;

@@ -68,9 +68,13 @@ class UnknownImpl {
 };
 
 // The three IUnknown members of a class deriving from UnknownImpl and one or more interfaces.
-#define COM_DECLARE_IUNKNOWN                                              \
-  HRESULT QueryInterface(REFIID iid, void** object) override {            \
-    return NonDelegatingQueryInterface(iid, object);                      \
-  }                                                                       \
-  ULONG AddRef() override { return AddRefImpl(); }                        \
-  ULONG Release() override { return ReleaseImpl(); }
+#define COM_DECLARE_IUNKNOWN                                   \
+  HRESULT QueryInterface(REFIID iid, void** object) override { \
+    return NonDelegatingQueryInterface(iid, object);           \
+  }                                                            \
+  ULONG AddRef() override {                                    \
+    return AddRefImpl();                                       \
+  }                                                            \
+  ULONG Release() override {                                   \
+    return ReleaseImpl();                                      \
+  }

@@ -62,13 +62,15 @@ ComPtr<IPin> OutputWithMedium(IBaseFilter* filter, const REGPINMEDIUM& medium) {
 }
 
 bool IsAnalogInput(IPin* pin) {
-  return DirectionOf(pin) == PINDIR_INPUT &&
-         (PinHasMajorType(pin, MEDIATYPE_AnalogVideo) || PinHasMajorType(pin, MEDIATYPE_AnalogAudio));
+  return DirectionOf(pin) == PINDIR_INPUT && (PinHasMajorType(pin, MEDIATYPE_AnalogVideo) ||
+                                              PinHasMajorType(pin, MEDIATYPE_AnalogAudio));
 }
 
 std::u16string FriendlyName(IMoniker* moniker) {
   ComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress())) || !bag)
+  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                    bag.ReleaseAndGetVoidAddress())) ||
+      !bag)
     return {};
   VARIANT v;
   VariantInit(&v);
@@ -122,7 +124,8 @@ bool PinHasCategory(IPin* pin, REFGUID category) {
 
 bool PinHasMajorType(IPin* pin, REFGUID majorType) {
   MediaType connected;
-  if (SUCCEEDED(pin->ConnectionMediaType(connected.Get()))) return connected->majortype == majorType;
+  if (SUCCEEDED(pin->ConnectionMediaType(connected.Get())))
+    return connected->majortype == majorType;
   for (const MediaType& mt : ListMediaTypes(pin))
     if (mt->majortype == majorType) return true;
   return false;
@@ -131,7 +134,8 @@ bool PinHasMajorType(IPin* pin, REFGUID majorType) {
 std::vector<ComPtr<IBaseFilter>> NeighbourFilters(IBaseFilter* filter, PIN_DIRECTION direction) {
   std::vector<ComPtr<IBaseFilter>> result;
   for (ComPtr<IPin>& pin : ListPins(filter)) {
-    if (DirectionOf(pin.Get()) != (direction == PINDIR_OUTPUT ? PINDIR_OUTPUT : PINDIR_INPUT)) continue;
+    if (DirectionOf(pin.Get()) != (direction == PINDIR_OUTPUT ? PINDIR_OUTPUT : PINDIR_INPUT))
+      continue;
     ComPtr<IPin> peer;
     if (FAILED(pin->ConnectedTo(peer.ReleaseAndGetAddressOf())) || !peer) continue;
     if (ComPtr<IBaseFilter> owner = OwnerOf(peer.Get())) result.push_back(owner);
@@ -177,14 +181,17 @@ HRESULT CaptureGraphBuilder::ControlStream(const GUID*, const GUID*, IBaseFilter
   return E_NOTIMPL;
 }
 
-HRESULT CaptureGraphBuilder::AllocCapFile(LPCOLESTR, ULONGLONG) { return E_NOTIMPL; }
+HRESULT CaptureGraphBuilder::AllocCapFile(LPCOLESTR, ULONGLONG) {
+  return E_NOTIMPL;
+}
 
 HRESULT CaptureGraphBuilder::CopyCaptureFile(LPOLESTR, LPOLESTR, int, IAMCopyCaptureFileProgress*) {
   return E_NOTIMPL;
 }
 
-HRESULT CaptureGraphBuilder::FindPin(IUnknown* source, PIN_DIRECTION direction, const GUID* category,
-                                     const GUID* type, BOOL unconnected, int index, IPin** pin) {
+HRESULT CaptureGraphBuilder::FindPin(IUnknown* source, PIN_DIRECTION direction,
+                                     const GUID* category, const GUID* type, BOOL unconnected,
+                                     int index, IPin** pin) {
   if (!source || !pin) return E_POINTER;
   *pin = nullptr;
   auto matches = [&](IPin* p) {
@@ -214,7 +221,8 @@ HRESULT CaptureGraphBuilder::FindInterface(const GUID* category, const GUID* typ
   if (category) {
     // A pin category narrows the search to that output pin and what lies downstream of it.
     ComPtr<IPin> pin;
-    if (FAILED(FindPin(filter, PINDIR_OUTPUT, category, type, FALSE, 0, pin.ReleaseAndGetAddressOf())))
+    if (FAILED(
+            FindPin(filter, PINDIR_OUTPUT, category, type, FALSE, 0, pin.ReleaseAndGetAddressOf())))
       return E_NOINTERFACE;
     if (SUCCEEDED(pin->QueryInterface(iid, object))) return S_OK;
     ComPtr<IPin> peer;
@@ -262,7 +270,8 @@ HRESULT CaptureGraphBuilder::ConnectAnalogInput(IPin* input, REFCLSID category, 
     moniker.Attach(raw);
     ComPtr<IBaseFilter> candidate;
     if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
-                                     candidate.ReleaseAndGetVoidAddress())) || !candidate)
+                                     candidate.ReleaseAndGetVoidAddress())) ||
+        !candidate)
       continue;
     ComPtr<IPin> out = OutputWithMedium(candidate.Get(), medium);
     if (!out) continue;

@@ -1,9 +1,8 @@
 #include "platform/media/ColorConverter.h"
 
 #include <cstdlib>
-#include <iterator>
 #include <cstring>
-
+#include <iterator>
 #include <libyuv.h>
 
 namespace {
@@ -115,7 +114,8 @@ bool ColorConverter::IsOutputSubtype(REFGUID subtype) {
 }
 
 HRESULT ColorConverter::CheckInputType(const AM_MEDIA_TYPE& in) {
-  if (!(in.majortype == MEDIATYPE_Video) || !IsInputSubtype(in.subtype)) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (!(in.majortype == MEDIATYPE_Video) || !IsInputSubtype(in.subtype))
+    return VFW_E_TYPE_NOT_ACCEPTED;
   const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(in);
   if (!bih || bih->biWidth <= 0 || bih->biHeight == 0) return VFW_E_TYPE_NOT_ACCEPTED;
   // Packed and planar chroma covers pixel pairs.
@@ -125,7 +125,8 @@ HRESULT ColorConverter::CheckInputType(const AM_MEDIA_TYPE& in) {
 
 HRESULT ColorConverter::CheckTransform(const AM_MEDIA_TYPE& in, const AM_MEDIA_TYPE& out) {
   if (CheckInputType(in) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (!(out.majortype == MEDIATYPE_Video) || !IsOutputSubtype(out.subtype)) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (!(out.majortype == MEDIATYPE_Video) || !IsOutputSubtype(out.subtype))
+    return VFW_E_TYPE_NOT_ACCEPTED;
   const BITMAPINFOHEADER* ib = GetBitmapInfoHeader(in);
   const BITMAPINFOHEADER* ob = GetBitmapInfoHeader(out);
   if (!ob || ob->biWidth != ib->biWidth || std::abs(ob->biHeight) != std::abs(ib->biHeight))

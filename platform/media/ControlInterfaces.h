@@ -18,7 +18,8 @@ inline constexpr long EC_STREAM_ERROR_STOPPED = 0x06;
 inline constexpr long EC_STREAM_ERROR_STILLPLAYING = 0x07;
 inline constexpr long EC_ERROR_STILLPLAYING = 0x08;
 inline constexpr long EC_PALETTE_CHANGED = 0x09;
-inline constexpr long EC_VIDEO_SIZE_CHANGED = 0x0A;  // param1: width in the low, height in the high 16 bits
+inline constexpr long EC_VIDEO_SIZE_CHANGED =
+    0x0A;  // param1: width in the low, height in the high 16 bits
 inline constexpr long EC_QUALITY_CHANGE = 0x0B;
 inline constexpr long EC_SHUTTING_DOWN = 0x0C;
 inline constexpr long EC_CLOCK_CHANGED = 0x0D;
@@ -38,7 +39,8 @@ inline constexpr long EC_STREAM_CONTROL_STARTED = 0x1B;
 inline constexpr long EC_END_OF_SEGMENT = 0x1C;
 inline constexpr long EC_SEGMENT_STARTED = 0x1D;
 inline constexpr long EC_LENGTH_CHANGED = 0x1E;
-inline constexpr long EC_DEVICE_LOST = 0x1F;  // param1: the filter's IUnknown, param2: 0 removed, 1 back
+inline constexpr long EC_DEVICE_LOST =
+    0x1F;  // param1: the filter's IUnknown, param2: 0 removed, 1 back
 
 // IMediaEventEx::SetNotifyFlags: no queueing and no notification at all.
 inline constexpr long AM_MEDIAEVENT_NONOTIFY = 0x01;
@@ -112,7 +114,8 @@ struct IVideoWindow : IUnknown {
   virtual HRESULT get_FullScreenMode(long* mode) = 0;
   virtual HRESULT put_FullScreenMode(long mode) = 0;
   virtual HRESULT SetWindowForeground(long focus) = 0;
-  virtual HRESULT NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam, LONG_PTR lParam) = 0;
+  virtual HRESULT NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam,
+                                     LONG_PTR lParam) = 0;
   virtual HRESULT SetWindowPosition(long left, long top, long width, long height) = 0;
   virtual HRESULT GetWindowPosition(long* left, long* top, long* width, long* height) = 0;
   virtual HRESULT GetMinIdealImageSize(long* width, long* height) = 0;

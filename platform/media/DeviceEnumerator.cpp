@@ -13,8 +13,8 @@
 namespace {
 
 const GUID* const kCategories[] = {&CLSID_VideoInputDeviceCategory, &CLSID_AudioInputDeviceCategory,
-                                   &CLSID_VideoCompressorCategory, &CLSID_AudioCompressorCategory,
-                                   &AM_KSCATEGORY_CROSSBAR, &AM_KSCATEGORY_TVTUNER,
+                                   &CLSID_VideoCompressorCategory,  &CLSID_AudioCompressorCategory,
+                                   &AM_KSCATEGORY_CROSSBAR,         &AM_KSCATEGORY_TVTUNER,
                                    &AM_KSCATEGORY_CAPTURE};
 
 bool KnownProvider(const std::string& name) {
@@ -49,14 +49,17 @@ std::vector<std::string> EnabledProviderNames() {
 
 // ---- registry
 
-DeviceProviderRegistry::DeviceProviderRegistry() { RegisterVirtualDeviceProviders(*this); }
+DeviceProviderRegistry::DeviceProviderRegistry() {
+  RegisterVirtualDeviceProviders(*this);
+}
 
 DeviceProviderRegistry& DeviceProviderRegistry::Instance() {
   static DeviceProviderRegistry registry;
   return registry;
 }
 
-void DeviceProviderRegistry::Register(const std::string& name, std::shared_ptr<DeviceProvider> provider) {
+void DeviceProviderRegistry::Register(const std::string& name,
+                                      std::shared_ptr<DeviceProvider> provider) {
   if (!KnownProvider(name)) {
     qCWarning(lcMedia, "device provider \"%s\" has no place in the device list; not registered",
               name.c_str());
@@ -88,7 +91,8 @@ std::vector<DeviceProviderRegistry::NamedProvider> DeviceProviderRegistry::Enabl
   std::vector<NamedProvider> result;
   for (const char* name : kProviderOrder) {
     if (std::find(enabled.begin(), enabled.end(), name) == enabled.end()) continue;
-    if (std::shared_ptr<DeviceProvider> provider = Find(name)) result.push_back({name, std::move(provider)});
+    if (std::shared_ptr<DeviceProvider> provider = Find(name))
+      result.push_back({name, std::move(provider)});
   }
   return result;
 }
@@ -98,7 +102,8 @@ bool FindDeviceByDisplayName(std::u16string_view displayName, FoundDevice* found
   for (const auto& [name, provider] : DeviceProviderRegistry::Instance().Enabled())
     for (const GUID* category : kCategories)
       for (DeviceDescription& device : provider->ListDevices(*category))
-        if (QString::fromStdU16String(device.displayName).compare(wanted, Qt::CaseInsensitive) == 0) {
+        if (QString::fromStdU16String(device.displayName).compare(wanted, Qt::CaseInsensitive) ==
+            0) {
           if (found) *found = {name, std::move(device)};
           return true;
         }

@@ -15,7 +15,7 @@ struct DeviceDescription {
   std::u16string friendlyName;
   // Stable across runs and plugging (a device path, not a list position); unique in a category.
   std::u16string displayName;
-  CLSID clsid = GUID_NULL;  // the "CLSID" property: CLSID_VfwCapture for vfw devices
+  CLSID clsid = GUID_NULL;    // the "CLSID" property: CLSID_VfwCapture for vfw devices
   std::u16string devicePath;  // the "DevicePath" property, empty if the device has none
 };
 

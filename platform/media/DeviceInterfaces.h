@@ -317,6 +317,7 @@ struct ICreateDevEnum : IUnknown {
   static constexpr IID kIid = MakeGuid("{29840822-5B84-11D0-BD3B-00A0C911CE86}");
   using BaseInterface = IUnknown;
   // S_FALSE and *monikers nullptr for a category without devices.
-  virtual HRESULT CreateClassEnumerator(REFCLSID category, IEnumMoniker** monikers, DWORD flags) = 0;
+  virtual HRESULT CreateClassEnumerator(REFCLSID category, IEnumMoniker** monikers,
+                                        DWORD flags) = 0;
 };
 inline constexpr const IID& IID_ICreateDevEnum = ICreateDevEnum::kIid;

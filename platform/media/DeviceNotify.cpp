@@ -31,6 +31,7 @@ QMetaObject::Connection DeviceNotify::Listen(QObject* context,
                                              std::function<void(const DeviceChange&)> handler) {
   DeviceNotify* notify = Instance();
   if (!notify || !context) return {};
-  return QObject::connect(notify, &DeviceNotify::DeviceChanged, context,
-                          [handler = std::move(handler)](const DeviceChange& change) { handler(change); });
+  return QObject::connect(
+      notify, &DeviceNotify::DeviceChanged, context,
+      [handler = std::move(handler)](const DeviceChange& change) { handler(change); });
 }

@@ -23,7 +23,9 @@ struct DeviceChange {
   std::u16string displayName;
   std::u16string friendlyName;
   // DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE.
-  UINT EventType() const { return kind == DeviceChangeKind::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE; }
+  UINT EventType() const {
+    return kind == DeviceChangeKind::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+  }
 };
 Q_DECLARE_METATYPE(DeviceChange)
 

@@ -41,7 +41,9 @@ HRESULT EnumPinsImpl::Next(ULONG count, IPin** pins, ULONG* fetched) {
     return true;
   });
 }
-HRESULT EnumPinsImpl::Skip(ULONG count) { return SkipItems(items_.size(), position_, count); }
+HRESULT EnumPinsImpl::Skip(ULONG count) {
+  return SkipItems(items_.size(), position_, count);
+}
 HRESULT EnumPinsImpl::Reset() {
   position_ = 0;
   return S_OK;
@@ -54,8 +56,7 @@ HRESULT EnumPinsImpl::Clone(IEnumPins** copy) {
 
 HRESULT EnumFiltersImpl::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (MatchInterface<IEnumFilters>(this, iid, object))
-    return S_OK;
+  if (MatchInterface<IEnumFilters>(this, iid, object)) return S_OK;
   return UnknownImpl::NonDelegatingQueryInterface(iid, object);
 }
 HRESULT EnumFiltersImpl::Next(ULONG count, IBaseFilter** filters, ULONG* fetched) {
@@ -65,7 +66,9 @@ HRESULT EnumFiltersImpl::Next(ULONG count, IBaseFilter** filters, ULONG* fetched
                      return true;
                    });
 }
-HRESULT EnumFiltersImpl::Skip(ULONG count) { return SkipItems(items_.size(), position_, count); }
+HRESULT EnumFiltersImpl::Skip(ULONG count) {
+  return SkipItems(items_.size(), position_, count);
+}
 HRESULT EnumFiltersImpl::Reset() {
   position_ = 0;
   return S_OK;
@@ -78,8 +81,7 @@ HRESULT EnumFiltersImpl::Clone(IEnumFilters** copy) {
 
 HRESULT EnumMediaTypesImpl::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (MatchInterface<IEnumMediaTypes>(this, iid, object))
-    return S_OK;
+  if (MatchInterface<IEnumMediaTypes>(this, iid, object)) return S_OK;
   return UnknownImpl::NonDelegatingQueryInterface(iid, object);
 }
 HRESULT EnumMediaTypesImpl::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
@@ -89,7 +91,9 @@ HRESULT EnumMediaTypesImpl::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetc
                      return *o != nullptr;
                    });
 }
-HRESULT EnumMediaTypesImpl::Skip(ULONG count) { return SkipItems(items_.size(), position_, count); }
+HRESULT EnumMediaTypesImpl::Skip(ULONG count) {
+  return SkipItems(items_.size(), position_, count);
+}
 HRESULT EnumMediaTypesImpl::Reset() {
   position_ = 0;
   return S_OK;

@@ -83,7 +83,7 @@ class FilterBase : public IBaseFilter, public UnknownImpl {
 
   mutable std::mutex infoMutex_;  // guards name_
   std::u16string name_;
-  IFilterGraph* graph_ = nullptr;             // no reference: the graph owns the filter
+  IFilterGraph* graph_ = nullptr;                // no reference: the graph owns the filter
   std::atomic<IMediaEventSink*> sink_{nullptr};  // no reference, as graph_
 };
 

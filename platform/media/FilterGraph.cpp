@@ -90,7 +90,8 @@ bool FilterGraph::Contains(IBaseFilter* filter) const {
 
 bool FilterGraph::NameTaken(const std::u16string& name) const {
   std::lock_guard lock(filtersMutex_);
-  return std::any_of(filters_.begin(), filters_.end(), [&](const Entry& e) { return e.name == name; });
+  return std::any_of(filters_.begin(), filters_.end(),
+                     [&](const Entry& e) { return e.name == name; });
 }
 
 HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) {
@@ -169,7 +170,9 @@ HRESULT FilterGraph::ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* mt)
   return out->Connect(in, mt);
 }
 
-HRESULT FilterGraph::Connect(IPin* out, IPin* in) { return ConnectWithDepth(out, in, kMaxConverterChain); }
+HRESULT FilterGraph::Connect(IPin* out, IPin* in) {
+  return ConnectWithDepth(out, in, kMaxConverterChain);
+}
 
 HRESULT FilterGraph::ConnectWithDepth(IPin* out, IPin* in, int depth) {
   const HRESULT direct = ConnectDirect(out, in, nullptr);
@@ -201,7 +204,8 @@ HRESULT FilterGraph::ConnectThrough(REFCLSID converterClass, IPin* out, IPin* in
   if (hr = AddFilter(converter.Get(), nullptr); FAILED(hr)) return hr;
   hr = ConnectDirect(out, convIn.Get(), nullptr);
   if (SUCCEEDED(hr))
-    hr = depth > 0 ? ConnectWithDepth(convOut.Get(), in, depth) : ConnectDirect(convOut.Get(), in, nullptr);
+    hr = depth > 0 ? ConnectWithDepth(convOut.Get(), in, depth)
+                   : ConnectDirect(convOut.Get(), in, nullptr);
   if (FAILED(hr)) RemoveFilter(converter.Get());  // also breaks the connection to out
   return hr;
 }
@@ -228,7 +232,9 @@ HRESULT FilterGraph::Render(IPin* out) {
   return S_OK;
 }
 
-HRESULT FilterGraph::Reconnect(IPin* pin) { return ReconnectEx(pin, nullptr); }
+HRESULT FilterGraph::Reconnect(IPin* pin) {
+  return ReconnectEx(pin, nullptr);
+}
 
 HRESULT FilterGraph::ReconnectEx(IPin* pin, const AM_MEDIA_TYPE* mt) {
   if (!pin) return E_POINTER;
@@ -255,22 +261,33 @@ HRESULT FilterGraph::Disconnect(IPin* pin) {
   return pin->Disconnect();
 }
 
-HRESULT FilterGraph::RenderEx(IPin* out, DWORD, DWORD*) { return Render(out); }
-HRESULT FilterGraph::RenderFile(LPCWSTR, LPCWSTR) { return E_NOTIMPL; }
+HRESULT FilterGraph::RenderEx(IPin* out, DWORD, DWORD*) {
+  return Render(out);
+}
+HRESULT FilterGraph::RenderFile(LPCWSTR, LPCWSTR) {
+  return E_NOTIMPL;
+}
 HRESULT FilterGraph::AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter** filter) {
   if (filter) *filter = nullptr;
   return E_NOTIMPL;
 }
-HRESULT FilterGraph::SetLogFile(ULONG_PTR) { return S_OK; }
-HRESULT FilterGraph::Abort() { return S_OK; }
-HRESULT FilterGraph::ShouldOperationContinue() { return S_OK; }
+HRESULT FilterGraph::SetLogFile(ULONG_PTR) {
+  return S_OK;
+}
+HRESULT FilterGraph::Abort() {
+  return S_OK;
+}
+HRESULT FilterGraph::ShouldOperationContinue() {
+  return S_OK;
+}
 
 HRESULT FilterGraph::AddSourceFilterForMoniker(IMoniker* moniker, IBindCtx* context, LPCWSTR name,
                                                IBaseFilter** filter) {
   if (!moniker) return E_POINTER;
   if (filter) *filter = nullptr;
   ComPtr<IBaseFilter> created;
-  HRESULT hr = moniker->BindToObject(context, nullptr, IID_IBaseFilter, created.ReleaseAndGetVoidAddress());
+  HRESULT hr =
+      moniker->BindToObject(context, nullptr, IID_IBaseFilter, created.ReleaseAndGetVoidAddress());
   if (FAILED(hr)) return hr;
   if (!created) return E_UNEXPECTED;
   hr = AddFilter(created.Get(), name);
@@ -396,9 +413,13 @@ HRESULT FilterGraph::Pause() {
   return ChangeState(State_Paused, 0);
 }
 
-HRESULT FilterGraph::Stop() { return ChangeState(State_Stopped, 0); }
+HRESULT FilterGraph::Stop() {
+  return ChangeState(State_Stopped, 0);
+}
 
-HRESULT FilterGraph::StopWhenReady() { return Stop(); }
+HRESULT FilterGraph::StopWhenReady() {
+  return Stop();
+}
 
 HRESULT FilterGraph::GetState(long, OAFilterState* state) {
   if (!state) return E_POINTER;
@@ -412,7 +433,9 @@ HRESULT FilterGraph::GetState(DWORD, FILTER_STATE* state) {
   return S_OK;
 }
 
-HRESULT FilterGraph::RenderFile(BSTR) { return E_NOTIMPL; }
+HRESULT FilterGraph::RenderFile(BSTR) {
+  return E_NOTIMPL;
+}
 
 // ---- events
 
@@ -474,8 +497,12 @@ HRESULT FilterGraph::WaitForCompletion(long msTimeout, long* eventCode) {
   }
 }
 
-HRESULT FilterGraph::CancelDefaultHandling(long eventCode) { return events_.CancelDefaultHandling(eventCode); }
-HRESULT FilterGraph::RestoreDefaultHandling(long eventCode) { return events_.RestoreDefaultHandling(eventCode); }
+HRESULT FilterGraph::CancelDefaultHandling(long eventCode) {
+  return events_.CancelDefaultHandling(eventCode);
+}
+HRESULT FilterGraph::RestoreDefaultHandling(long eventCode) {
+  return events_.RestoreDefaultHandling(eventCode);
+}
 
 HRESULT FilterGraph::FreeEventParams(long eventCode, LONG_PTR param1, LONG_PTR param2) {
   return EventQueue::FreeParams(eventCode, param1, param2);

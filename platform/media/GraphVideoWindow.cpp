@@ -14,11 +14,11 @@ HRESULT GraphVideoWindow::NonDelegatingQueryInterface(REFIID iid, void** object)
 template <class Call>
 HRESULT GraphVideoWindow::Forward(Call call) {
   for (const ComPtr<IBaseFilter>& filter : graph_->Filters()) {
-    if (ComPtr<IVideoWindow> window = ComQuery<IVideoWindow>(filter.Get())) return call(window.Get());
+    if (ComPtr<IVideoWindow> window = ComQuery<IVideoWindow>(filter.Get()))
+      return call(window.Get());
   }
   return E_NOINTERFACE;
 }
-
 
 HRESULT GraphVideoWindow::put_Caption(BSTR caption) {
   return Forward([&](IVideoWindow* w) { return w->put_Caption(caption); });
@@ -144,8 +144,10 @@ HRESULT GraphVideoWindow::SetWindowForeground(long focus) {
   return Forward([&](IVideoWindow* w) { return w->SetWindowForeground(focus); });
 }
 
-HRESULT GraphVideoWindow::NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam, LONG_PTR lParam) {
-  return Forward([&](IVideoWindow* w) { return w->NotifyOwnerMessage(window, message, wParam, lParam); });
+HRESULT GraphVideoWindow::NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam,
+                                             LONG_PTR lParam) {
+  return Forward(
+      [&](IVideoWindow* w) { return w->NotifyOwnerMessage(window, message, wParam, lParam); });
 }
 
 HRESULT GraphVideoWindow::SetWindowPosition(long left, long top, long width, long height) {

@@ -48,7 +48,8 @@ class GraphVideoWindow final : public IVideoWindow, public UnknownImpl {
   HRESULT get_FullScreenMode(long* mode) override;
   HRESULT put_FullScreenMode(long mode) override;
   HRESULT SetWindowForeground(long focus) override;
-  HRESULT NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam, LONG_PTR lParam) override;
+  HRESULT NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam,
+                             LONG_PTR lParam) override;
   HRESULT SetWindowPosition(long left, long top, long width, long height) override;
   HRESULT GetWindowPosition(long* left, long* top, long* width, long* height) override;
   HRESULT GetMinIdealImageSize(long* width, long* height) override;

@@ -39,9 +39,12 @@ inline constexpr GUID MEDIASUBTYPE_dv50 = FourccGuid(MakeFourcc('d', 'v', '5', '
 inline constexpr GUID MEDIASUBTYPE_dvh1 = FourccGuid(MakeFourcc('d', 'v', 'h', '1'));
 // MPEG-2.
 inline constexpr GUID MEDIASUBTYPE_MPEG2_VIDEO = MakeGuid("{E06D8026-DB46-11CF-B4D1-00805F6CBBEA}");
-inline constexpr GUID MEDIASUBTYPE_MPEG2_PROGRAM = MakeGuid("{E06D8022-DB46-11CF-B4D1-00805F6CBBEA}");
-inline constexpr GUID MEDIASUBTYPE_MPEG2_TRANSPORT = MakeGuid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
-inline constexpr GUID MEDIASUBTYPE_AnalogVideo_NTSC_M = MakeGuid("{0482DDE2-7817-11CF-8A03-00AA006ECB65}");
+inline constexpr GUID MEDIASUBTYPE_MPEG2_PROGRAM =
+    MakeGuid("{E06D8022-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_MPEG2_TRANSPORT =
+    MakeGuid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_AnalogVideo_NTSC_M =
+    MakeGuid("{0482DDE2-7817-11CF-8A03-00AA006ECB65}");
 
 // Format types of AM_MEDIA_TYPE::formattype.
 inline constexpr GUID FORMAT_None = MakeGuid("{0F6417D6-C318-11D0-A43F-00A0C9223196}");
@@ -55,7 +58,8 @@ inline constexpr GUID FORMAT_AnalogVideo = MakeGuid("{0482DDE0-7817-11CF-8A03-00
 // Pin categories (answered through IKsPropertySet, AMPROPSETID_Pin / AMPROPERTY_PIN_CATEGORY).
 inline constexpr GUID PIN_CATEGORY_CAPTURE = MakeGuid("{FB6C4281-0353-11D1-905F-0000C0CC16BA}");
 inline constexpr GUID PIN_CATEGORY_PREVIEW = MakeGuid("{FB6C4282-0353-11D1-905F-0000C0CC16BA}");
-inline constexpr GUID PIN_CATEGORY_ANALOGVIDEOIN = MakeGuid("{FB6C4283-0353-11D1-905F-0000C0CC16BA}");
+inline constexpr GUID PIN_CATEGORY_ANALOGVIDEOIN =
+    MakeGuid("{FB6C4283-0353-11D1-905F-0000C0CC16BA}");
 inline constexpr GUID PIN_CATEGORY_VBI = MakeGuid("{FB6C4284-0353-11D1-905F-0000C0CC16BA}");
 inline constexpr GUID PIN_CATEGORY_VIDEOPORT = MakeGuid("{FB6C4285-0353-11D1-905F-0000C0CC16BA}");
 inline constexpr GUID AMPROPSETID_Pin = MakeGuid("{9B00F101-1567-11D1-B3F1-00AA003761C5}");
@@ -71,22 +75,29 @@ inline constexpr GUID LOOK_DOWNSTREAM_ONLY = MakeGuid("{AC798BE1-98E3-11D1-B3F1-
 inline constexpr GUID KSMEDIUMSETID_Standard = MakeGuid("{4747B320-62CE-11CF-A5D6-28DB04C10000}");
 
 // Device categories of the system device enumerator.
-inline constexpr CLSID CLSID_VideoInputDeviceCategory = MakeGuid("{860BB310-5D01-11D0-BD3B-00A0C911CE86}");
-inline constexpr CLSID CLSID_AudioInputDeviceCategory = MakeGuid("{33D9A762-90C8-11D0-BD43-00A0C911CE86}");
-inline constexpr CLSID CLSID_VideoCompressorCategory = MakeGuid("{33D9A760-90C8-11D0-BD43-00A0C911CE86}");
-inline constexpr CLSID CLSID_AudioCompressorCategory = MakeGuid("{33D9A761-90C8-11D0-BD43-00A0C911CE86}");
+inline constexpr CLSID CLSID_VideoInputDeviceCategory =
+    MakeGuid("{860BB310-5D01-11D0-BD3B-00A0C911CE86}");
+inline constexpr CLSID CLSID_AudioInputDeviceCategory =
+    MakeGuid("{33D9A762-90C8-11D0-BD43-00A0C911CE86}");
+inline constexpr CLSID CLSID_VideoCompressorCategory =
+    MakeGuid("{33D9A760-90C8-11D0-BD43-00A0C911CE86}");
+inline constexpr CLSID CLSID_AudioCompressorCategory =
+    MakeGuid("{33D9A761-90C8-11D0-BD43-00A0C911CE86}");
 inline constexpr CLSID AM_KSCATEGORY_CAPTURE = MakeGuid("{65E8773D-8F56-11D0-A3B9-00A0C9223196}");
 inline constexpr CLSID AM_KSCATEGORY_TVTUNER = MakeGuid("{A799A800-A46D-11D0-A18C-00A02401DCD4}");
 inline constexpr CLSID AM_KSCATEGORY_CROSSBAR = MakeGuid("{A799A801-A46D-11D0-A18C-00A02401DCD4}");
 
 // Classes.
 inline constexpr CLSID CLSID_FilterGraph = MakeGuid("{E436EBB3-524F-11CE-9F53-0020AF0BA770}");
-inline constexpr CLSID CLSID_CaptureGraphBuilder2 = MakeGuid("{BF87B6E1-8C27-11D0-B3F0-00AA003761C5}");
+inline constexpr CLSID CLSID_CaptureGraphBuilder2 =
+    MakeGuid("{BF87B6E1-8C27-11D0-B3F0-00AA003761C5}");
 inline constexpr CLSID CLSID_SystemDeviceEnum = MakeGuid("{62BE5D10-60EB-11D0-BD3B-00A0C911CE86}");
 inline constexpr CLSID CLSID_SystemClock = MakeGuid("{E436EBB1-524F-11CE-9F53-0020AF0BA770}");
 inline constexpr CLSID CLSID_VideoRenderer = MakeGuid("{70E102B0-5556-11CE-97C0-00AA0055595A}");
-inline constexpr CLSID CLSID_VideoMixingRenderer = MakeGuid("{B87BEB7B-8D29-423F-AE4D-6582C10175AC}");
-inline constexpr CLSID CLSID_VideoMixingRenderer9 = MakeGuid("{51B4ABF3-748F-4E3B-A276-C828330E926A}");
+inline constexpr CLSID CLSID_VideoMixingRenderer =
+    MakeGuid("{B87BEB7B-8D29-423F-AE4D-6582C10175AC}");
+inline constexpr CLSID CLSID_VideoMixingRenderer9 =
+    MakeGuid("{51B4ABF3-748F-4E3B-A276-C828330E926A}");
 inline constexpr CLSID CLSID_NullRenderer = MakeGuid("{C1F400A4-3F08-11D3-9F0B-006008039E37}");
 inline constexpr CLSID CLSID_InfTee = MakeGuid("{F8388A40-D5BB-11D0-BE5A-0080C706568E}");
 inline constexpr CLSID CLSID_SmartTee = MakeGuid("{CC58E280-8AA1-11D1-B3F1-00AA003761C5}");

@@ -18,7 +18,9 @@ HRESULT MediaSample::GetPointer(BYTE** buffer) {
   return S_OK;
 }
 
-long MediaSample::GetSize() { return size_; }
+long MediaSample::GetSize() {
+  return size_;
+}
 
 HRESULT MediaSample::GetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
   if (!start || !end) return E_POINTER;
@@ -36,17 +38,23 @@ HRESULT MediaSample::SetTime(REFERENCE_TIME* start, REFERENCE_TIME* end) {
   return S_OK;
 }
 
-HRESULT MediaSample::IsSyncPoint() { return sync_ ? S_OK : S_FALSE; }
+HRESULT MediaSample::IsSyncPoint() {
+  return sync_ ? S_OK : S_FALSE;
+}
 HRESULT MediaSample::SetSyncPoint(BOOL value) {
   sync_ = value != FALSE;
   return S_OK;
 }
-HRESULT MediaSample::IsPreroll() { return preroll_ ? S_OK : S_FALSE; }
+HRESULT MediaSample::IsPreroll() {
+  return preroll_ ? S_OK : S_FALSE;
+}
 HRESULT MediaSample::SetPreroll(BOOL value) {
   preroll_ = value != FALSE;
   return S_OK;
 }
-long MediaSample::GetActualDataLength() { return actual_; }
+long MediaSample::GetActualDataLength() {
+  return actual_;
+}
 
 HRESULT MediaSample::SetActualDataLength(long length) {
   if (length < 0 || length > size_) return VFW_E_BUFFER_OVERFLOW;
@@ -71,7 +79,9 @@ HRESULT MediaSample::SetMediaType(AM_MEDIA_TYPE* mt) {
   return S_OK;
 }
 
-HRESULT MediaSample::IsDiscontinuity() { return discontinuity_ ? S_OK : S_FALSE; }
+HRESULT MediaSample::IsDiscontinuity() {
+  return discontinuity_ ? S_OK : S_FALSE;
+}
 HRESULT MediaSample::SetDiscontinuity(BOOL value) {
   discontinuity_ = value != FALSE;
   return S_OK;

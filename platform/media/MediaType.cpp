@@ -101,16 +101,16 @@ struct SubtypeInfo {
 };
 
 constexpr SubtypeInfo kSubtypes[] = {
-    {&MEDIASUBTYPE_RGB1, "RGB1", 1, true},       {&MEDIASUBTYPE_RGB4, "RGB4", 4, true},
-    {&MEDIASUBTYPE_RGB8, "RGB8", 8, true},       {&MEDIASUBTYPE_RGB565, "RGB565", 16, true},
-    {&MEDIASUBTYPE_RGB555, "RGB555", 16, true},  {&MEDIASUBTYPE_RGB24, "RGB24", 24, true},
-    {&MEDIASUBTYPE_RGB32, "RGB32", 32, true},    {&MEDIASUBTYPE_ARGB32, "ARGB32", 32, true},
-    {&MEDIASUBTYPE_YUY2, "YUY2", 16, false},     {&MEDIASUBTYPE_YUYV, "YUYV", 16, false},
-    {&MEDIASUBTYPE_UYVY, "UYVY", 16, false},     {&MEDIASUBTYPE_Y422, "Y422", 16, false},
-    {&MEDIASUBTYPE_I420, "I420", 12, false},     {&MEDIASUBTYPE_IYUV, "IYUV", 12, false},
-    {&MEDIASUBTYPE_YV12, "YV12", 12, false},     {&MEDIASUBTYPE_NV12, "NV12", 12, false},
-    {&MEDIASUBTYPE_MJPG, "MJPG", 0, false},      {&MEDIASUBTYPE_MPEG2_VIDEO, "MPEG2", 0, false},
-    {&MEDIASUBTYPE_dvsd, "dvsd", 0, false},      {&MEDIASUBTYPE_dvhd, "dvhd", 0, false},
+    {&MEDIASUBTYPE_RGB1, "RGB1", 1, true},      {&MEDIASUBTYPE_RGB4, "RGB4", 4, true},
+    {&MEDIASUBTYPE_RGB8, "RGB8", 8, true},      {&MEDIASUBTYPE_RGB565, "RGB565", 16, true},
+    {&MEDIASUBTYPE_RGB555, "RGB555", 16, true}, {&MEDIASUBTYPE_RGB24, "RGB24", 24, true},
+    {&MEDIASUBTYPE_RGB32, "RGB32", 32, true},   {&MEDIASUBTYPE_ARGB32, "ARGB32", 32, true},
+    {&MEDIASUBTYPE_YUY2, "YUY2", 16, false},    {&MEDIASUBTYPE_YUYV, "YUYV", 16, false},
+    {&MEDIASUBTYPE_UYVY, "UYVY", 16, false},    {&MEDIASUBTYPE_Y422, "Y422", 16, false},
+    {&MEDIASUBTYPE_I420, "I420", 12, false},    {&MEDIASUBTYPE_IYUV, "IYUV", 12, false},
+    {&MEDIASUBTYPE_YV12, "YV12", 12, false},    {&MEDIASUBTYPE_NV12, "NV12", 12, false},
+    {&MEDIASUBTYPE_MJPG, "MJPG", 0, false},     {&MEDIASUBTYPE_MPEG2_VIDEO, "MPEG2", 0, false},
+    {&MEDIASUBTYPE_dvsd, "dvsd", 0, false},     {&MEDIASUBTYPE_dvhd, "dvhd", 0, false},
     {&MEDIASUBTYPE_dvsl, "dvsl", 0, false},
 };
 
@@ -145,11 +145,17 @@ std::string SubtypeName(REFGUID subtype) {
   return info ? info->name : GuidToString(subtype);
 }
 
-MediaType::MediaType() { std::memset(&mt_, 0, sizeof mt_); }
+MediaType::MediaType() {
+  std::memset(&mt_, 0, sizeof mt_);
+}
 
-MediaType::MediaType(const AM_MEDIA_TYPE& source) : MediaType() { CopyMediaType(&mt_, &source); }
+MediaType::MediaType(const AM_MEDIA_TYPE& source) : MediaType() {
+  CopyMediaType(&mt_, &source);
+}
 
-MediaType::MediaType(const MediaType& other) : MediaType() { CopyMediaType(&mt_, &other.mt_); }
+MediaType::MediaType(const MediaType& other) : MediaType() {
+  CopyMediaType(&mt_, &other.mt_);
+}
 
 MediaType::MediaType(MediaType&& other) noexcept : mt_(other.mt_) {
   std::memset(&other.mt_, 0, sizeof other.mt_);
@@ -172,7 +178,9 @@ MediaType& MediaType::operator=(MediaType&& other) noexcept {
   return *this;
 }
 
-MediaType::~MediaType() { FreeMediaType(mt_); }
+MediaType::~MediaType() {
+  FreeMediaType(mt_);
+}
 
 void MediaType::Clear() {
   FreeMediaType(mt_);

@@ -5,7 +5,7 @@
 #include "platform/media/Guids.h"
 #include "platform/toolkit/Dib.h"
 
-using REFERENCE_TIME = LONGLONG;  // 100-nanosecond units
+using REFERENCE_TIME = LONGLONG;                   // 100-nanosecond units
 inline constexpr REFERENCE_TIME UNITS = 10000000;  // REFERENCE_TIME per second
 
 // The format block (pbFormat, cbFormat bytes) is task memory owned by the media type; pUnk is a
@@ -120,7 +120,9 @@ class MediaType {
   // Hands out a deep copy into an AM_MEDIA_TYPE the caller frees with FreeMediaType.
   HRESULT CopyTo(AM_MEDIA_TYPE* target) const { return CopyMediaType(target, &mt_); }
 
-  friend bool operator==(const MediaType& a, const MediaType& b) { return MediaTypesEqual(a.mt_, b.mt_); }
+  friend bool operator==(const MediaType& a, const MediaType& b) {
+    return MediaTypesEqual(a.mt_, b.mt_);
+  }
 
  private:
   AM_MEDIA_TYPE mt_;

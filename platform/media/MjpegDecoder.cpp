@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-
 #include <jpeglib.h>
 
 namespace {
@@ -43,7 +42,8 @@ bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bi
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, static_cast<unsigned long>(bytes));
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
-      static_cast<int>(info.image_width) != width || static_cast<int>(info.image_height) != height) {
+      static_cast<int>(info.image_width) != width ||
+      static_cast<int>(info.image_height) != height) {
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -62,7 +62,8 @@ bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bi
 MjpegDecoder::MjpegDecoder() : TransformFilter(CLSID_MjpegDec, u"MJPEG Decompressor") {}
 
 HRESULT MjpegDecoder::CheckInputType(const AM_MEDIA_TYPE& in) {
-  if (!(in.majortype == MEDIATYPE_Video) || !(in.subtype == MEDIASUBTYPE_MJPG)) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (!(in.majortype == MEDIATYPE_Video) || !(in.subtype == MEDIASUBTYPE_MJPG))
+    return VFW_E_TYPE_NOT_ACCEPTED;
   const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(in);
   if (!bih || bih->biWidth <= 0 || bih->biHeight == 0) return VFW_E_TYPE_NOT_ACCEPTED;
   return S_OK;

@@ -7,7 +7,8 @@
 namespace {
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
-  return QString::fromRawData(reinterpret_cast<const QChar*>(a.data()), static_cast<qsizetype>(a.size()))
+  return QString::fromRawData(reinterpret_cast<const QChar*>(a.data()),
+                              static_cast<qsizetype>(a.size()))
              .compare(QString::fromRawData(reinterpret_cast<const QChar*>(b.data()),
                                            static_cast<qsizetype>(b.size())),
                       Qt::CaseInsensitive) == 0;
@@ -42,7 +43,8 @@ HRESULT DeviceMoniker::BindToObject(IBindCtx*, IMoniker* left, REFIID iid, void*
   std::shared_ptr<DeviceProvider> provider = DeviceProviderRegistry::Instance().Find(provider_);
   if (!provider) return VFW_E_NOT_FOUND;
   ComPtr<IBaseFilter> filter;
-  HRESULT hr = provider->CreateFilter(device_.category, device_.displayName, filter.ReleaseAndGetAddressOf());
+  HRESULT hr = provider->CreateFilter(device_.category, device_.displayName,
+                                      filter.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   if (!filter) return E_UNEXPECTED;
   return filter->QueryInterface(iid, object);

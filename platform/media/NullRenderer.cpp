@@ -6,4 +6,6 @@ HRESULT NullRenderer::CheckMediaType(const AM_MEDIA_TYPE& mt) {
   return mt.majortype == GUID_NULL ? VFW_E_TYPE_NOT_ACCEPTED : S_OK;
 }
 
-HRESULT NullRenderer::DoRenderSample(IMediaSample*) { return S_OK; }
+HRESULT NullRenderer::DoRenderSample(IMediaSample*) {
+  return S_OK;
+}

@@ -19,9 +19,13 @@ HRESULT PinBase::NonDelegatingQueryInterface(REFIID iid, void** object) {
   return UnknownImpl::NonDelegatingQueryInterface(iid, object);
 }
 
-HRESULT PinBase::GetMediaType(int, MediaType*) { return VFW_S_NO_MORE_ITEMS; }
+HRESULT PinBase::GetMediaType(int, MediaType*) {
+  return VFW_S_NO_MORE_ITEMS;
+}
 
-HRESULT PinBase::CompleteConnect(IPin*) { return S_OK; }
+HRESULT PinBase::CompleteConnect(IPin*) {
+  return S_OK;
+}
 
 HRESULT PinBase::CheckConnectable(IPin* other, PIN_DIRECTION otherMustBe) const {
   if (!other) return E_POINTER;
@@ -104,11 +108,17 @@ HRESULT PinBase::EnumMediaTypes(IEnumMediaTypes** types) {
   return S_OK;
 }
 
-HRESULT PinBase::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+HRESULT PinBase::QueryInternalConnections(IPin**, ULONG*) {
+  return E_NOTIMPL;
+}
 
-HRESULT PinBase::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+HRESULT PinBase::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) {
+  return S_OK;
+}
 
-HRESULT PinBase::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) { return E_PROP_ID_UNSUPPORTED; }
+HRESULT PinBase::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) {
+  return E_PROP_ID_UNSUPPORTED;
+}
 
 HRESULT PinBase::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength,
                      DWORD* returned) {
@@ -182,10 +192,18 @@ HRESULT OutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) {
   return VFW_E_NO_ACCEPTABLE_TYPES;
 }
 
-HRESULT OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
-HRESULT OutputPin::EndOfStream() { return E_UNEXPECTED; }
-HRESULT OutputPin::BeginFlush() { return E_UNEXPECTED; }
-HRESULT OutputPin::EndFlush() { return E_UNEXPECTED; }
+HRESULT OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) {
+  return E_UNEXPECTED;
+}
+HRESULT OutputPin::EndOfStream() {
+  return E_UNEXPECTED;
+}
+HRESULT OutputPin::BeginFlush() {
+  return E_UNEXPECTED;
+}
+HRESULT OutputPin::EndFlush() {
+  return E_UNEXPECTED;
+}
 
 HRESULT OutputPin::CompleteConnect(IPin* peer) {
   ComPtr<IMemInputPin> memInput = ComQuery<IMemInputPin>(peer);
@@ -194,9 +212,13 @@ HRESULT OutputPin::CompleteConnect(IPin* peer) {
   return S_OK;
 }
 
-void OutputPin::BreakConnect() { memInput_.Reset(); }
+void OutputPin::BreakConnect() {
+  memInput_.Reset();
+}
 
-void OutputPin::Inactive() { pool_.Clear(); }
+void OutputPin::Inactive() {
+  pool_.Clear();
+}
 
 HRESULT OutputPin::GetDeliveryBuffer(long size, IMediaSample** sample) {
   return pool_.GetSample(size, sample);
@@ -219,9 +241,15 @@ HRESULT OutputPin::Deliver(IMediaSample* sample) {
   return memInput_->Receive(sample);
 }
 
-HRESULT OutputPin::DeliverEndOfStream() { return peer_ ? peer_->EndOfStream() : VFW_E_NOT_CONNECTED; }
-HRESULT OutputPin::DeliverBeginFlush() { return peer_ ? peer_->BeginFlush() : VFW_E_NOT_CONNECTED; }
-HRESULT OutputPin::DeliverEndFlush() { return peer_ ? peer_->EndFlush() : VFW_E_NOT_CONNECTED; }
+HRESULT OutputPin::DeliverEndOfStream() {
+  return peer_ ? peer_->EndOfStream() : VFW_E_NOT_CONNECTED;
+}
+HRESULT OutputPin::DeliverBeginFlush() {
+  return peer_ ? peer_->BeginFlush() : VFW_E_NOT_CONNECTED;
+}
+HRESULT OutputPin::DeliverEndFlush() {
+  return peer_ ? peer_->EndFlush() : VFW_E_NOT_CONNECTED;
+}
 
 // ---- InputPin
 
@@ -234,7 +262,9 @@ HRESULT InputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
   return PinBase::NonDelegatingQueryInterface(iid, object);
 }
 
-HRESULT InputPin::Connect(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
+HRESULT InputPin::Connect(IPin*, const AM_MEDIA_TYPE*) {
+  return E_UNEXPECTED;
+}
 
 HRESULT InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) {
   if (HRESULT hr = CheckConnectable(connector, PINDIR_OUTPUT); FAILED(hr)) return hr;
@@ -270,8 +300,12 @@ HRESULT InputPin::GetAllocator(IMemAllocator** allocator) {
   return VFW_E_NO_ALLOCATOR;
 }
 
-HRESULT InputPin::NotifyAllocator(IMemAllocator*, BOOL) { return S_OK; }
-HRESULT InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+HRESULT InputPin::NotifyAllocator(IMemAllocator*, BOOL) {
+  return S_OK;
+}
+HRESULT InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) {
+  return E_NOTIMPL;
+}
 
 HRESULT InputPin::Receive(IMediaSample* sample) {
   if (!sample) return E_POINTER;
@@ -292,4 +326,6 @@ HRESULT InputPin::ReceiveMultiple(IMediaSample** samples, long count, long* proc
   return hr;
 }
 
-HRESULT InputPin::ReceiveCanBlock() { return S_FALSE; }
+HRESULT InputPin::ReceiveCanBlock() {
+  return S_FALSE;
+}

@@ -58,7 +58,10 @@ class PinBase : public IPin, public IKsPropertySet, public IKsPin, public Unknow
 
   void SetCategory(REFGUID category) { category_ = category; }
   const GUID& Category() const { return category_; }
-  void SetMedium(const REGPINMEDIUM& medium) { medium_ = medium; hasMedium_ = true; }
+  void SetMedium(const REGPINMEDIUM& medium) {
+    medium_ = medium;
+    hasMedium_ = true;
+  }
 
   bool IsConnected() const { return peer_ != nullptr; }
   IPin* Peer() const { return peer_.Get(); }

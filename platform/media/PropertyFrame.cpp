@@ -39,8 +39,8 @@ QString ObjectName(IUnknown* object) {
 }  // namespace
 
 HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, ULONG objectCount,
-                               IUnknown** objects, ULONG pageCount, const CLSID* pages, LCID,
-                               DWORD, void*) {
+                               IUnknown** objects, ULONG pageCount, const CLSID* pages, LCID, DWORD,
+                               void*) {
   if ((objectCount && !objects) || (pageCount && !pages)) return E_POINTER;
   if (objectCount == 0 || pageCount == 0) return E_INVALIDARG;
   if (!qApp || QThread::currentThread() != qApp->thread()) return RPC_E_WRONG_THREAD;
@@ -51,7 +51,9 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
 
   QPointer<QDialog> dialog = new QDialog(owner);
   dialog->setObjectName(kPropertyFrameObjectName);
-  const QString name = caption && *caption ? QString::fromUtf16(caption) : ObjectName(targets.empty() ? nullptr : targets.front().Get());
+  const QString name = caption && *caption
+                           ? QString::fromUtf16(caption)
+                           : ObjectName(targets.empty() ? nullptr : targets.front().Get());
   dialog->setWindowTitle(QObject::tr("%1 Properties").arg(name));
   auto* layout = new QVBoxLayout(dialog);
   auto* tabs = new QTabWidget(dialog);
@@ -72,7 +74,8 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
     return E_FAIL;
   }
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);
+  auto* buttons = new QDialogButtonBox(
+      QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);
   layout->addWidget(buttons);
   QPushButton* apply = buttons->button(QDialogButtonBox::Apply);
   apply->setEnabled(false);
@@ -81,7 +84,8 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
     for (PropertyPage* page : shown) dirty = dirty || page->IsDirty();
     apply->setEnabled(dirty);
   };
-  for (PropertyPage* page : shown) QObject::connect(page, &PropertyPage::DirtyChanged, apply, refreshApply);
+  for (PropertyPage* page : shown)
+    QObject::connect(page, &PropertyPage::DirtyChanged, apply, refreshApply);
   // Applies every page; a page that fails is brought to the front with its message.
   auto applyAll = [tabs, shown] {
     bool ok = true;

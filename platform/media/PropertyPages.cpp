@@ -128,7 +128,8 @@ class ControlsPage : public PropertyPage {
     const bool automatic = row.automatic->isChecked();
     row.slider->setEnabled(!automatic);
     row.value->setText(QString::number(row.slider->value()));
-    access_.set(row.property, row.slider->value(), automatic ? access_.autoFlag : access_.manualFlag);
+    access_.set(row.property, row.slider->value(),
+                automatic ? access_.autoFlag : access_.manualFlag);
     SetDirty(true);
   }
 
@@ -142,17 +143,24 @@ class VideoProcAmpPage final : public ControlsPage {
  public:
   explicit VideoProcAmpPage(QWidget* parent)
       : ControlsPage(parent, tr("Video Proc Amp"),
-                     {{VideoProcAmp_Brightness, "Brightness"}, {VideoProcAmp_Contrast, "Contrast"},
-                      {VideoProcAmp_Hue, "Hue"}, {VideoProcAmp_Saturation, "Saturation"},
-                      {VideoProcAmp_Sharpness, "Sharpness"}, {VideoProcAmp_Gamma, "Gamma"},
-                      {VideoProcAmp_ColorEnable, "ColorEnable"}, {VideoProcAmp_WhiteBalance, "WhiteBalance"},
-                      {VideoProcAmp_BacklightCompensation, "BacklightComp"}, {VideoProcAmp_Gain, "Gain"}}) {}
+                     {{VideoProcAmp_Brightness, "Brightness"},
+                      {VideoProcAmp_Contrast, "Contrast"},
+                      {VideoProcAmp_Hue, "Hue"},
+                      {VideoProcAmp_Saturation, "Saturation"},
+                      {VideoProcAmp_Sharpness, "Sharpness"},
+                      {VideoProcAmp_Gamma, "Gamma"},
+                      {VideoProcAmp_ColorEnable, "ColorEnable"},
+                      {VideoProcAmp_WhiteBalance, "WhiteBalance"},
+                      {VideoProcAmp_BacklightCompensation, "BacklightComp"},
+                      {VideoProcAmp_Gain, "Gain"}}) {}
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)
       if (ComPtr<IAMVideoProcAmp> amp = ComQuery<IAMVideoProcAmp>(o.Get())) {
         amp_ = amp;
         IAMVideoProcAmp* p = amp_.Get();
-        return Build({[p](long a, long* b, long* c, long* d, long* e, long* f) { return p->GetRange(a, b, c, d, e, f); },
+        return Build({[p](long a, long* b, long* c, long* d, long* e, long* f) {
+                        return p->GetRange(a, b, c, d, e, f);
+                      },
                       [p](long a, long b, long c) { return p->Set(a, b, c); },
                       [p](long a, long* b, long* c) { return p->Get(a, b, c); },
                       VideoProcAmp_Flags_Auto, VideoProcAmp_Flags_Manual});
@@ -168,15 +176,21 @@ class CameraControlPage final : public ControlsPage {
  public:
   explicit CameraControlPage(QWidget* parent)
       : ControlsPage(parent, tr("Camera Control"),
-                     {{CameraControl_Pan, "Pan"}, {CameraControl_Tilt, "Tilt"}, {CameraControl_Roll, "Roll"},
-                      {CameraControl_Zoom, "Zoom"}, {CameraControl_Exposure, "Exposure"},
-                      {CameraControl_Iris, "Iris"}, {CameraControl_Focus, "Focus"}}) {}
+                     {{CameraControl_Pan, "Pan"},
+                      {CameraControl_Tilt, "Tilt"},
+                      {CameraControl_Roll, "Roll"},
+                      {CameraControl_Zoom, "Zoom"},
+                      {CameraControl_Exposure, "Exposure"},
+                      {CameraControl_Iris, "Iris"},
+                      {CameraControl_Focus, "Focus"}}) {}
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)
       if (ComPtr<IAMCameraControl> control = ComQuery<IAMCameraControl>(o.Get())) {
         control_ = control;
         IAMCameraControl* p = control_.Get();
-        return Build({[p](long a, long* b, long* c, long* d, long* e, long* f) { return p->GetRange(a, b, c, d, e, f); },
+        return Build({[p](long a, long* b, long* c, long* d, long* e, long* f) {
+                        return p->GetRange(a, b, c, d, e, f);
+                      },
                       [p](long a, long b, long c) { return p->Set(a, b, c); },
                       [p](long a, long* b, long* c) { return p->Get(a, b, c); },
                       CameraControl_Flags_Auto, CameraControl_Flags_Manual});
@@ -219,12 +233,14 @@ class StreamConfigPage final : public PropertyPage {
 
   HRESULT Apply() override {
     if (!IsDirty()) return S_OK;
-    const GUID subtype = caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
+    const GUID subtype =
+        caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
     const QSize size = sizeBox_->currentData().toSize();
     for (const Cap& cap : caps_) {
       if (!(cap.type->subtype == subtype) || !Fits(cap.caps, size)) continue;
-      MediaType chosen = MediaType::Video(subtype, size.width(), size.height(),
-                                          static_cast<REFERENCE_TIME>(std::llround(UNITS / rateBox_->value())));
+      MediaType chosen =
+          MediaType::Video(subtype, size.width(), size.height(),
+                           static_cast<REFERENCE_TIME>(std::llround(UNITS / rateBox_->value())));
       const HRESULT hr = config_->SetFormat(chosen.Get());
       if (SUCCEEDED(hr)) {
         status_->clear();
@@ -283,7 +299,8 @@ class StreamConfigPage final : public PropertyPage {
     }
     if (now.IsValid())
       for (int i = 0; i < subtypeBox_->count(); ++i)
-        if (caps_[static_cast<std::size_t>(subtypeBox_->itemData(i).toInt())].type->subtype == now->subtype)
+        if (caps_[static_cast<std::size_t>(subtypeBox_->itemData(i).toInt())].type->subtype ==
+            now->subtype)
           subtypeBox_->setCurrentIndex(i);
     FillSizes(now);
     connect(subtypeBox_, &QComboBox::currentIndexChanged, this, [this] {
@@ -302,17 +319,20 @@ class StreamConfigPage final : public PropertyPage {
   void FillSizes(const MediaType& current) {
     const QSignalBlocker block(sizeBox_);
     sizeBox_->clear();
-    const GUID subtype = caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
+    const GUID subtype =
+        caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
     std::vector<QSize> sizes;
     for (const Cap& cap : caps_) {
       if (!(cap.type->subtype == subtype)) continue;
       for (QSize s : {QSize(cap.type.Width(), cap.type.Height()),
                       QSize(cap.caps.MaxOutputSize.cx, cap.caps.MaxOutputSize.cy),
                       QSize(cap.caps.MinOutputSize.cx, cap.caps.MinOutputSize.cy)})
-        if (s.isValid() && std::find(sizes.begin(), sizes.end(), s) == sizes.end()) sizes.push_back(s);
+        if (s.isValid() && std::find(sizes.begin(), sizes.end(), s) == sizes.end())
+          sizes.push_back(s);
     }
     std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() > b.width(); });
-    for (QSize s : sizes) sizeBox_->addItem(QStringLiteral("%1 x %2").arg(s.width()).arg(s.height()), s);
+    for (QSize s : sizes)
+      sizeBox_->addItem(QStringLiteral("%1 x %2").arg(s.width()).arg(s.height()), s);
     REFERENCE_TIME interval = 0;
     if (current.IsValid()) {
       const int at = sizeBox_->findData(QSize(current.Width(), current.Height()));
@@ -325,12 +345,15 @@ class StreamConfigPage final : public PropertyPage {
   // The frame rates the chosen size allows, starting at the given interval (0: the fastest).
   void FillRates(REFERENCE_TIME interval) {
     const QSignalBlocker block(rateBox_);
-    const GUID subtype = caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
+    const GUID subtype =
+        caps_[static_cast<std::size_t>(subtypeBox_->currentData().toInt())].type->subtype;
     const QSize size = sizeBox_->currentData().toSize();
     for (const Cap& cap : caps_) {
       if (!(cap.type->subtype == subtype) || !Fits(cap.caps, size)) continue;
-      const double fastest = UNITS / static_cast<double>(std::max<LONGLONG>(1, cap.caps.MinFrameInterval));
-      const double slowest = UNITS / static_cast<double>(std::max<LONGLONG>(1, cap.caps.MaxFrameInterval));
+      const double fastest =
+          UNITS / static_cast<double>(std::max<LONGLONG>(1, cap.caps.MinFrameInterval));
+      const double slowest =
+          UNITS / static_cast<double>(std::max<LONGLONG>(1, cap.caps.MaxFrameInterval));
       rateBox_->setRange(slowest, fastest);
       rateBox_->setValue(interval > 0 ? UNITS / static_cast<double>(interval) : fastest);
       return;
@@ -353,9 +376,15 @@ struct PageTable {
 PageTable& Pages() {
   static PageTable* table = [] {
     auto* t = new PageTable;
-    t->factories[GuidToString(CLSID_VideoProcAmpPropertyPage)] = [](QWidget* p) { return new VideoProcAmpPage(p); };
-    t->factories[GuidToString(CLSID_CameraControlPropertyPage)] = [](QWidget* p) { return new CameraControlPage(p); };
-    t->factories[GuidToString(CLSID_VideoStreamConfigPropertyPage)] = [](QWidget* p) { return new StreamConfigPage(p); };
+    t->factories[GuidToString(CLSID_VideoProcAmpPropertyPage)] = [](QWidget* p) {
+      return new VideoProcAmpPage(p);
+    };
+    t->factories[GuidToString(CLSID_CameraControlPropertyPage)] = [](QWidget* p) {
+      return new CameraControlPage(p);
+    };
+    t->factories[GuidToString(CLSID_VideoStreamConfigPropertyPage)] = [](QWidget* p) {
+      return new StreamConfigPage(p);
+    };
     return t;
   }();
   return *table;

@@ -10,9 +10,12 @@
 #include "platform/media/DeviceInterfaces.h"
 
 // The identities of the pages, as objects name them in ISpecifyPropertyPages::GetPages.
-inline constexpr CLSID CLSID_VideoProcAmpPropertyPage = MakeGuid("{71F96464-78F3-11D0-A18C-00A0C9118956}");
-inline constexpr CLSID CLSID_CameraControlPropertyPage = MakeGuid("{71F96465-78F3-11D0-A18C-00A0C9118956}");
-inline constexpr CLSID CLSID_VideoStreamConfigPropertyPage = MakeGuid("{71F96467-78F3-11D0-A18C-00A0C9118956}");
+inline constexpr CLSID CLSID_VideoProcAmpPropertyPage =
+    MakeGuid("{71F96464-78F3-11D0-A18C-00A0C9118956}");
+inline constexpr CLSID CLSID_CameraControlPropertyPage =
+    MakeGuid("{71F96465-78F3-11D0-A18C-00A0C9118956}");
+inline constexpr CLSID CLSID_VideoStreamConfigPropertyPage =
+    MakeGuid("{71F96467-78F3-11D0-A18C-00A0C9118956}");
 
 // One page of a property frame. Image and camera controls take effect while the user moves
 // them, so the picture behind the dialog shows the change; Revert puts back what the page

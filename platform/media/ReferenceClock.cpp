@@ -30,4 +30,6 @@ HRESULT SystemClock::AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, 
   return E_NOTIMPL;
 }
 
-HRESULT SystemClock::Unadvise(ULONG_PTR) { return S_FALSE; }
+HRESULT SystemClock::Unadvise(ULONG_PTR) {
+  return S_FALSE;
+}

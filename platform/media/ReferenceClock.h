@@ -16,8 +16,8 @@ class SystemClock final : public IReferenceClock, public UnknownImpl {
   // Event handles do not exist here: advise requests are refused with E_NOTIMPL.
   HRESULT AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime, HEVENT event,
                      ULONG_PTR* cookie) override;
-  HRESULT AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime,
-                         HSEMAPHORE semaphore, ULONG_PTR* cookie) override;
+  HRESULT AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime, HSEMAPHORE semaphore,
+                         ULONG_PTR* cookie) override;
   HRESULT Unadvise(ULONG_PTR cookie) override;
 };
 

@@ -22,11 +22,16 @@ HRESULT RendererInputPin::CompleteConnect(IPin* peer) {
   return owner_->OnConnected(*CurrentMediaType());
 }
 
-HRESULT RendererInputPin::OnReceive(IMediaSample* sample) { return owner_->Receive(sample); }
+HRESULT RendererInputPin::OnReceive(IMediaSample* sample) {
+  return owner_->Receive(sample);
+}
 
-HRESULT RendererInputPin::OnEndOfStream() { return owner_->EndOfStream(); }
+HRESULT RendererInputPin::OnEndOfStream() {
+  return owner_->EndOfStream();
+}
 
-RendererBase::RendererBase(REFCLSID clsid, std::u16string name) : FilterBase(clsid, std::move(name)) {
+RendererBase::RendererBase(REFCLSID clsid, std::u16string name)
+    : FilterBase(clsid, std::move(name)) {
   input_ = static_cast<RendererInputPin*>(AddPin(std::make_unique<RendererInputPin>(this, u"In")));
 }
 
@@ -65,7 +70,9 @@ void RendererBase::SendComplete() {
   NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
 }
 
-HRESULT RendererBase::OnPause() { return S_OK; }
+HRESULT RendererBase::OnPause() {
+  return S_OK;
+}
 
 HRESULT RendererBase::OnRun(REFERENCE_TIME) {
   // An end of stream that arrived while paused completes once running.
@@ -93,8 +100,8 @@ HRESULT RendererBase::get_FramesDrawn(int* frames) {
 HRESULT RendererBase::get_AvgFrameRate(int* hundredthsPerSecond) {
   if (!hundredthsPerSecond) return E_POINTER;
   const int drawn = framesDrawn_.load(std::memory_order_relaxed);
-  const LONGLONG span = lastFrameNs_.load(std::memory_order_relaxed) -
-                        firstFrameNs_.load(std::memory_order_relaxed);
+  const LONGLONG span =
+      lastFrameNs_.load(std::memory_order_relaxed) - firstFrameNs_.load(std::memory_order_relaxed);
   *hundredthsPerSecond =
       drawn > 1 && span > 0 ? static_cast<int>((drawn - 1) * 100'000'000'000LL / span) : 0;
   return S_OK;

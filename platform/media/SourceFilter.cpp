@@ -14,9 +14,13 @@ thread_local bool tStreamingThread = false;
 SourceStream::SourceStream(FilterBase* filter, std::u16string name)
     : OutputPin(filter, std::move(name)) {}
 
-SourceStream::~SourceStream() { Inactive(); }
+SourceStream::~SourceStream() {
+  Inactive();
+}
 
-bool SourceStream::OnStreamingThread() { return tStreamingThread; }
+bool SourceStream::OnStreamingThread() {
+  return tStreamingThread;
+}
 
 HRESULT SourceStream::Active() {
   if (thread_.joinable()) return S_OK;
@@ -110,7 +114,9 @@ void SourceStream::ThreadMain() {
   OnThreadStop();
 }
 
-SourceFilter::~SourceFilter() { Stop(); }
+SourceFilter::~SourceFilter() {
+  Stop();
+}
 
 HRESULT SourceFilter::OnRun(REFERENCE_TIME) {
   for (int i = 0; PinBase* pin = GetPin(i); ++i)

@@ -115,7 +115,8 @@ void InfTee::OnOutputConnected() {
   for (int i = 0; PinBase* pin = GetPin(i); ++i)
     if (pin->Direction() == PINDIR_OUTPUT && !pin->IsConnected()) return;
   const std::string name = "Output" + std::to_string(nextOutput_++);
-  AddPin(std::make_unique<TeeOutputPin>(this, owner_.get(), std::u16string(name.begin(), name.end())));
+  AddPin(
+      std::make_unique<TeeOutputPin>(this, owner_.get(), std::u16string(name.begin(), name.end())));
 }
 
 HRESULT InfTee::Receive(IMediaSample* sample) {
@@ -169,9 +170,11 @@ class SmartTeeOwner final : public TeeOwner {
 SmartTee::SmartTee() : FilterBase(CLSID_SmartTee, u"Smart Tee") {
   owner_ = std::make_unique<SmartTeeOwner>(this);
   input_ = static_cast<InputPin*>(AddPin(std::make_unique<TeeInputPin>(this, owner_.get())));
-  capture_ = static_cast<OutputPin*>(AddPin(std::make_unique<TeeOutputPin>(this, owner_.get(), u"Capture")));
+  capture_ = static_cast<OutputPin*>(
+      AddPin(std::make_unique<TeeOutputPin>(this, owner_.get(), u"Capture")));
   capture_->SetCategory(PIN_CATEGORY_CAPTURE);
-  preview_ = static_cast<OutputPin*>(AddPin(std::make_unique<TeeOutputPin>(this, owner_.get(), u"Preview")));
+  preview_ = static_cast<OutputPin*>(
+      AddPin(std::make_unique<TeeOutputPin>(this, owner_.get(), u"Preview")));
   preview_->SetCategory(PIN_CATEGORY_PREVIEW);
 }
 

@@ -9,7 +9,8 @@ void CopySampleProperties(IMediaSample* from, IMediaSample* to) {
   REFERENCE_TIME start = 0, end = 0;
   if (SUCCEEDED(from->GetTime(&start, &end))) to->SetTime(&start, &end);
   LONGLONG mediaStart = 0, mediaEnd = 0;
-  if (SUCCEEDED(from->GetMediaTime(&mediaStart, &mediaEnd))) to->SetMediaTime(&mediaStart, &mediaEnd);
+  if (SUCCEEDED(from->GetMediaTime(&mediaStart, &mediaEnd)))
+    to->SetMediaTime(&mediaStart, &mediaEnd);
   to->SetSyncPoint(from->IsSyncPoint() == S_OK);
   to->SetDiscontinuity(from->IsDiscontinuity() == S_OK);
   to->SetPreroll(from->IsPreroll() == S_OK);
@@ -40,7 +41,9 @@ HRESULT TransformInputPin::EndFlush() {
   return owner_->Output()->IsConnected() ? owner_->Output()->DeliverEndFlush() : S_OK;
 }
 
-HRESULT TransformInputPin::OnReceive(IMediaSample* sample) { return owner_->Receive(sample); }
+HRESULT TransformInputPin::OnReceive(IMediaSample* sample) {
+  return owner_->Receive(sample);
+}
 
 HRESULT TransformInputPin::OnEndOfStream() {
   return owner_->Output()->IsConnected() ? owner_->Output()->DeliverEndOfStream() : S_OK;
@@ -108,7 +111,9 @@ HRESULT TransInPlaceInputPin::EndFlush() {
   return owner_->Output()->IsConnected() ? owner_->Output()->DeliverEndFlush() : S_OK;
 }
 
-HRESULT TransInPlaceInputPin::OnReceive(IMediaSample* sample) { return owner_->Receive(sample); }
+HRESULT TransInPlaceInputPin::OnReceive(IMediaSample* sample) {
+  return owner_->Receive(sample);
+}
 
 HRESULT TransInPlaceInputPin::OnEndOfStream() {
   return owner_->Output()->IsConnected() ? owner_->Output()->DeliverEndOfStream() : S_OK;

@@ -35,7 +35,8 @@ class TransformOutputPin : public OutputPin {
 
 // One input, one output; each sample is transformed into a new output sample on the upstream
 // streaming thread. The output can only be connected once the input is.
-// Thread: hooks named "streaming thread" run on the upstream thread; type checks on the control thread.
+// Thread: hooks named "streaming thread" run on the upstream thread; type checks on the control
+// thread.
 class TransformFilter : public FilterBase {
  public:
   TransformFilter(REFCLSID clsid, std::u16string name);

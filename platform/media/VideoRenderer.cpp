@@ -12,14 +12,20 @@ constexpr long kDefaultStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSI
 
 QImage::Format ImageFormat(int bitCount, bool rgb565) {
   switch (bitCount) {
-    case 32: return QImage::Format_RGB32;  // B, G, R, X in memory
-    case 24: return QImage::Format_BGR888;
-    case 16: return rgb565 ? QImage::Format_RGB16 : QImage::Format_RGB555;
-    default: return QImage::Format_Invalid;
+    case 32:
+      return QImage::Format_RGB32;  // B, G, R, X in memory
+    case 24:
+      return QImage::Format_BGR888;
+    case 16:
+      return rgb565 ? QImage::Format_RGB16 : QImage::Format_RGB555;
+    default:
+      return QImage::Format_Invalid;
   }
 }
 
-long OaBool(bool value) { return value ? OATRUE : OAFALSE; }
+long OaBool(bool value) {
+  return value ? OATRUE : OAFALSE;
+}
 
 }  // namespace
 
@@ -98,7 +104,9 @@ HRESULT VideoRenderer::OnRun(REFERENCE_TIME start) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::CheckWindow() const { return window_ ? S_OK : E_UNEXPECTED; }
+HRESULT VideoRenderer::CheckWindow() const {
+  return window_ ? S_OK : E_UNEXPECTED;
+}
 
 void VideoRenderer::ApplyParent() {
   VideoWindow* window = window_.data();
@@ -177,7 +185,9 @@ HRESULT VideoRenderer::get_WindowState(long* state) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::put_BackgroundPalette(long) { return S_OK; }
+HRESULT VideoRenderer::put_BackgroundPalette(long) {
+  return S_OK;
+}
 
 HRESULT VideoRenderer::get_BackgroundPalette(long* value) {
   if (!value) return E_POINTER;
@@ -293,7 +303,9 @@ HRESULT VideoRenderer::get_FullScreenMode(long* mode) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::put_FullScreenMode(long mode) { return mode == OAFALSE ? S_OK : E_NOTIMPL; }
+HRESULT VideoRenderer::put_FullScreenMode(long mode) {
+  return mode == OAFALSE ? S_OK : E_NOTIMPL;
+}
 
 HRESULT VideoRenderer::SetWindowForeground(long focus) {
   if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
@@ -302,7 +314,9 @@ HRESULT VideoRenderer::SetWindowForeground(long focus) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR) { return S_OK; }
+HRESULT VideoRenderer::NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR) {
+  return S_OK;
+}
 
 HRESULT VideoRenderer::SetWindowPosition(long left, long top, long width, long height) {
   if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
@@ -373,7 +387,9 @@ HRESULT VideoRenderer::CanUseScanLine(long* useScanLine) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::UseScanLine(long) { return S_OK; }
+HRESULT VideoRenderer::UseScanLine(long) {
+  return S_OK;
+}
 
 HRESULT VideoRenderer::CanUseOverlayStretch(long* useOverlayStretch) {
   if (!useOverlayStretch) return E_POINTER;
@@ -381,8 +397,12 @@ HRESULT VideoRenderer::CanUseOverlayStretch(long* useOverlayStretch) {
   return S_OK;
 }
 
-HRESULT VideoRenderer::UseOverlayStretch(long) { return S_OK; }
-HRESULT VideoRenderer::UseWhenFullScreen(long) { return S_OK; }
+HRESULT VideoRenderer::UseOverlayStretch(long) {
+  return S_OK;
+}
+HRESULT VideoRenderer::UseWhenFullScreen(long) {
+  return S_OK;
+}
 
 HRESULT VideoRenderer::WillUseFullScreen(long* useWhenFullScreen) {
   if (!useWhenFullScreen) return E_POINTER;

@@ -1,7 +1,5 @@
 #include "platform/registry/Registry.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +7,10 @@
 #include <ctime>
 #include <mutex>
 #include <set>
-#include <string_view>
-#include <vector>
-
 #include <sqlite3.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <vector>
 
 // Thread: any. One process-wide connection; g_mutex guards it, the handle set and the
 // transaction bookkeeping. Other processes are kept apart by SQLite's locks (WAL journal,
@@ -61,15 +59,18 @@ class Stmt {
     return *this;
   }
   Stmt& BindBlob(int i, const void* data, std::size_t size) {
-    if (size == 0) sqlite3_bind_zeroblob(stmt_, i, 0);
-    else sqlite3_bind_blob(stmt_, i, data, static_cast<int>(size), SQLITE_TRANSIENT);
+    if (size == 0)
+      sqlite3_bind_zeroblob(stmt_, i, 0);
+    else
+      sqlite3_bind_blob(stmt_, i, data, static_cast<int>(size), SQLITE_TRANSIENT);
     return *this;
   }
   int Step() { return stmt_ ? sqlite3_step(stmt_) : rc_; }
   std::int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
   std::string Text(int col) const {
     const auto* p = sqlite3_column_text(stmt_, col);
-    return p ? std::string(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt_, col)) : std::string();
+    return p ? std::string(reinterpret_cast<const char*>(p), sqlite3_column_bytes(stmt_, col))
+             : std::string();
   }
   const void* Blob(int col) const { return sqlite3_column_blob(stmt_, col); }
   int Bytes(int col) const { return sqlite3_column_bytes(stmt_, col); }
@@ -83,10 +84,13 @@ LONG MapSqlite(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_DONE:
-    case SQLITE_ROW: return ERROR_SUCCESS;
+    case SQLITE_ROW:
+      return ERROR_SUCCESS;
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return ERROR_REGISTRY_CORRUPT;
-    default: return ERROR_REGISTRY_IO_FAILED;
+    case SQLITE_NOTADB:
+      return ERROR_REGISTRY_CORRUPT;
+    default:
+      return ERROR_REGISTRY_IO_FAILED;
   }
 }
 
@@ -158,12 +162,15 @@ bool CreateSchema(sqlite3* db) {
               "COMMIT;");
 }
 
-void Report(const std::string& message) { std::fprintf(stderr, "frostwipe: %s\n", message.c_str()); }
+void Report(const std::string& message) {
+  std::fprintf(stderr, "frostwipe: %s\n", message.c_str());
+}
 
 sqlite3* OpenFile(const std::string& path, std::string& why, bool& busy) {
   sqlite3* db = nullptr;
   busy = false;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     why = db ? sqlite3_errmsg(db) : "cannot open";
     sqlite3_close(db);
@@ -172,7 +179,8 @@ sqlite3* OpenFile(const std::string& path, std::string& why, bool& busy) {
   why = CheckDatabase(db);
   if (why.empty() && !CreateSchema(db)) why = sqlite3_errmsg(db);
   if (!why.empty()) {
-    busy = (sqlite3_errcode(db) & 0xFF) == SQLITE_BUSY || (sqlite3_errcode(db) & 0xFF) == SQLITE_LOCKED;
+    busy = (sqlite3_errcode(db) & 0xFF) == SQLITE_BUSY ||
+           (sqlite3_errcode(db) & 0xFF) == SQLITE_LOCKED;
     Exec(db, "ROLLBACK");
     sqlite3_close(db);
     return nullptr;
@@ -313,7 +321,9 @@ LONG Commit() {
   return ERROR_SUCCESS;
 }
 
-bool ValidValueName(const char* name) { return !name || std::strlen(name) <= kMaxValueNameLength; }
+bool ValidValueName(const char* name) {
+  return !name || std::strlen(name) <= kMaxValueNameLength;
+}
 
 LONG CopyName(const std::string& text, char* name, DWORD* nameSize) {
   if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
@@ -327,7 +337,8 @@ LONG CopyName(const std::string& text, char* name, DWORD* nameSize) {
   return ERROR_SUCCESS;
 }
 
-LONG CopyData(DWORD storedType, const void* blob, int bytes, DWORD* type, BYTE* data, DWORD* dataSize) {
+LONG CopyData(DWORD storedType, const void* blob, int bytes, DWORD* type, BYTE* data,
+              DWORD* dataSize) {
   if (type) *type = storedType;
   const DWORD size = static_cast<DWORD>(bytes);
   if (!dataSize) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
@@ -370,7 +381,8 @@ LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* resu
     id = FindChild(id, part);
     if (!id) return ERROR_FILE_NOT_FOUND;
   }
-  auto* h = new TRegKeyHandle{id, (access & KEY_SET_VALUE) != 0 || (access & KEY_CREATE_SUB_KEY) != 0};
+  auto* h =
+      new TRegKeyHandle{id, (access & KEY_SET_VALUE) != 0 || (access & KEY_CREATE_SUB_KEY) != 0};
   g_store.handles.insert(h);
   *result = h;
   return ERROR_SUCCESS;
@@ -449,7 +461,8 @@ LONG DeleteBranch(HKEY key, const char* subKey, bool requireLeaf) {
   }
   if (LONG err = BeginWrite(key)) return err;
   static const char* const kTree =
-      "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) ";
+      "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON "
+      "k.parent=sub.id) ";
   const std::string delVals = std::string(kTree) + "DELETE FROM vals WHERE key IN sub";
   const std::string delKeys = std::string(kTree) + "DELETE FROM keys WHERE id IN sub AND id<>?2";
   for (const std::string& sql : {delVals, delKeys}) {
@@ -467,9 +480,12 @@ LONG RegDeleteKey(HKEY key, const char* subKey) {
   return DeleteBranch(key, subKey, true);
 }
 
-LONG RegDeleteTree(HKEY key, const char* subKey) { return DeleteBranch(key, subKey, false); }
+LONG RegDeleteTree(HKEY key, const char* subKey) {
+  return DeleteBranch(key, subKey, false);
+}
 
-LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* dataSize) {
+LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data,
+                     DWORD* dataSize) {
   if (!ValidValueName(valueName)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(g_mutex);
   std::int64_t id = 0;
@@ -483,7 +499,8 @@ LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE*
   return CopyData(static_cast<DWORD>(s.Int(0)), s.Blob(1), s.Bytes(1), type, data, dataSize);
 }
 
-LONG RegSetValueEx(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
+LONG RegSetValueEx(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data,
+                   DWORD dataSize) {
   if (!ValidValueName(valueName)) return ERROR_INVALID_PARAMETER;
   if (type > REG_DWORD) return ERROR_INVALID_PARAMETER;
   if (type == REG_DWORD && dataSize != sizeof(DWORD)) return ERROR_INVALID_PARAMETER;
@@ -516,7 +533,8 @@ LONG RegDeleteValue(HKEY key, const char* valueName) {
   return EndWrite(key, sqlite3_changes(g_store.db) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
 }
 
-LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, char*, DWORD*, void*) {
+LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, char*, DWORD*,
+                  void*) {
   std::lock_guard lock(g_mutex);
   std::int64_t id = 0;
   bool writable = false;
@@ -529,13 +547,14 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, ch
   return CopyName(s.Text(0), name, nameSize);
 }
 
-LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DWORD* type, BYTE* data,
-                  DWORD* dataSize) {
+LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DWORD* type,
+                  BYTE* data, DWORD* dataSize) {
   std::lock_guard lock(g_mutex);
   std::int64_t id = 0;
   bool writable = false;
   if (LONG err = Resolve(key, id, writable)) return err;
-  Stmt s(g_store.db, "SELECT name, type, data FROM vals WHERE key=? ORDER BY name LIMIT 1 OFFSET ?");
+  Stmt s(g_store.db,
+         "SELECT name, type, data FROM vals WHERE key=? ORDER BY name LIMIT 1 OFFSET ?");
   s.Bind(1, id).Bind(2, static_cast<std::int64_t>(index));
   const int rc = s.Step();
   if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;

@@ -13,14 +13,17 @@ namespace {
 TApplication* g_application = nullptr;
 }
 
-TApplication* Application() { return g_application; }
+TApplication* Application() {
+  return g_application;
+}
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   g_application = this;
   setQuitOnLastWindowClosed(false);
   // Windows face names in window descriptions resolve to the desktop's metric-compatible faces.
   for (const char* face : {"MS Sans Serif", "Courier New", "Arial"})
-    QFont::insertSubstitution(QString::fromLatin1(face), ResolveFontFamily(QString::fromLatin1(face)));
+    QFont::insertSubstitution(QString::fromLatin1(face),
+                              ResolveFontFamily(QString::fromLatin1(face)));
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           &TApplication::OnAboutToBlock);
 }

@@ -70,7 +70,6 @@ TApplication* Application();
 // Wraps a member handler so that an exception it throws is shown and the loop goes on.
 template <class C, class... Args>
 auto Handler(C* object, void (C::*method)(Args...)) {
-  return [object, method](Args... args) {
-    TApplication::Guard([&] { (object->*method)(args...); });
-  };
+  return
+      [object, method](Args... args) { TApplication::Guard([&] { (object->*method)(args...); }); };
 }

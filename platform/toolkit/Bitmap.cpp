@@ -11,10 +11,14 @@ namespace {
 
 TPixelFormat FromQImageFormat(QImage::Format f) {
   switch (f) {
-    case QImage::Format_RGB555: return pf15bit;
-    case QImage::Format_RGB16: return pf16bit;
-    case QImage::Format_BGR888: return pf24bit;
-    default: return pf32bit;
+    case QImage::Format_RGB555:
+      return pf15bit;
+    case QImage::Format_RGB16:
+      return pf16bit;
+    case QImage::Format_BGR888:
+      return pf24bit;
+    default:
+      return pf32bit;
   }
 }
 
@@ -25,10 +29,14 @@ EResNotFound::EResNotFound(const QString& name)
 
 QImage::Format ToQImageFormat(TPixelFormat format) {
   switch (format) {
-    case pf15bit: return QImage::Format_RGB555;
-    case pf16bit: return QImage::Format_RGB16;
-    case pf24bit: return QImage::Format_BGR888;
-    case pf32bit: return QImage::Format_RGB32;
+    case pf15bit:
+      return QImage::Format_RGB555;
+    case pf16bit:
+      return QImage::Format_RGB16;
+    case pf24bit:
+      return QImage::Format_BGR888;
+    case pf32bit:
+      return QImage::Format_RGB32;
   }
   return QImage::Format_BGR888;
 }
@@ -36,9 +44,12 @@ QImage::Format ToQImageFormat(TPixelFormat format) {
 int BitsPerPixel(TPixelFormat format) {
   switch (format) {
     case pf15bit:
-    case pf16bit: return 16;
-    case pf24bit: return 24;
-    case pf32bit: return 32;
+    case pf16bit:
+      return 16;
+    case pf24bit:
+      return 24;
+    case pf32bit:
+      return 32;
   }
   return 24;
 }
@@ -46,9 +57,15 @@ int BitsPerPixel(TPixelFormat format) {
 TBitmap::TBitmap() : canvas_(*this) {}
 TBitmap::~TBitmap() = default;
 
-void TBitmap::SetWidth(int width) { Resize(width, Height()); }
-void TBitmap::SetHeight(int height) { Resize(Width(), height); }
-void TBitmap::SetSize(int width, int height) { Resize(width, height); }
+void TBitmap::SetWidth(int width) {
+  Resize(width, Height());
+}
+void TBitmap::SetHeight(int height) {
+  Resize(Width(), height);
+}
+void TBitmap::SetSize(int width, int height) {
+  Resize(width, height);
+}
 
 void TBitmap::Resize(int width, int height) {
   width = std::max(width, 0);
@@ -144,6 +161,7 @@ void TBitmap::LoadFromDib(const QByteArray& dib) {
 
 void TBitmap::SetImage(const QImage& image) {
   const TPixelFormat format = FromQImageFormat(image.format());
-  image_ = image.format() == ToQImageFormat(format) ? image : image.convertToFormat(QImage::Format_RGB32);
+  image_ = image.format() == ToQImageFormat(format) ? image
+                                                    : image.convertToFormat(QImage::Format_RGB32);
   format_ = format;
 }

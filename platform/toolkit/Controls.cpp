@@ -96,7 +96,9 @@ TUpDown::TUpDown(QWidget* parent)
   connect(next_, &QToolButton::clicked, this, [this] { Click(btNext); });
 }
 
-void TUpDown::SetPosition(int value) { position_ = std::clamp(value, min_, max_); }
+void TUpDown::SetPosition(int value) {
+  position_ = std::clamp(value, min_, max_);
+}
 
 void TUpDown::Click(TUDBtnType button) {
   const int offered = position_ + (button == btNext ? 1 : -1);

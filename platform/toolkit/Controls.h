@@ -4,9 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include <QWidget>
-
 #include <QLabel>
+#include <QWidget>
 
 #include "platform/toolkit/Bitmap.h"
 #include "platform/toolkit/Forms.h"
@@ -81,8 +80,8 @@ class TUpDown : public QWidget {
   Q_PROPERTY(int Position READ Position WRITE SetPosition)
 
  public:
-  using TChangingEx = std::function<void(bool& allowChange, short newValue,
-                                         TUpDownDirection direction)>;
+  using TChangingEx =
+      std::function<void(bool& allowChange, short newValue, TUpDownDirection direction)>;
 
   explicit TUpDown(QWidget* parent = nullptr);
 

@@ -20,8 +20,12 @@ TShellHook& ShellHook() {
 
 }  // namespace
 
-void SetMessageBoxHook(TMessageBoxHook hook) { BoxHook() = std::move(hook); }
-void SetShellHook(TShellHook hook) { ShellHook() = std::move(hook); }
+void SetMessageBoxHook(TMessageBoxHook hook) {
+  BoxHook() = std::move(hook);
+}
+void SetShellHook(TShellHook hook) {
+  ShellHook() = std::move(hook);
+}
 
 int MessageBox(const QString& text, const QString& caption, int buttons) {
   const QString title =
@@ -36,14 +40,20 @@ int MessageBox(const QString& text, const QString& caption, int buttons) {
     box.setStandardButtons(QMessageBox::Ok);
   }
   switch (box.exec()) {
-    case QMessageBox::Cancel: return IDCANCEL;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDOK;
+    case QMessageBox::Cancel:
+      return IDCANCEL;
+    case QMessageBox::Yes:
+      return IDYES;
+    case QMessageBox::No:
+      return IDNO;
+    default:
+      return IDOK;
   }
 }
 
-void ShowMessage(const QString& text) { MessageBox(text); }
+void ShowMessage(const QString& text) {
+  MessageBox(text);
+}
 
 int ShellExecuteOpen(const QString& target) {
   if (ShellHook()) return ShellHook()(target);

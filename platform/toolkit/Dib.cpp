@@ -81,7 +81,8 @@ QImage DecodeDib(const QByteArray& data, QString* error) {
   if (image.isNull()) return Fail(error, QStringLiteral("out of memory for the bitmap"));
 
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* src = pixels + static_cast<std::int64_t>(topDown ? y : height - 1 - y) * rowBytes;
+    const std::uint8_t* src =
+        pixels + static_cast<std::int64_t>(topDown ? y : height - 1 - y) * rowBytes;
     std::uint8_t* dst = image.scanLine(y);
     if (bits >= 16) {
       std::memcpy(dst, src, static_cast<size_t>(width) * (bits / 8));

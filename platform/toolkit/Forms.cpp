@@ -82,10 +82,14 @@ class AnchorFilter : public QObject {
       const int dw = size.width() - a.parentDesign.width();
       const int dh = size.height() - a.parentDesign.height();
       QRect r = a.design;
-      if (a.right && a.left) r.setWidth(r.width() + dw);
-      else if (a.right) r.moveLeft(r.left() + dw);
-      if (a.bottom && a.top) r.setHeight(r.height() + dh);
-      else if (a.bottom) r.moveTop(r.top() + dh);
+      if (a.right && a.left)
+        r.setWidth(r.width() + dw);
+      else if (a.right)
+        r.moveLeft(r.left() + dw);
+      if (a.bottom && a.top)
+        r.setHeight(r.height() + dh);
+      else if (a.bottom)
+        r.moveTop(r.top() + dh);
       child->setGeometry(r);
     }
   }
@@ -106,8 +110,8 @@ void InstallAnchors(QWidget* root) {
     const QVariant anchors = child->property("anchors");
     if (!anchors.isValid() || !child->parentWidget()) continue;
     const QStringList edges = anchors.toString().toLower().split(',', Qt::SkipEmptyParts);
-    AnchorInfo info{edges.contains("left"), edges.contains("top"), edges.contains("right"),
-                    edges.contains("bottom"), child->geometry(), child->parentWidget()->size()};
+    AnchorInfo info{edges.contains("left"),   edges.contains("top"), edges.contains("right"),
+                    edges.contains("bottom"), child->geometry(),     child->parentWidget()->size()};
     QWidget* parent = child->parentWidget();
     auto& filter = filters[parent];
     if (!filter) {
@@ -135,8 +139,10 @@ void TForm::ApplyClientSize() {
   if (QWidget* client = centralWidget()) client->resize(clientWidth_, clientHeight_);
   const int menuHeight = menuWidget() ? menuWidget()->sizeHint().height() : 0;
   const QSize size(clientWidth_, clientHeight_ + menuHeight);
-  if (fixedBorder_) setFixedSize(size);
-  else resize(size);
+  if (fixedBorder_)
+    setFixedSize(size);
+  else
+    resize(size);
 }
 
 void TForm::LoadDescription(const QString& name) {
@@ -146,7 +152,8 @@ void TForm::LoadDescription(const QString& name) {
   TFormLoader loader(this);
   QWidget* root = loader.load(&file, nullptr);
   if (root != this)
-    throw EFormError(("bad window description " + name + ": " + loader.errorString()).toStdString());
+    throw EFormError(
+        ("bad window description " + name + ": " + loader.errorString()).toStdString());
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (!fixedBorder_) flags |= Qt::WindowMinimizeButtonHint;

@@ -21,10 +21,14 @@ TColor ColorToRGB(TColor color) {
                          ? QGuiApplication::palette()
                          : QPalette();
   switch (color & 0xFF) {
-    case 0x05: return FromQColor(palette.color(QPalette::Base));
-    case 0x08: return FromQColor(palette.color(QPalette::Text));
-    case 0x0F: return FromQColor(palette.color(QPalette::Button));
-    default: return FromQColor(palette.color(QPalette::Window));
+    case 0x05:
+      return FromQColor(palette.color(QPalette::Base));
+    case 0x08:
+      return FromQColor(palette.color(QPalette::Text));
+    case 0x0F:
+      return FromQColor(palette.color(QPalette::Button));
+    default:
+      return FromQColor(palette.color(QPalette::Window));
   }
 }
 
@@ -33,7 +37,9 @@ QColor ToQColor(TColor color) {
   return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
-TColor FromQColor(const QColor& color) { return RGB(color.red(), color.green(), color.blue()); }
+TColor FromQColor(const QColor& color) {
+  return RGB(color.red(), color.green(), color.blue());
+}
 
 QString ResolveFontFamily(const QString& name) {
   // Windows faces the game's windows name, mapped to what a Linux desktop has. Liberation is
@@ -108,9 +114,11 @@ void DrawTransparent24(std::uint8_t* d, const std::uint8_t* s, int n, const std:
   // so no load waits on the overlapping store.
   const auto blend = [&](__m128i sv, __m128i dv) {
     const __m128i eq = _mm_cmpeq_epi8(sv, keyv);
-    __m128i pixelEq = _mm_and_si128(eq, _mm_and_si128(_mm_srli_si128(eq, 1), _mm_srli_si128(eq, 2)));
+    __m128i pixelEq =
+        _mm_and_si128(eq, _mm_and_si128(_mm_srli_si128(eq, 1), _mm_srli_si128(eq, 2)));
     pixelEq = _mm_and_si128(pixelEq, sel);
-    __m128i keep = _mm_or_si128(pixelEq, _mm_or_si128(_mm_slli_si128(pixelEq, 1), _mm_slli_si128(pixelEq, 2)));
+    __m128i keep =
+        _mm_or_si128(pixelEq, _mm_or_si128(_mm_slli_si128(pixelEq, 1), _mm_slli_si128(pixelEq, 2)));
     keep = _mm_or_si128(keep, keepLast);
     return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, sv));
   };

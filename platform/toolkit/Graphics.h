@@ -17,9 +17,15 @@ using TColor = std::int32_t;
 inline constexpr TColor RGB(int r, int g, int b) {
   return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-inline constexpr int GetRValue(TColor c) { return c & 0xFF; }
-inline constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
-inline constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }
+inline constexpr int GetRValue(TColor c) {
+  return c & 0xFF;
+}
+inline constexpr int GetGValue(TColor c) {
+  return (c >> 8) & 0xFF;
+}
+inline constexpr int GetBValue(TColor c) {
+  return (c >> 16) & 0xFF;
+}
 
 inline constexpr TColor clBlack = RGB(0, 0, 0);
 inline constexpr TColor clWhite = RGB(255, 255, 255);
@@ -46,7 +52,9 @@ struct TRect {
   int Height() const { return Bottom - Top; }
   bool operator==(const TRect&) const = default;
 };
-inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+inline TRect Rect(int left, int top, int right, int bottom) {
+  return {left, top, right, bottom};
+}
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;

@@ -16,17 +16,24 @@ QSize RealScreenSize() {
 }
 }  // namespace
 
-int ScreenWidth() { return g_screenOverride ? g_screenOverride->width() : RealScreenSize().width(); }
+int ScreenWidth() {
+  return g_screenOverride ? g_screenOverride->width() : RealScreenSize().width();
+}
 int ScreenHeight() {
   return g_screenOverride ? g_screenOverride->height() : RealScreenSize().height();
 }
-void SetScreenSizeOverride(std::optional<QSize> size) { g_screenOverride = size; }
+void SetScreenSizeOverride(std::optional<QSize> size) {
+  g_screenOverride = size;
+}
 
 Qt::CursorShape ToCursorShape(TCursor cursor) {
   switch (cursor) {
-    case crHourGlass: return Qt::WaitCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    default: return Qt::ArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -37,7 +44,9 @@ void SetScreenCursor(TCursor cursor) {
   if (cursor != crDefault) QApplication::setOverrideCursor(QCursor(ToCursorShape(cursor)));
 }
 
-TCursor ScreenCursor() { return g_cursor; }
+TCursor ScreenCursor() {
+  return g_cursor;
+}
 
 std::uint32_t GetTickCount() {
   using namespace std::chrono;

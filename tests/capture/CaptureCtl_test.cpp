@@ -5,10 +5,10 @@
 #include <QMetaProperty>
 #include <QXmlStreamReader>
 
+#include "TestSupport.h"
 #include "capture/CaptureCore.h"
 #include "capture/Diagnostics.h"
 #include "capture/SyncManager.h"
-#include "TestSupport.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -179,7 +179,8 @@ TEST_F(CaptureCtlTest, MainWindowDescriptionCarriesEveryPublishedSetting) {
     }
   }
   EXPECT_GT(published, 150);
-  EXPECT_EQ(stored.size(), static_cast<std::size_t>(published) + 1) << "geometry plus every setting";
+  EXPECT_EQ(stored.size(), static_cast<std::size_t>(published) + 1)
+      << "geometry plus every setting";
 }
 
 // Catches: assigning the overlay handler not switching the overlay pass on (or off again).
@@ -211,7 +212,8 @@ TEST_F(CaptureCtlTest, CheckPreconditionsRunsAllSixChecksInOrder) {
   const TCaptureStates prev = StateBit(cs_Previewing);
   const PreconditionCase cases[] = {
       {cs_Idle, prev, 0, "log 71 WARNING first start preview"},
-      {cs_Idle, prev, -1, "log 47 WARNING no video device selected|log 71 WARNING first start preview"},
+      {cs_Idle, prev, -1,
+       "log 47 WARNING no video device selected|log 71 WARNING first start preview"},
       {cs_Recording, prev, 0, "log 74 WARNING first stop recording"},
       {cs_Reencoding, prev, 0, "log 59 WARNING first stop reencoding"},
       {cs_Playing, prev, 0, "log 72 WARNING first close player"},
@@ -253,7 +255,8 @@ TEST_F(CaptureCtlTest, UseNearestVideoSizeWhilePlayingWarnsAndDoesNotRefresh) {
   control->Core().CaptureState.store(cs_Idle);
 }
 
-// Catches: a change that shapes the graph restarting a stopped preview, or not retrying a wanted one.
+// Catches: a change that shapes the graph restarting a stopped preview, or not retrying a wanted
+// one.
 TEST_F(CaptureCtlTest, RefreshPreviewRestartsOnlyWhenPreviewingOrWanted) {
   auto control = MakeControl();
   Recorder rec;

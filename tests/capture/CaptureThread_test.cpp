@@ -10,8 +10,8 @@
 #include <QImage>
 #include <QThread>
 
-#include "capture/CaptureCore.h"
 #include "TestSupport.h"
+#include "capture/CaptureCore.h"
 
 namespace {
 
@@ -92,7 +92,8 @@ TEST_F(CaptureThreadTest, SwitchingModesWhileEventsFlow) {
       ++posted;
     }
     if (posted % 25 == 0)
-      control->SetNotificationMethod(control->NotificationMethod() == nm_Timer ? nm_Thread : nm_Timer);
+      control->SetNotificationMethod(control->NotificationMethod() == nm_Timer ? nm_Thread
+                                                                               : nm_Timer);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
   }
   control->SetNotificationMethod(nm_Timer);

@@ -1,9 +1,9 @@
 // Tests of the command queue, the event queue and its dispatcher.
 #include "capture/CommandQueue.h"
 
+#include "TestSupport.h"
 #include "capture/CaptureCore.h"
 #include "capture/SyncManager.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -17,7 +17,8 @@ TEST_F(CommandQueueTest, SynchronousEventIsRaisedInsideTheCall) {
   control->SetEventNotificationSynchrone(true);
   PretendPreviewRuns(control->Core());
   control->StopPreview();
-  EXPECT_EQ(rec.calls, std::vector<QString>{"Inactive"}) << "not raised before StopPreview returned";
+  EXPECT_EQ(rec.calls, std::vector<QString>{"Inactive"})
+      << "not raised before StopPreview returned";
   EXPECT_EQ(control->Core().Queue.EventCount(), 0);
   EXPECT_EQ(control->Core().CaptureState.load(), cs_Idle);
 }
@@ -77,7 +78,8 @@ TEST_F(CommandQueueTest, EventsSharingOneHandlerResolveByOrder) {
   orphan->Core().PostEvent(orphan->OnDeviceLost);
   orphan->Core().WorkerPass(true);
   EXPECT_TRUE(rec.calls.empty());
-  // With OnPreviewStarted pointing elsewhere, the record is OnDeviceLost's, whose test needs no window.
+  // With OnPreviewStarted pointing elsewhere, the record is OnDeviceLost's, whose test needs no
+  // window.
   Recorder other;
   orphan->OnPreviewStarted = {&other, &Recorder::PreviewStarted};
   orphan->Core().PostEvent(orphan->OnDeviceLost);

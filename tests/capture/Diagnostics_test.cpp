@@ -6,10 +6,10 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "TestSupport.h"
 #include "capture/SyncManager.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/Unknown.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ TEST_F(DiagnosticsTest, OnLogOnlyForFailuresOfSeverityOneToThree) {
   Recorder rec;
   control->OnLog = {&rec, &Recorder::Log};
   TCaptureCore* core = &control->Core();
-  for (int severity : {0, 1, 2, 3, 4, -1}) ReportResult(core, E_FAIL, severity, e_failed, QString::number(severity));
+  for (int severity : {0, 1, 2, 3, 4, -1})
+    ReportResult(core, E_FAIL, severity, e_failed, QString::number(severity));
   EXPECT_TRUE(ReportResult(core, S_OK, sv_Error, e_failed, "ok"));
   EXPECT_TRUE(ReportResult(core, S_FALSE, sv_Error, e_failed, "ok too"));
   EXPECT_FALSE(ReportIf(core, false, sv_Error, e_failed, "not reported"));
@@ -61,10 +62,12 @@ TEST_F(DiagnosticsTest, TraceFileHasExactHeaderBannerAndSeparators) {
   const QString rule = "\\cf6 " + QString(70, '=') + "\\par";
   ASSERT_GE(lines.size(), 13);
   EXPECT_EQ(lines[0],
-            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}}");
-  EXPECT_EQ(lines[1],
-            "{\\colortbl ;\\red128\\green128\\blue128;\\red0\\green0\\blue255;\\red0\\green128\\blue0;"
-            "\\red255\\green0\\blue0;\\red128\\green0\\blue128;\\red255\\green255\\blue0;}");
+            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{"
+            "\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}}");
+  EXPECT_EQ(
+      lines[1],
+      "{\\colortbl ;\\red128\\green128\\blue128;\\red0\\green0\\blue255;\\red0\\green128\\blue0;"
+      "\\red255\\green0\\blue0;\\red128\\green0\\blue128;\\red255\\green255\\blue0;}");
   EXPECT_EQ(lines[2], "\\viewkind4\\uc1\\pard\\b\\f0\\fs20");
   EXPECT_EQ(lines[3], "\\par");
   EXPECT_EQ(lines[4], rule);
@@ -77,10 +80,14 @@ TEST_F(DiagnosticsTest, TraceFileHasExactHeaderBannerAndSeparators) {
     return QRegularExpression("^" + pattern + "$").match(line).hasMatch();
   };
   // The trace switch came after the control's construction, so its first lines are these.
-  EXPECT_TRUE(matches(lines[8], QRegularExpression::escape("\\cf0 ") + t + "9 : passing check\\\\par")) << lines[8].toStdString();
-  EXPECT_TRUE(matches(lines[9], QRegularExpression::escape("\\cf4 ") + t + "70 ERROR: set video format 2\\\\par"))
+  EXPECT_TRUE(
+      matches(lines[8], QRegularExpression::escape("\\cf0 ") + t + "9 : passing check\\\\par"))
+      << lines[8].toStdString();
+  EXPECT_TRUE(matches(
+      lines[9], QRegularExpression::escape("\\cf4 ") + t + "70 ERROR: set video format 2\\\\par"))
       << lines[9].toStdString();
-  EXPECT_TRUE(matches(lines[10], QRegularExpression::escape("\\cf0 ") + t + "43 INFO: info failure\\\\par"))
+  EXPECT_TRUE(
+      matches(lines[10], QRegularExpression::escape("\\cf0 ") + t + "43 INFO: info failure\\\\par"))
       << lines[10].toStdString();
   EXPECT_EQ(lines[11], "}");
   EXPECT_EQ(lines[12], "");  // the last line ends with CR LF too

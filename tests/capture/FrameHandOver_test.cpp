@@ -3,8 +3,8 @@
 
 #include <QImage>
 
-#include "capture/CaptureCore.h"
 #include "TestSupport.h"
+#include "capture/CaptureCore.h"
 
 namespace {
 

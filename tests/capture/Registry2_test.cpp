@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "capture/RegistrySettings.h"
 #include "TestSupport.h"
+#include "capture/RegistrySettings.h"
 
 namespace {
 
@@ -23,10 +23,12 @@ TEST_F(Registry2Test, ReadsSucceedOnlyForTheExactType) {
   const unsigned char nine[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
   reg.WriteBinaryData("nine", nine, sizeof nine);
   HKEY raw = nullptr;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\TCaptureControl\\Devices\\cam", 0, KEY_ALL_ACCESS, &raw),
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\TCaptureControl\\Devices\\cam", 0,
+                         KEY_ALL_ACCESS, &raw),
             ERROR_SUCCESS);
   const char withNul[] = {'a', 'b', '\0', 'c', '\0'};
-  RegSetValueEx(raw, "nul", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(withNul), sizeof withNul);
+  RegSetValueEx(raw, "nul", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(withNul),
+                sizeof withNul);
   RegSetValueEx(raw, "empty", 0, REG_SZ, nullptr, 0);
   RegCloseKey(raw);
 

@@ -36,7 +36,9 @@ class CaptureTest : public testing::Test {
     RegCloseStore();
     std::filesystem::remove_all(dir_);
   }
-  std::unique_ptr<TCaptureControl> MakeControl() { return std::make_unique<TCaptureControl>(parent_.get()); }
+  std::unique_ptr<TCaptureControl> MakeControl() {
+    return std::make_unique<TCaptureControl>(parent_.get());
+  }
 
   std::string dir_;
   QString oldDir_;
@@ -56,9 +58,13 @@ class Recorder : public QObject {
   void DeviceLost(TObject*) { calls.push_back("DeviceLost"); }
   void NoVideoDevices(TObject*) { calls.push_back("NoVideoDevices"); }
   void Shared(TObject*) { calls.push_back("Shared"); }
-  void Progress(TObject*, const TFrameInfo& info) { calls.push_back(QString("progress %1").arg(info.FrameNumber)); }
-  void Frame(TObject*, const TFrameData& data, TFrameCaptureDest dest, const QString&, bool success) {
-    calls.push_back(QString("frame %1 %2 %3").arg(data.FrameNumber).arg(static_cast<int>(dest)).arg(success));
+  void Progress(TObject*, const TFrameInfo& info) {
+    calls.push_back(QString("progress %1").arg(info.FrameNumber));
+  }
+  void Frame(TObject*, const TFrameData& data, TFrameCaptureDest dest, const QString&,
+             bool success) {
+    calls.push_back(
+        QString("frame %1 %2 %3").arg(data.FrameNumber).arg(static_cast<int>(dest)).arg(success));
     frameNumbers.push_back(data.FrameNumber);
   }
   void Overlay(TObject*, const TFrameInfo&, HDC) { calls.push_back("overlay"); }

@@ -11,7 +11,8 @@
 namespace {
 
 QImage IcedPicture(int pair) {
-  QFile file(QStringLiteral(FROSTWIPE_SOURCE_DIR "/resources/pictures/ID_SUMMER_00%1_ICE.dib").arg(pair));
+  QFile file(
+      QStringLiteral(FROSTWIPE_SOURCE_DIR "/resources/pictures/ID_SUMMER_00%1_ICE.dib").arg(pair));
   if (!file.open(QIODevice::ReadOnly)) return {};
   QString error;
   return DecodeDib(file.readAll(), &error).convertToFormat(QImage::Format_RGB32);

@@ -199,7 +199,9 @@ TEST_F(GameTest, FramesOfAnotherSizeAreScaledAndZeroSizeIsSafe) {
   Deliver(*MakeFrame(64, 48, pf24bit, [](int, int) { return std::array<int, 3>{255, 255, 255}; }));
   EXPECT_EQ(Clean(319, 239), 255);
   EXPECT_EQ(form->OutputImage->Picture().Width(), 320);
-  Deliver(*MakeFrame(1000, 20, pf32bit, [](int, int) { return std::array<int, 3>{255, 255, 255}; }));
+  Deliver(*MakeFrame(1000, 20, pf32bit, [](int, int) {
+    return std::array<int, 3>{255, 255, 255};
+  }));
   EXPECT_EQ(Clean(319, 239), 255 - 5);
   form->PixelCount = 0;
   Deliver(*GrayFrame(100));

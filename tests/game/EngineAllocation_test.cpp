@@ -1,9 +1,8 @@
 // Counts heap allocations made while the engine processes frames. Built without sanitizers only:
 // it replaces the C allocator's entry points for the whole test program.
+#include <atomic>
 #include <cstdlib>
 #include <malloc.h>
-
-#include <atomic>
 
 #include "GameTestSupport.h"
 
@@ -60,7 +59,9 @@ TEST_F(GameTest, EngineAllocatesNothingPerFrame) {
       const int v = x < 160 ? 250 : 0;
       return std::array<int, 3>{v, v, v};
     });
-    const auto b = MakeFrame(320, 240, format, [](int, int) { return std::array<int, 3>{0, 0, 0}; });
+    const auto b = MakeFrame(320, 240, format, [](int, int) {
+      return std::array<int, 3>{0, 0, 0};
+    });
     // Warm up: first frames set up reusable storage and render the message once.
     for (int i = 0; i < 4; ++i) Deliver(i % 2 ? *a : *b);
     allocations = 0;

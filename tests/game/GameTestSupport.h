@@ -33,7 +33,8 @@ class GameTest : public testing::Test {
         const auto c = fn(x, y);
         std::uint8_t* p = row + x * bytes;
         if (format == pf16bit) {
-          const auto v = static_cast<std::uint16_t>(((c[2] >> 3) << 11) | ((c[1] >> 2) << 5) | (c[0] >> 3));
+          const auto v =
+              static_cast<std::uint16_t>(((c[2] >> 3) << 11) | ((c[1] >> 2) << 5) | (c[0] >> 3));
           std::memcpy(p, &v, 2);
           continue;
         }
@@ -47,7 +48,9 @@ class GameTest : public testing::Test {
   }
 
   static std::unique_ptr<TBitmap> GrayFrame(int gray, TPixelFormat format = pf24bit) {
-    return MakeFrame(320, 240, format, [gray](int, int) { return std::array<int, 3>{gray, gray, gray}; });
+    return MakeFrame(320, 240, format, [gray](int, int) {
+      return std::array<int, 3>{gray, gray, gray};
+    });
   }
 
   void Deliver(const TBitmap& frame) {

@@ -6,8 +6,8 @@
 #include "platform/toolkit/Application.h"
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                  : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   // Never touch the user's settings store: tests that do not choose one get a private one.
   QTemporaryDir storeDir;
   if (qEnvironmentVariableIsEmpty("FROSTWIPE_REGISTRY"))

@@ -1,8 +1,7 @@
-#include "platform/media/virtual/VirtualProviders.h"
-
 #include <QString>
 
 #include "platform/media/virtual/ScriptedDevices.h"
+#include "platform/media/virtual/VirtualProviders.h"
 
 void RegisterVirtualDeviceProviders(DeviceProviderRegistry& registry) {
   registry.Register("demo", std::make_shared<DemoCameraProvider>());
@@ -34,8 +33,8 @@ HRESULT DemoCameraProvider::CreateFilter(REFGUID category, const std::u16string&
   if (!filter) return E_POINTER;
   *filter = nullptr;
   if (!(category == CLSID_VideoInputDeviceCategory) ||
-      QString::fromStdU16String(displayName).compare(QString::fromStdU16String(config_.displayName),
-                                                     Qt::CaseInsensitive) != 0)
+      QString::fromStdU16String(displayName)
+              .compare(QString::fromStdU16String(config_.displayName), Qt::CaseInsensitive) != 0)
     return VFW_E_NOT_FOUND;
   auto* created = new VirtualCaptureFilter(config_, presence_);
   *filter = created;

@@ -230,7 +230,8 @@ class Canvas {
     }
   }
   void Rect(float x0, float y0, float x1, float y1, Rgb c, float alpha = 1) {
-    Rect(x0, y0, x1, y1, c, c, [](float, float) { return 0.0f; }, alpha);
+    Rect(
+        x0, y0, x1, y1, c, c, [](float, float) { return 0.0f; }, alpha);
   }
 
   // An ellipse with smoothed edge; shade(x, y) mixes colour a to b as for Rect.
@@ -241,19 +242,22 @@ class Canvas {
       const float dx = (x - cx) / rx;
       const float dy = (y - cy) / ry;
       const float cover = std::clamp((1.0f - std::sqrt(dx * dx + dy * dy)) * r + 0.5f, 0.0f, 1.0f);
-      if (cover > 0) Put(static_cast<int>(x), static_cast<int>(y), Lerp(a, b, std::clamp(shade(x, y), 0.0f, 1.0f)), alpha * cover);
+      if (cover > 0)
+        Put(static_cast<int>(x), static_cast<int>(y),
+            Lerp(a, b, std::clamp(shade(x, y), 0.0f, 1.0f)), alpha * cover);
     });
   }
   void Ellipse(float cx, float cy, float rx, float ry, Rgb c, float alpha = 1) {
-    Ellipse(cx, cy, rx, ry, c, c, [](float, float) { return 0.0f; }, alpha);
+    Ellipse(
+        cx, cy, rx, ry, c, c, [](float, float) { return 0.0f; }, alpha);
   }
 
   // Light fading from alpha at the centre to nothing at radius.
   void Glow(float cx, float cy, float radius, Rgb c, float alpha) {
     Scan(cx - radius, cy - radius, cx + radius, cy + radius, [&](float x, float y) {
-           const float d = std::hypot(x - cx, y - cy) / radius;
-           if (d < 1) Put(static_cast<int>(x), static_cast<int>(y), c, alpha * (1 - d) * (1 - d));
-         });
+      const float d = std::hypot(x - cx, y - cy) / radius;
+      if (d < 1) Put(static_cast<int>(x), static_cast<int>(y), c, alpha * (1 - d) * (1 - d));
+    });
   }
 
   // A convex polygon (points in order) with smoothed edges, shaded as for Rect.
@@ -261,7 +265,10 @@ class Canvas {
   void Convex(const std::vector<std::pair<float, float>>& pts, Rgb a, Rgb b, Shade shade) {
     float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
     for (auto [x, y] : pts) {
-      x0 = std::min(x0, x); y0 = std::min(y0, y); x1 = std::max(x1, x); y1 = std::max(y1, y);
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
     }
     // Orientation, so that "inside" is on the same side of every edge.
     float area = 0;
@@ -281,7 +288,9 @@ class Canvas {
         inside = std::min(inside, sign * ((bx - ax) * (y - ay) - (by - ay) * (x - ax)) / len);
       }
       const float cover = std::clamp(inside + 0.5f, 0.0f, 1.0f);
-      if (cover > 0) Put(static_cast<int>(x), static_cast<int>(y), Lerp(a, b, std::clamp(shade(x, y), 0.0f, 1.0f)), cover);
+      if (cover > 0)
+        Put(static_cast<int>(x), static_cast<int>(y),
+            Lerp(a, b, std::clamp(shade(x, y), 0.0f, 1.0f)), cover);
     });
   }
 
@@ -292,13 +301,17 @@ class Canvas {
     const float half = std::hypot(cx, cy);
     Scan(0, 0, static_cast<float>(w_), static_cast<float>(h_), [&](float x, float y) {
       const float d = (std::hypot(x - cx, y - cy) / half - inner) / (1 - inner);
-      if (d > 0) Put(static_cast<int>(x), static_cast<int>(y), kBlack, strength * std::min(1.0f, d));
+      if (d > 0)
+        Put(static_cast<int>(x), static_cast<int>(y), kBlack, strength * std::min(1.0f, d));
     });
   }
 
   // Later shapes only touch pixels inside this rectangle, until ResetClip.
   void Clip(float x0, float y0, float x1, float y1) {
-    clipX0_ = x0; clipY0_ = y0; clipX1_ = x1; clipY1_ = y1;
+    clipX0_ = x0;
+    clipY0_ = y0;
+    clipX1_ = x1;
+    clipY1_ = y1;
   }
   void ResetClip() { Clip(-1e9f, -1e9f, 1e9f, 1e9f); }
 
@@ -309,7 +322,8 @@ class Canvas {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
   }
   void Put(int x, int y, Rgb c, float alpha) {
-    if (x + 0.5f < clipX0_ || x + 0.5f > clipX1_ || y + 0.5f < clipY0_ || y + 0.5f > clipY1_) return;
+    if (x + 0.5f < clipX0_ || x + 0.5f > clipX1_ || y + 0.5f < clipY0_ || y + 0.5f > clipY1_)
+      return;
     std::uint32_t& p = px_[static_cast<std::ptrdiff_t>(y) * w_ + x];
     p = Mix(p, c.r, c.g, c.b, std::min(1.0f, alpha));
   }
@@ -334,10 +348,12 @@ class Canvas {
 void PaintRoom(Canvas& c, float w, float h) {
   const float floorY = 0.72f * h;
   const float line = std::max(1.0f, w / 480);
-  c.Rect(0, 0, w, floorY, {231, 217, 190}, {203, 180, 143}, [&](float, float y) { return y / floorY; });
+  c.Rect(0, 0, w, floorY, {231, 217, 190}, {203, 180, 143},
+         [&](float, float y) { return y / floorY; });
 
   // Wooden floor: boards running towards a vanishing point above the picture's centre.
-  c.Rect(0, floorY, w, h, {140, 94, 56}, {104, 66, 38}, [&](float, float y) { return (y - floorY) / (h - floorY); });
+  c.Rect(0, floorY, w, h, {140, 94, 56}, {104, 66, 38},
+         [&](float, float y) { return (y - floorY) / (h - floorY); });
   const float vx = w / 2;
   const float vy = floorY - 0.9f * h;
   for (int i = -12; i <= 22; ++i) {
@@ -345,21 +361,23 @@ void PaintRoom(Canvas& c, float w, float h) {
     const float bx = w * static_cast<float>(i) / 10;
     const float by = h * 1.6f;
     const float t = (floorY - vy) / (by - vy);
-    FillCapsule(c.Pixels(), static_cast<int>(w), static_cast<int>(h), vx + (bx - vx) * t, floorY, bx, by,
-                line * 0.5f, {82, 52, 30});
+    FillCapsule(c.Pixels(), static_cast<int>(w), static_cast<int>(h), vx + (bx - vx) * t, floorY,
+                bx, by, line * 0.5f, {82, 52, 30});
   }
   c.Rect(0, floorY - 0.012f * h, w, floorY + 0.004f * h, {236, 229, 214});
 
   // A frosty window on the left wall.
   const float gx0 = 0.07f * w, gy0 = 0.10f * h, gx1 = 0.33f * w, gy1 = 0.50f * h;
-  c.Rect(gx0, gy0, gx1, gy1, {118, 170, 226}, {214, 234, 248}, [&](float, float y) { return (y - gy0) / (gy1 - gy0); });
+  c.Rect(gx0, gy0, gx1, gy1, {118, 170, 226}, {214, 234, 248},
+         [&](float, float y) { return (y - gy0) / (gy1 - gy0); });
   const float gw = gx1 - gx0;
   const float gh = gy1 - gy0;
   // Snowy hills and frost in the corners, seen through the glass only.
   c.Clip(gx0, gy0, gx1, gy1);
   c.Ellipse(gx0 + gw * 0.3f, gy1 + gh * 0.05f, gw * 0.7f, gh * 0.25f, {236, 244, 250});
   c.Ellipse(gx1, gy1, gw * 0.6f, gh * 0.18f, {226, 238, 248});
-  for (auto [fx, fy] : {std::pair{gx0, gy0}, std::pair{gx1, gy0}, std::pair{gx0, gy1}, std::pair{gx1, gy1}})
+  for (auto [fx, fy] :
+       {std::pair{gx0, gy0}, std::pair{gx1, gy0}, std::pair{gx0, gy1}, std::pair{gx1, gy1}})
     c.Glow(fx, fy, gw * 0.45f, kWhite, 0.9f);
   c.ResetClip();
   const float bar = std::max(1.5f, 0.012f * w);
@@ -377,7 +395,7 @@ void PaintRoom(Canvas& c, float w, float h) {
   c.Rect(sx0, sy0, sx1, sy1, {92, 58, 36});
   const float ix0 = sx0 + 0.012f * w, iy0 = sy0 + 0.012f * w, ix1 = sx1 - 0.012f * w;
   c.Rect(ix0, iy0, ix1, sy1, {64, 40, 25});
-  const Rgb books[] = {{170, 57, 57}, {62, 104, 160}, {221, 180, 80}, {72, 132, 90},
+  const Rgb books[] = {{170, 57, 57},  {62, 104, 160},  {221, 180, 80}, {72, 132, 90},
                        {150, 90, 150}, {230, 225, 210}, {90, 160, 170}};
   std::uint32_t seed = 12345;
   auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
@@ -399,9 +417,12 @@ void PaintRoom(Canvas& c, float w, float h) {
   const float lx = 0.665f * w, ly = 0.24f * h;
   c.Glow(lx, ly, 0.17f * w, {255, 236, 170}, 0.6f);
   c.Rect(lx - 0.003f * w, ly, lx + 0.003f * w, floorY + 0.06f * h, {60, 60, 60});
-  c.Convex({{lx - 0.025f * w, ly - 0.07f * h}, {lx + 0.025f * w, ly - 0.07f * h},
-            {lx + 0.045f * w, ly + 0.01f * h}, {lx - 0.045f * w, ly + 0.01f * h}},
-           {250, 234, 190}, {238, 214, 160}, [&](float, float y) { return (y - ly + 0.07f * h) / (0.08f * h); });
+  c.Convex({{lx - 0.025f * w, ly - 0.07f * h},
+            {lx + 0.025f * w, ly - 0.07f * h},
+            {lx + 0.045f * w, ly + 0.01f * h},
+            {lx - 0.045f * w, ly + 0.01f * h}},
+           {250, 234, 190}, {238, 214, 160},
+           [&](float, float y) { return (y - ly + 0.07f * h) / (0.08f * h); });
 
   // A rug under the person.
   c.Ellipse(0.5f * w, 0.90f * h, 0.34f * w, 0.09f * h, {142, 59, 70});
@@ -409,16 +430,23 @@ void PaintRoom(Canvas& c, float w, float h) {
 
   // The person: a red jumper, neck, head with hair and a smile.
   const auto jumper = [&](float x, float) { return std::fabs(x - 0.47f * w) / (0.2f * w); };
-  c.Convex({{0.33f * w, h * 1.02f}, {0.345f * w, 0.64f * h}, {0.37f * w, 0.56f * h}, {0.42f * w, 0.535f * h},
-            {0.58f * w, 0.535f * h}, {0.63f * w, 0.56f * h}, {0.655f * w, 0.64f * h}, {0.67f * w, h * 1.02f}},
+  c.Convex({{0.33f * w, h * 1.02f},
+            {0.345f * w, 0.64f * h},
+            {0.37f * w, 0.56f * h},
+            {0.42f * w, 0.535f * h},
+            {0.58f * w, 0.535f * h},
+            {0.63f * w, 0.56f * h},
+            {0.655f * w, 0.64f * h},
+            {0.67f * w, h * 1.02f}},
            {196, 72, 58}, {140, 42, 36}, jumper);
   c.Rect(0.478f * w, 0.45f * h, 0.522f * w, 0.545f * h, {222, 170, 132});
   c.Ellipse(0.5f * w, 0.54f * h, 0.045f * w, 0.018f * h, {160, 50, 42});
   c.Ellipse(0.441f * w, 0.41f * h, 0.011f * w, 0.022f * h, {226, 176, 138});
   c.Ellipse(0.559f * w, 0.41f * h, 0.011f * w, 0.022f * h, {226, 176, 138});
   c.Ellipse(0.5f * w, 0.365f * h, 0.066f * w, 0.085f * h, kHair);
-  c.Ellipse(0.5f * w, 0.415f * h, 0.057f * w, 0.078f * h, {244, 200, 164}, {222, 168, 130},
-            [&](float x, float y) { return std::hypot(x - 0.49f * w, y - 0.39f * h) / (0.075f * w); });
+  c.Ellipse(
+      0.5f * w, 0.415f * h, 0.057f * w, 0.078f * h, {244, 200, 164}, {222, 168, 130},
+      [&](float x, float y) { return std::hypot(x - 0.49f * w, y - 0.39f * h) / (0.075f * w); });
   // The fringe: the hair's lower edge, a band of ellipses over the forehead.
   c.Ellipse(0.5f * w, 0.335f * h, 0.058f * w, 0.03f * h, kHair);
   c.Ellipse(0.47f * w, 0.35f * h, 0.03f * w, 0.02f * h, kHair);

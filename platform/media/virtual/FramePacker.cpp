@@ -37,9 +37,15 @@ struct Adjuster {
   int saturation = 100;
 };
 
-inline BYTE LumaOf(int r, int g, int b) { return static_cast<BYTE>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16); }
-inline BYTE BlueDiffOf(int r, int g, int b) { return static_cast<BYTE>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128); }
-inline BYTE RedDiffOf(int r, int g, int b) { return static_cast<BYTE>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128); }
+inline BYTE LumaOf(int r, int g, int b) {
+  return static_cast<BYTE>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+}
+inline BYTE BlueDiffOf(int r, int g, int b) {
+  return static_cast<BYTE>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+}
+inline BYTE RedDiffOf(int r, int g, int b) {
+  return static_cast<BYTE>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+}
 
 // Packed 4:2:2 (two pixels share one colour pair); uyvy selects the byte order.
 void PackPacked422(const std::uint32_t* pixels, int width, int height, const Adjuster& adj,
@@ -60,9 +66,15 @@ void PackPacked422(const std::uint32_t* pixels, int width, int height, const Adj
       const BYTE u = BlueDiffOf(r, g, b);
       const BYTE v = RedDiffOf(r, g, b);
       if (uyvy) {
-        dst[0] = u; dst[1] = y0; dst[2] = v; dst[3] = y1;
+        dst[0] = u;
+        dst[1] = y0;
+        dst[2] = v;
+        dst[3] = y1;
       } else {
-        dst[0] = y0; dst[1] = u; dst[2] = y1; dst[3] = v;
+        dst[0] = y0;
+        dst[1] = u;
+        dst[2] = y1;
+        dst[3] = v;
       }
       dst += 4;
     }
@@ -93,14 +105,23 @@ void PackPlanar420(const std::uint32_t* pixels, int width, int height, const Adj
           const int y = std::min(height - 1, cy * 2 + dy);
           int r, g, b;
           adj.Rgb(pixels[static_cast<std::ptrdiff_t>(y) * width + x], r, g, b);
-          sr += r; sg += g; sb += b; ++n;
+          sr += r;
+          sg += g;
+          sb += b;
+          ++n;
         }
       const BYTE u = BlueDiffOf(sr / n, sg / n, sb / n);
       const BYTE v = RedDiffOf(sr / n, sg / n, sb / n);
       const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(cy) * cw + cx;
       switch (layout) {
-        case Planar::I420: plane1[i] = u; plane2[i] = v; break;
-        case Planar::YV12: plane1[i] = v; plane2[i] = u; break;
+        case Planar::I420:
+          plane1[i] = u;
+          plane2[i] = v;
+          break;
+        case Planar::YV12:
+          plane1[i] = v;
+          plane2[i] = u;
+          break;
         case Planar::NV12:
           plane1[static_cast<std::ptrdiff_t>(cy) * cw * 2 + cx * 2] = u;
           plane1[static_cast<std::ptrdiff_t>(cy) * cw * 2 + cx * 2 + 1] = v;
@@ -110,8 +131,8 @@ void PackPlanar420(const std::uint32_t* pixels, int width, int height, const Adj
 }
 
 // Bottom-up RGB of 16, 24 or 32 bits.
-void PackRgb(const std::uint32_t* pixels, int width, int height, const Adjuster& adj,
-             int bitCount, bool rgb565, BYTE* out) {
+void PackRgb(const std::uint32_t* pixels, int width, int height, const Adjuster& adj, int bitCount,
+             bool rgb565, BYTE* out) {
   const int rowBytes = DibRowBytes(width, bitCount);
   for (int y = 0; y < height; ++y) {
     const std::uint32_t* src = pixels + static_cast<std::ptrdiff_t>(height - 1 - y) * width;
@@ -121,12 +142,16 @@ void PackRgb(const std::uint32_t* pixels, int width, int height, const Adjuster&
       adj.Rgb(src[x], r, g, b);
       switch (bitCount) {
         case 32:
-          dst[0] = static_cast<BYTE>(b); dst[1] = static_cast<BYTE>(g);
-          dst[2] = static_cast<BYTE>(r); dst[3] = 0xFF;
+          dst[0] = static_cast<BYTE>(b);
+          dst[1] = static_cast<BYTE>(g);
+          dst[2] = static_cast<BYTE>(r);
+          dst[3] = 0xFF;
           dst += 4;
           break;
         case 24:
-          dst[0] = static_cast<BYTE>(b); dst[1] = static_cast<BYTE>(g); dst[2] = static_cast<BYTE>(r);
+          dst[0] = static_cast<BYTE>(b);
+          dst[1] = static_cast<BYTE>(g);
+          dst[2] = static_cast<BYTE>(r);
           dst += 3;
           break;
         default: {
@@ -166,8 +191,8 @@ long NeededBytes(REFGUID subtype, int width, int height) {
   const long pixels = static_cast<long>(width) * height;
   const long chroma = static_cast<long>((width + 1) / 2) * ((height + 1) / 2);
   if (subtype == MEDIASUBTYPE_YUY2 || subtype == MEDIASUBTYPE_UYVY) return pixels * 2;
-  if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_IYUV || subtype == MEDIASUBTYPE_YV12 ||
-      subtype == MEDIASUBTYPE_NV12)
+  if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_IYUV ||
+      subtype == MEDIASUBTYPE_YV12 || subtype == MEDIASUBTYPE_NV12)
     return pixels + 2 * chroma;
   if (subtype == MEDIASUBTYPE_RGB32) return static_cast<long>(DibRowBytes(width, 32)) * height;
   if (subtype == MEDIASUBTYPE_RGB24) return static_cast<long>(DibRowBytes(width, 24)) * height;

@@ -12,33 +12,59 @@ struct Named {
   long value;
 };
 
-constexpr Named kProcAmp[] = {{"Brightness", VideoProcAmp_Brightness}, {"Contrast", VideoProcAmp_Contrast},
-                              {"Hue", VideoProcAmp_Hue}, {"Saturation", VideoProcAmp_Saturation},
-                              {"Sharpness", VideoProcAmp_Sharpness}, {"Gamma", VideoProcAmp_Gamma},
+constexpr Named kProcAmp[] = {{"Brightness", VideoProcAmp_Brightness},
+                              {"Contrast", VideoProcAmp_Contrast},
+                              {"Hue", VideoProcAmp_Hue},
+                              {"Saturation", VideoProcAmp_Saturation},
+                              {"Sharpness", VideoProcAmp_Sharpness},
+                              {"Gamma", VideoProcAmp_Gamma},
                               {"ColorEnable", VideoProcAmp_ColorEnable},
                               {"WhiteBalance", VideoProcAmp_WhiteBalance},
                               {"BacklightCompensation", VideoProcAmp_BacklightCompensation},
                               {"Gain", VideoProcAmp_Gain}};
-constexpr Named kCameraControl[] = {{"Pan", CameraControl_Pan}, {"Tilt", CameraControl_Tilt},
-                                    {"Roll", CameraControl_Roll}, {"Zoom", CameraControl_Zoom},
-                                    {"Exposure", CameraControl_Exposure}, {"Iris", CameraControl_Iris},
-                                    {"Focus", CameraControl_Focus}};
-constexpr Named kConnectors[] = {
-    {"Tuner", 1}, {"Composite", 2}, {"SVideo", 3}, {"RGB", 4}, {"YRYBY", 5}, {"Serial Digital", 6},
-    {"Parallel Digital", 7}, {"SCSI", 8}, {"AUX", 9}, {"1394", 10}, {"USB", 11},
-    {"Video Decoder", 12}, {"Video Encoder", 13}, {"SCART", 14}, {"black", 15},
-    {"Audio Tuner", 4096}, {"Audio Line", 4097}, {"Audio Mic", 4098}, {"Audio AES Digital", 4099},
-    {"Audio SPDIF Digital", 4100}, {"Audio SCSI", 4101}, {"Audio AUX", 4102}, {"Audio 1394", 4103},
-    {"Audio USB", 4104}, {"Audio Decoder", 4105}};
+constexpr Named kCameraControl[] = {
+    {"Pan", CameraControl_Pan},           {"Tilt", CameraControl_Tilt},
+    {"Roll", CameraControl_Roll},         {"Zoom", CameraControl_Zoom},
+    {"Exposure", CameraControl_Exposure}, {"Iris", CameraControl_Iris},
+    {"Focus", CameraControl_Focus}};
+constexpr Named kConnectors[] = {{"Tuner", 1},
+                                 {"Composite", 2},
+                                 {"SVideo", 3},
+                                 {"RGB", 4},
+                                 {"YRYBY", 5},
+                                 {"Serial Digital", 6},
+                                 {"Parallel Digital", 7},
+                                 {"SCSI", 8},
+                                 {"AUX", 9},
+                                 {"1394", 10},
+                                 {"USB", 11},
+                                 {"Video Decoder", 12},
+                                 {"Video Encoder", 13},
+                                 {"SCART", 14},
+                                 {"black", 15},
+                                 {"Audio Tuner", 4096},
+                                 {"Audio Line", 4097},
+                                 {"Audio Mic", 4098},
+                                 {"Audio AES Digital", 4099},
+                                 {"Audio SPDIF Digital", 4100},
+                                 {"Audio SCSI", 4101},
+                                 {"Audio AUX", 4102},
+                                 {"Audio 1394", 4103},
+                                 {"Audio USB", 4104},
+                                 {"Audio Decoder", 4105}};
 constexpr Named kStandards[] = {
-    {"NTSC_M", AnalogVideo_NTSC_M}, {"NTSC_M_J", AnalogVideo_NTSC_M_J}, {"NTSC_433", AnalogVideo_NTSC_433},
-    {"PAL_B", AnalogVideo_PAL_B}, {"PAL_D", AnalogVideo_PAL_D}, {"PAL_G", AnalogVideo_PAL_G},
-    {"PAL_H", AnalogVideo_PAL_H}, {"PAL_I", AnalogVideo_PAL_I}, {"PAL_M", AnalogVideo_PAL_M},
-    {"PAL_N", AnalogVideo_PAL_N}, {"PAL_60", AnalogVideo_PAL_60}, {"SECAM_B", AnalogVideo_SECAM_B},
-    {"SECAM_D", AnalogVideo_SECAM_D}, {"SECAM_G", AnalogVideo_SECAM_G}, {"SECAM_H", AnalogVideo_SECAM_H},
-    {"SECAM_K", AnalogVideo_SECAM_K}, {"SECAM_K1", AnalogVideo_SECAM_K1}, {"SECAM_L", AnalogVideo_SECAM_L},
+    {"NTSC_M", AnalogVideo_NTSC_M},     {"NTSC_M_J", AnalogVideo_NTSC_M_J},
+    {"NTSC_433", AnalogVideo_NTSC_433}, {"PAL_B", AnalogVideo_PAL_B},
+    {"PAL_D", AnalogVideo_PAL_D},       {"PAL_G", AnalogVideo_PAL_G},
+    {"PAL_H", AnalogVideo_PAL_H},       {"PAL_I", AnalogVideo_PAL_I},
+    {"PAL_M", AnalogVideo_PAL_M},       {"PAL_N", AnalogVideo_PAL_N},
+    {"PAL_60", AnalogVideo_PAL_60},     {"SECAM_B", AnalogVideo_SECAM_B},
+    {"SECAM_D", AnalogVideo_SECAM_D},   {"SECAM_G", AnalogVideo_SECAM_G},
+    {"SECAM_H", AnalogVideo_SECAM_H},   {"SECAM_K", AnalogVideo_SECAM_K},
+    {"SECAM_K1", AnalogVideo_SECAM_K1}, {"SECAM_L", AnalogVideo_SECAM_L},
     {"SECAM_L1", AnalogVideo_SECAM_L1}, {"PAL_N_COMBO", AnalogVideo_PAL_N_COMBO}};
-constexpr Named kDialogs[] = {{"source", VfwCaptureDialog_Source}, {"format", VfwCaptureDialog_Format},
+constexpr Named kDialogs[] = {{"source", VfwCaptureDialog_Source},
+                              {"format", VfwCaptureDialog_Format},
                               {"display", VfwCaptureDialog_Display}};
 
 template <std::size_t N>
@@ -57,10 +83,10 @@ class DeviceReader {
   explicit DeviceReader(QString* error) : error_(error) {}
 
   bool Read(const QJsonObject& o, ScriptedDeviceEntry* entry) {
-    static const QSet<QString> kKeys = {"friendlyName", "displayName", "category", "driver", "pins",
-                                        "capabilities", "scene", "videoProcAmp", "cameraControl",
-                                        "crossbar", "analogVideoDecoder", "tvTuner", "vfwDialogs",
-                                        "fail", "plugged"};
+    static const QSet<QString> kKeys = {
+        "friendlyName",       "displayName", "category",     "driver",        "pins",
+        "capabilities",       "scene",       "videoProcAmp", "cameraControl", "crossbar",
+        "analogVideoDecoder", "tvTuner",     "vfwDialogs",   "fail",          "plugged"};
     for (const QString& key : o.keys())
       if (!kKeys.contains(key)) return Fail(QStringLiteral("unknown key \"%1\"").arg(key));
     VirtualDeviceConfig& c = entry->config;
@@ -69,37 +95,52 @@ class DeviceReader {
     c.displayName = o.value("displayName").toString().toStdU16String();
 
     const QString category = o.value("category").toString("video");
-    if (category == "video") c.category = CLSID_VideoInputDeviceCategory;
-    else if (category == "audio") c.category = CLSID_AudioInputDeviceCategory;
-    else if (category == "videoCompressor") c.category = CLSID_VideoCompressorCategory;
-    else if (category == "audioCompressor") c.category = CLSID_AudioCompressorCategory;
-    else return Fail(QStringLiteral("unknown category \"%1\"").arg(category));
+    if (category == "video")
+      c.category = CLSID_VideoInputDeviceCategory;
+    else if (category == "audio")
+      c.category = CLSID_AudioInputDeviceCategory;
+    else if (category == "videoCompressor")
+      c.category = CLSID_VideoCompressorCategory;
+    else if (category == "audioCompressor")
+      c.category = CLSID_AudioCompressorCategory;
+    else
+      return Fail(QStringLiteral("unknown category \"%1\"").arg(category));
 
     const QString driver = o.value("driver").toString("WDM");
-    if (driver.compare("WDM", Qt::CaseInsensitive) == 0) c.driver = DriverKind::Wdm;
-    else if (driver.compare("vfw", Qt::CaseInsensitive) == 0) c.driver = DriverKind::Vfw;
-    else return Fail(QStringLiteral("unknown driver \"%1\" (WDM or vfw)").arg(driver));
+    if (driver.compare("WDM", Qt::CaseInsensitive) == 0)
+      c.driver = DriverKind::Wdm;
+    else if (driver.compare("vfw", Qt::CaseInsensitive) == 0)
+      c.driver = DriverKind::Vfw;
+    else
+      return Fail(QStringLiteral("unknown driver \"%1\" (WDM or vfw)").arg(driver));
 
     if (o.contains("pins")) {
       c.capturePin = c.previewPin = false;
       for (const QJsonValue& pin : o.value("pins").toArray()) {
-        if (pin.toString() == "capture") c.capturePin = true;
-        else if (pin.toString() == "preview") c.previewPin = true;
-        else return Fail(QStringLiteral("unknown pin \"%1\" (capture or preview)").arg(pin.toString()));
+        if (pin.toString() == "capture")
+          c.capturePin = true;
+        else if (pin.toString() == "preview")
+          c.previewPin = true;
+        else
+          return Fail(
+              QStringLiteral("unknown pin \"%1\" (capture or preview)").arg(pin.toString()));
       }
     }
     if (!ReadCapabilities(o, &c)) return false;
     c.scene = o.value("scene").toString("pattern").toStdString();
     if (c.scene != "pattern" && c.scene != "demo") return Fail("\"scene\" must be pattern or demo");
     c.videoProcAmp = DefaultVideoProcAmp();
-    if (o.contains("videoProcAmp") && !ReadControls(o.value("videoProcAmp"), kProcAmp, &c.videoProcAmp))
+    if (o.contains("videoProcAmp") &&
+        !ReadControls(o.value("videoProcAmp"), kProcAmp, &c.videoProcAmp))
       return false;
-    if (o.contains("cameraControl") && !ReadControls(o.value("cameraControl"), kCameraControl, &c.cameraControl))
+    if (o.contains("cameraControl") &&
+        !ReadControls(o.value("cameraControl"), kCameraControl, &c.cameraControl))
       return false;
     if (!ReadCrossbar(o.value("crossbar"), &c)) return false;
     if (!ReadDecoder(o.value("analogVideoDecoder"), &c)) return false;
     c.tvTuner = o.value("tvTuner").toBool(false);
-    if (c.tvTuner && c.crossbarInputs.empty()) c.crossbarInputs.push_back({u"Tuner", PhysConn_Video_Tuner});
+    if (c.tvTuner && c.crossbarInputs.empty())
+      c.crossbarInputs.push_back({u"Tuner", PhysConn_Video_Tuner});
     for (const QJsonValue& d : o.value("vfwDialogs").toArray()) {
       long bit = 0;
       if (!Lookup(kDialogs, d.toString(), &bit))
@@ -123,7 +164,8 @@ class DeviceReader {
 
   bool ReadCapabilities(const QJsonObject& o, VirtualDeviceConfig* c) {
     if (!o.contains("capabilities")) {
-      if (c->category == CLSID_VideoInputDeviceCategory) c->capabilities.push_back(VideoCapability{});
+      if (c->category == CLSID_VideoInputDeviceCategory)
+        c->capabilities.push_back(VideoCapability{});
       return true;
     }
     for (const QJsonValue& v : o.value("capabilities").toArray()) {
@@ -151,7 +193,8 @@ class DeviceReader {
   }
 
   template <std::size_t N>
-  bool ReadControls(const QJsonValue& value, const Named (&names)[N], std::vector<ControlRange>* out) {
+  bool ReadControls(const QJsonValue& value, const Named (&names)[N],
+                    std::vector<ControlRange>* out) {
     out->clear();
     for (const QJsonValue& v : value.toArray()) {
       const QJsonObject p = v.toObject();
@@ -162,7 +205,8 @@ class DeviceReader {
       r.max = p.value("max").toInt(100);
       r.step = p.value("step").toInt(1);
       r.defaultValue = p.value("default").toInt(static_cast<int>(r.min));
-      r.capsFlags = VideoProcAmp_Flags_Manual | (p.value("auto").toBool(false) ? VideoProcAmp_Flags_Auto : 0);
+      r.capsFlags =
+          VideoProcAmp_Flags_Manual | (p.value("auto").toBool(false) ? VideoProcAmp_Flags_Auto : 0);
       if (r.min > r.max || r.defaultValue < r.min || r.defaultValue > r.max || r.step < 1)
         return Fail(QStringLiteral("bad range for \"%1\"").arg(p.value("property").toString()));
       out->push_back(r);
@@ -180,7 +224,8 @@ class DeviceReader {
       } else {
         in.name = v.toObject().value("name").toString().toStdU16String();
         in.physicalType = v.toObject().value("type").toInt(0);
-        if (in.name.empty() || in.physicalType <= 0) return Fail("a crossbar input needs a name and a type");
+        if (in.name.empty() || in.physicalType <= 0)
+          return Fail("a crossbar input needs a name and a type");
       }
       c->crossbarInputs.push_back(in);
     }
@@ -205,8 +250,10 @@ class DeviceReader {
       }
     }
     if (o.contains("current") && !Lookup(kStandards, o.value("current").toString(), &c->tvFormat))
-      return Fail(QStringLiteral("unknown video standard \"%1\"").arg(o.value("current").toString()));
-    if (!(c->tvFormats & c->tvFormat)) return Fail("the current video standard is not among the standards");
+      return Fail(
+          QStringLiteral("unknown video standard \"%1\"").arg(o.value("current").toString()));
+    if (!(c->tvFormats & c->tvFormat))
+      return Fail("the current video standard is not among the standards");
     return true;
   }
 
@@ -219,9 +266,11 @@ GUID SubtypeFromName(const QString& name) {
   static const struct {
     const char* name;
     GUID subtype;
-  } kNames[] = {{"RGB1", MEDIASUBTYPE_RGB1},     {"RGB4", MEDIASUBTYPE_RGB4},     {"RGB8", MEDIASUBTYPE_RGB8},
-                {"RGB565", MEDIASUBTYPE_RGB565}, {"RGB555", MEDIASUBTYPE_RGB555}, {"RGB24", MEDIASUBTYPE_RGB24},
-                {"RGB32", MEDIASUBTYPE_RGB32},   {"ARGB32", MEDIASUBTYPE_ARGB32}, {"MPEG2", MEDIASUBTYPE_MPEG2_VIDEO}};
+  } kNames[] = {{"RGB1", MEDIASUBTYPE_RGB1},        {"RGB4", MEDIASUBTYPE_RGB4},
+                {"RGB8", MEDIASUBTYPE_RGB8},        {"RGB565", MEDIASUBTYPE_RGB565},
+                {"RGB555", MEDIASUBTYPE_RGB555},    {"RGB24", MEDIASUBTYPE_RGB24},
+                {"RGB32", MEDIASUBTYPE_RGB32},      {"ARGB32", MEDIASUBTYPE_ARGB32},
+                {"MPEG2", MEDIASUBTYPE_MPEG2_VIDEO}};
   for (const auto& entry : kNames)
     if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0) return entry.subtype;
   if (const std::optional<GUID> g = ParseGuid(name.toStdString())) return *g;
@@ -241,7 +290,9 @@ bool ParseScriptedDevices(const QByteArray& json, std::vector<ScriptedDeviceEntr
   QJsonParseError parseError;
   const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
   if (doc.isNull()) {
-    *error = QStringLiteral("not JSON: %1 at offset %2").arg(parseError.errorString()).arg(parseError.offset);
+    *error = QStringLiteral("not JSON: %1 at offset %2")
+                 .arg(parseError.errorString())
+                 .arg(parseError.offset);
     return false;
   }
   QJsonArray list;

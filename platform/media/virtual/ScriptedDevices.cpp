@@ -17,7 +17,8 @@ constexpr std::u16string_view kCrossbarSuffix = u"#crossbar";
 constexpr std::u16string_view kTunerSuffix = u"#tvtuner";
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
-  return QString::fromStdU16String(a).compare(QString::fromStdU16String(b), Qt::CaseInsensitive) == 0;
+  return QString::fromStdU16String(a).compare(QString::fromStdU16String(b), Qt::CaseInsensitive) ==
+         0;
 }
 
 void Announce(DeviceChangeKind kind, const VirtualDeviceConfig& config) {
@@ -72,12 +73,14 @@ ScriptedDevices::Entry* ScriptedDevices::FindLocked(const std::u16string& displa
   return nullptr;
 }
 
-HRESULT ScriptedDevices::Add(VirtualDeviceConfig config, bool plugged, std::u16string* displayName) {
+HRESULT ScriptedDevices::Add(VirtualDeviceConfig config, bool plugged,
+                             std::u16string* displayName) {
   LoadEnvironmentFileOnce();
   return AddDevice(std::move(config), plugged, displayName);
 }
 
-HRESULT ScriptedDevices::AddDevice(VirtualDeviceConfig config, bool plugged, std::u16string* displayName) {
+HRESULT ScriptedDevices::AddDevice(VirtualDeviceConfig config, bool plugged,
+                                   std::u16string* displayName) {
   if (config.friendlyName.empty()) return E_INVALIDARG;
   std::u16string name;
   {
@@ -183,7 +186,8 @@ HRESULT ScriptedDevices::CreateFilter(REFGUID category, const std::u16string& di
       if (FAILED(c.failures.createResult)) return c.failures.createResult;
       VirtualDeviceConfig made = c;
       // Devices of other categories have no video to stream.
-      if (!(c.category == CLSID_VideoInputDeviceCategory)) made.capturePin = made.previewPin = false;
+      if (!(c.category == CLSID_VideoInputDeviceCategory))
+        made.capturePin = made.previewPin = false;
       *filter = new VirtualCaptureFilter(std::move(made), e.presence);
       return S_OK;
     }

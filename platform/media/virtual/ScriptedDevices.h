@@ -25,7 +25,8 @@ class ScriptedDevices final : public DeviceProvider {
 
   // Adds a device, plugged in unless plugged is false. A missing display name is made up.
   // E_INVALIDARG without friendly name or with a display name already in use.
-  HRESULT Add(VirtualDeviceConfig config, bool plugged = true, std::u16string* displayName = nullptr);
+  HRESULT Add(VirtualDeviceConfig config, bool plugged = true,
+              std::u16string* displayName = nullptr);
   // S_FALSE if the device already is in that state; VFW_E_NOT_FOUND for an unknown name.
   HRESULT Plug(const std::u16string& displayName);
   HRESULT Unplug(const std::u16string& displayName);

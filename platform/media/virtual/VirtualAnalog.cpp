@@ -30,13 +30,17 @@ REGPINMEDIUM DeviceMedium(const std::u16string& displayName, DWORD link) {
   return REGPINMEDIUM{g, link, 0};
 }
 
-HRESULT AnalogInputPin::CheckMediaType(const AM_MEDIA_TYPE& mt) { return CheckAnalog(mt); }
+HRESULT AnalogInputPin::CheckMediaType(const AM_MEDIA_TYPE& mt) {
+  return CheckAnalog(mt);
+}
 HRESULT AnalogInputPin::GetMediaType(int position, MediaType* mt) {
   if (position != 0) return VFW_S_NO_MORE_ITEMS;
   *mt = AnalogVideoType();
   return S_OK;
 }
-HRESULT AnalogOutputPin::CheckMediaType(const AM_MEDIA_TYPE& mt) { return CheckAnalog(mt); }
+HRESULT AnalogOutputPin::CheckMediaType(const AM_MEDIA_TYPE& mt) {
+  return CheckAnalog(mt);
+}
 HRESULT AnalogOutputPin::GetMediaType(int position, MediaType* mt) {
   if (position != 0) return VFW_S_NO_MORE_ITEMS;
   *mt = AnalogVideoType();
@@ -75,7 +79,9 @@ HRESULT VirtualCrossbar::CanRoute(long outputIndex, long inputIndex) {
   if (outputIndex != 0 || inputIndex < 0 || inputIndex >= static_cast<long>(inputs_.size()))
     return S_FALSE;
   // Audio connectors cannot feed the video decoder.
-  return inputs_[static_cast<std::size_t>(inputIndex)].physicalType < PhysConn_Audio_Tuner ? S_OK : S_FALSE;
+  return inputs_[static_cast<std::size_t>(inputIndex)].physicalType < PhysConn_Audio_Tuner
+             ? S_OK
+             : S_FALSE;
 }
 
 HRESULT VirtualCrossbar::Route(long outputIndex, long inputIndex) {
@@ -202,7 +208,9 @@ HRESULT VirtualTvTuner::AutoTune(long channel, long* foundSignal) {
   *foundSignal = 1;
   return S_OK;
 }
-HRESULT VirtualTvTuner::StoreAutoTune() { return S_OK; }
+HRESULT VirtualTvTuner::StoreAutoTune() {
+  return S_OK;
+}
 HRESULT VirtualTvTuner::get_NumInputConnections(long* count) {
   if (!count) return E_POINTER;
   *count = 2;

@@ -26,10 +26,12 @@ const ControlSlot* ControlTable::Slot(long property) const {
   return slot.range ? &slot : nullptr;
 }
 
-bool ControlTable::Empty() const { return ranges_.empty(); }
+bool ControlTable::Empty() const {
+  return ranges_.empty();
+}
 
-HRESULT ControlTable::GetRange(long property, long* min, long* max, long* step,
-                               long* defaultValue, long* capsFlags) const {
+HRESULT ControlTable::GetRange(long property, long* min, long* max, long* step, long* defaultValue,
+                               long* capsFlags) const {
   if (!min || !max || !step || !defaultValue || !capsFlags) return E_POINTER;
   const ControlSlot* slot = Slot(property);
   if (!slot) return E_PROP_ID_UNSUPPORTED;
@@ -115,7 +117,8 @@ std::vector<ControlRange> DefaultVideoProcAmp() {
 VirtualDeviceConfig DemoCameraConfig() {
   VirtualDeviceConfig config;
   config.friendlyName = kDemoCameraName;
-  config.displayName = u"@device:pnp:\\\\?\\frostwipe#demo-camera#0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+  config.displayName =
+      u"@device:pnp:\\\\?\\frostwipe#demo-camera#0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
   config.driver = DriverKind::Wdm;
   config.capturePin = true;
   config.scene = "demo";
@@ -289,7 +292,9 @@ HRESULT VirtualCaptureFilter::ShowDialog(int dialog, HWND owner) {
   return OleCreatePropertyFrame(owner, 0, 0, caption, 1, &object, 1, &page, 0, 0, nullptr);
 }
 
-HRESULT VirtualCaptureFilter::SendDriverMessage(int, int, long, long) { return E_NOTIMPL; }
+HRESULT VirtualCaptureFilter::SendDriverMessage(int, int, long, long) {
+  return E_NOTIMPL;
+}
 
 // ---- state and loss
 
@@ -301,7 +306,9 @@ void VirtualCaptureFilter::ReportDeviceLost() {
   lost_.store(true, std::memory_order_release);
   if (lossReported_.exchange(true)) return;
   // The filter's identity tells the application which device went; no reference is passed.
-  NotifyEvent(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))), 0);
+  NotifyEvent(EC_DEVICE_LOST,
+              reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))),
+              0);
 }
 
 bool VirtualCaptureFilter::CountFrame() {
@@ -325,4 +332,6 @@ HRESULT VirtualCaptureFilter::OnRun(REFERENCE_TIME start) {
   return SourceFilter::OnRun(start);
 }
 
-void VirtualCaptureFilter::OnStop() { started_ = false; }
+void VirtualCaptureFilter::OnStop() {
+  started_ = false;
+}

@@ -16,7 +16,9 @@ REFERENCE_TIME IntervalOf(double framesPerSecond) {
   return static_cast<REFERENCE_TIME>(std::llround(static_cast<double>(UNITS) / framesPerSecond));
 }
 
-int MinOf(int value, int fallback) { return value > 0 ? value : fallback; }
+int MinOf(int value, int fallback) {
+  return value > 0 ? value : fallback;
+}
 
 bool NeedsEvenWidth(REFGUID subtype) {
   return subtype == MEDIASUBTYPE_YUY2 || subtype == MEDIASUBTYPE_UYVY ||
@@ -52,7 +54,9 @@ VirtualCapturePin::VirtualCapturePin(VirtualCaptureFilter* filter, std::u16strin
 }
 
 // The streaming thread uses members of this class: it must end before they go.
-VirtualCapturePin::~VirtualCapturePin() { Inactive(); }
+VirtualCapturePin::~VirtualCapturePin() {
+  Inactive();
+}
 
 HRESULT VirtualCapturePin::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
@@ -175,7 +179,8 @@ HRESULT VirtualCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* ca
 
   VIDEO_STREAM_CONFIG_CAPS c{};
   c.guid = FORMAT_VideoInfo;
-  c.VideoStandard = owner_->Config().analogVideoDecoder ? static_cast<ULONG>(owner_->Config().tvFormats) : 0;
+  c.VideoStandard =
+      owner_->Config().analogVideoDecoder ? static_cast<ULONG>(owner_->Config().tvFormats) : 0;
   c.InputSize = {cap.width, cap.height};
   c.MinCroppingSize = c.MaxCroppingSize = c.InputSize;
   c.CropGranularityX = c.CropGranularityY = 1;
@@ -222,7 +227,8 @@ HRESULT VirtualCapturePin::GetDroppedInfo(long size, long* frames, long* copied)
 HRESULT VirtualCapturePin::GetAverageFrameSize(long* averageSize) {
   if (!averageSize) return E_POINTER;
   const long frames = notDropped_.load(std::memory_order_relaxed);
-  *averageSize = frames ? static_cast<long>(deliveredBytes_.load(std::memory_order_relaxed) / frames) : 0;
+  *averageSize =
+      frames ? static_cast<long>(deliveredBytes_.load(std::memory_order_relaxed) / frames) : 0;
   return S_OK;
 }
 
@@ -278,7 +284,8 @@ HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
   }
 
   auto now = Clock::now();
-  if (resync_.exchange(false, std::memory_order_acq_rel)) streamStart_ = now - interval * nextFrame_;
+  if (resync_.exchange(false, std::memory_order_acq_rel))
+    streamStart_ = now - interval * nextFrame_;
   const auto due = streamStart_ + interval * nextFrame_;
   if (now < due) {
     if (!WaitFor(due - now)) return S_SKIP_SAMPLE;
@@ -303,8 +310,8 @@ HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
   generator_->Render(frame, width, height, pixels_.data());
   BYTE* buffer = nullptr;
   if (HRESULT hr = sample->GetPointer(&buffer); FAILED(hr)) return hr;
-  const long bytes =
-      PackFrame(pixels_.data(), width, height, type->subtype, owner_->Adjust(), buffer, sample->GetSize());
+  const long bytes = PackFrame(pixels_.data(), width, height, type->subtype, owner_->Adjust(),
+                               buffer, sample->GetSize());
   if (bytes <= 0) return E_UNEXPECTED;
   sample->SetActualDataLength(bytes);
 

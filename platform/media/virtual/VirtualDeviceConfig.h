@@ -25,9 +25,9 @@ struct VideoCapability {
   int maxHeight = 0;
   int stepX = 0;
   int stepY = 0;
-  double framesPerSecond = 30.0;     // the default rate
-  double minFramesPerSecond = 0.0;   // 0: framesPerSecond
-  double maxFramesPerSecond = 0.0;   // 0: framesPerSecond
+  double framesPerSecond = 30.0;    // the default rate
+  double minFramesPerSecond = 0.0;  // 0: framesPerSecond
+  double maxFramesPerSecond = 0.0;  // 0: framesPerSecond
 };
 
 // The range of one IAMVideoProcAmp or IAMCameraControl property.
@@ -48,10 +48,10 @@ struct CrossbarInput {
 
 // Failures a test can ask a device for.
 struct FailurePlan {
-  bool refuseSetFormat = false;    // IAMStreamConfig::SetFormat answers VFW_E_INVALIDMEDIATYPE
-  HRESULT createResult = 0;        // a failure code: binding the moniker fails with it
-  HRESULT runResult = 0;           // a failure code: the filter's Run fails with it
-  long loseAfterFrames = -1;       // >= 0: after this many frames the device is lost
+  bool refuseSetFormat = false;  // IAMStreamConfig::SetFormat answers VFW_E_INVALIDMEDIATYPE
+  HRESULT createResult = 0;      // a failure code: binding the moniker fails with it
+  HRESULT runResult = 0;         // a failure code: the filter's Run fails with it
+  long loseAfterFrames = -1;     // >= 0: after this many frames the device is lost
 };
 
 struct VirtualDeviceConfig {
@@ -69,8 +69,8 @@ struct VirtualDeviceConfig {
   bool analogVideoDecoder = false;
   long tvFormats = AnalogVideo_NTSC_M | AnalogVideo_PAL_B;
   long tvFormat = AnalogVideo_PAL_B;
-  bool tvTuner = false;   // a tuner feeding the crossbar's "Tuner" input
-  int vfwDialogs = 0;     // VfwCaptureDialog_* bits the driver offers
+  bool tvTuner = false;  // a tuner feeding the crossbar's "Tuner" input
+  int vfwDialogs = 0;    // VfwCaptureDialog_* bits the driver offers
   FailurePlan failures;
 };
 

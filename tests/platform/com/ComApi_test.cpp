@@ -76,7 +76,8 @@ TEST(ComInit, CreateRequiresInitialisation) {
 TEST_F(ComApiTest, CreateInstanceRefusals) {
   ComPtr<IProbe> probe;
   const CLSID unknown = MakeGuid("{5A0B5E61-7A2F-4C1E-8D6B-1E2F3A4B5CFF}");
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_ALL, IProbe::kIid, probe.ReleaseAndGetVoidAddress()),
+  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_ALL, IProbe::kIid,
+                             probe.ReleaseAndGetVoidAddress()),
             REGDB_E_CLASSNOTREG);
   ScopedClassRegistration reg(kProbeClass, ProbeFactory(1));
   EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_INPROC_HANDLER, IProbe::kIid,
@@ -92,11 +93,14 @@ TEST_F(ComApiTest, CreateInstanceRefusals) {
             E_NOINTERFACE);
   EXPECT_EQ(none, nullptr);
   // In process or local server (context 5), as the capture control asks.
-  EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, 5, IProbe::kIid, probe.ReleaseAndGetVoidAddress()), S_OK);
+  EXPECT_EQ(
+      CoCreateInstance(kProbeClass, nullptr, 5, IProbe::kIid, probe.ReleaseAndGetVoidAddress()),
+      S_OK);
   EXPECT_EQ(probe->Kind(), 1);
 }
 
-// Catches: a stand-in registration not shadowing the real class, or its revocation losing the real one.
+// Catches: a stand-in registration not shadowing the real class, or its revocation losing the real
+// one.
 TEST_F(ComApiTest, LaterRegistrationShadowsUntilRevoked) {
   ScopedClassRegistration real(kProbeClass, ProbeFactory(1));
   auto kindNow = [] {

@@ -85,7 +85,8 @@ TEST(ComPtr, QueryInterfaceIdentityAndRefusal) {
   ComPtr<IUnknown> u2 = ComQuery<IUnknown>(named.Get());
   EXPECT_EQ(u1.Get(), u2.Get());
   void* other = reinterpret_cast<void*>(1);
-  EXPECT_EQ(p->QueryInterface(MakeGuid("{7C1D0C2E-1B5B-4B6D-9C44-2B7E7F6E0A03}"), &other), E_NOINTERFACE);
+  EXPECT_EQ(p->QueryInterface(MakeGuid("{7C1D0C2E-1B5B-4B6D-9C44-2B7E7F6E0A03}"), &other),
+            E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
   EXPECT_EQ(p->RefCount(), 4u);  // p, named, u1, u2
 }

@@ -7,10 +7,12 @@
 
 namespace {
 
-// Catches: text form not upper case, fields printed in the wrong byte order, or lost on a round trip.
+// Catches: text form not upper case, fields printed in the wrong byte order, or lost on a round
+// trip.
 TEST(Guid, TextRoundTrip) {
-  const char* texts[] = {"{E436EB7D-524F-11CE-9F53-0020AF0BA770}", "{32595559-0000-0010-8000-00AA00389B71}",
-                         "{00000000-0000-0000-C000-000000000046}", "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"};
+  const char* texts[] = {
+      "{E436EB7D-524F-11CE-9F53-0020AF0BA770}", "{32595559-0000-0010-8000-00AA00389B71}",
+      "{00000000-0000-0000-C000-000000000046}", "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"};
   for (const char* text : texts) {
     SCOPED_TRACE(text);
     const std::optional<GUID> g = ParseGuid(text);
@@ -67,7 +69,8 @@ TEST(Guid, StringFromClsidRoundTrip) {
   EXPECT_TRUE(back == vfw);
   CoTaskMemFree(text);
   EXPECT_EQ(CLSIDFromString(u"{not a guid}", &back), CO_E_CLASSSTRING);
-  EXPECT_EQ(CLSIDFromString(u"{1B544C22-FD0B-11CE-8C63-00AA0044B51\u00e9}", &back), CO_E_CLASSSTRING);
+  EXPECT_EQ(CLSIDFromString(u"{1B544C22-FD0B-11CE-8C63-00AA0044B51\u00e9}", &back),
+            CO_E_CLASSSTRING);
 }
 
 // Catches: equal GUIDs hashing differently, or every GUID landing in one bucket.

@@ -31,8 +31,10 @@ std::vector<BYTE> MakeYuv(REFGUID s, Yuv top, Yuv bottom) {
     for (int row = 0; row < H; ++row)
       for (int x = 0; x < W; x += 2) {
         const Yuv c = rowColour(row);
-        if (s == MEDIASUBTYPE_YUY2) f.insert(f.end(), {c.y, c.u, c.y, c.v});
-        else f.insert(f.end(), {c.u, c.y, c.v, c.y});
+        if (s == MEDIASUBTYPE_YUY2)
+          f.insert(f.end(), {c.y, c.u, c.y, c.v});
+        else
+          f.insert(f.end(), {c.u, c.y, c.v, c.y});
       }
     return f;
   }
@@ -40,7 +42,8 @@ std::vector<BYTE> MakeYuv(REFGUID s, Yuv top, Yuv bottom) {
     for (int x = 0; x < W; ++x) f.push_back(rowColour(row).y);
   if (s == MEDIASUBTYPE_NV12) {
     for (int row = 0; row < H / 2; ++row)
-      for (int x = 0; x < W / 2; ++x) f.insert(f.end(), {rowColour(row * 2).u, rowColour(row * 2).v});
+      for (int x = 0; x < W / 2; ++x)
+        f.insert(f.end(), {rowColour(row * 2).u, rowColour(row * 2).v});
     return f;
   }
   const bool vFirst = s == MEDIASUBTYPE_YV12;
@@ -58,7 +61,8 @@ Rgb ReadPixel(REFGUID s, const std::vector<BYTE>& frame, int storedRow, int x) {
   const BYTE* p = frame.data() + DibRowBytes(W, bits) * storedRow + x * bits / 8;
   if (bits == 32 || bits == 24) return {p[2], p[1], p[0]};
   const int v = p[0] | (p[1] << 8);
-  if (s == MEDIASUBTYPE_RGB565) return {((v >> 11) & 31) * 255 / 31, ((v >> 5) & 63) * 255 / 63, (v & 31) * 255 / 31};
+  if (s == MEDIASUBTYPE_RGB565)
+    return {((v >> 11) & 31) * 255 / 31, ((v >> 5) & 63) * 255 / 63, (v & 31) * 255 / 31};
   return {((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31, (v & 31) * 255 / 31};
 }
 
@@ -82,8 +86,8 @@ TEST_P(ConvertYuv, KnownColoursLandInBottomUpRows) {
   MediaType inType = MediaType::Video(c.in, W, H, 0);
   MediaType outType = MediaType::Video(c.out, W, H, 0);
   const int tolerance = SubtypeBitCount(c.out) == 16 ? 12 : 4;
-  for (auto [top, topRgb, bottom, bottomRgb] :
-       {std::tuple{kWhite, kWhiteRgb, kRed, kRedRgb}, std::tuple{kBlue, kBlueRgb, kWhite, kWhiteRgb}}) {
+  for (auto [top, topRgb, bottom, bottomRgb] : {std::tuple{kWhite, kWhiteRgb, kRed, kRedRgb},
+                                                std::tuple{kBlue, kBlueRgb, kWhite, kWhiteRgb}}) {
     std::vector<BYTE> in = MakeYuv(c.in, top, bottom);
     std::vector<BYTE> out(SubtypeFrameBytes(c.out, W, H), 0xAB);
     std::vector<BYTE> scratch;
@@ -95,20 +99,21 @@ TEST_P(ConvertYuv, KnownColoursLandInBottomUpRows) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ConvertYuv,
-    testing::Values(Case{"Yuy2Rgb32", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB32},
-                    Case{"Yuy2Rgb24", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB24},
-                    Case{"Yuy2Rgb565", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB565},
-                    Case{"Yuy2Rgb555", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB555},
-                    Case{"UyvyRgb32", MEDIASUBTYPE_UYVY, MEDIASUBTYPE_RGB32},
-                    Case{"I420Rgb24", MEDIASUBTYPE_I420, MEDIASUBTYPE_RGB24},
-                    Case{"Yv12Rgb32", MEDIASUBTYPE_YV12, MEDIASUBTYPE_RGB32},
-                    Case{"Nv12Rgb32", MEDIASUBTYPE_NV12, MEDIASUBTYPE_RGB32},
-                    Case{"Nv12Rgb565", MEDIASUBTYPE_NV12, MEDIASUBTYPE_RGB565}),
-    [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Formats, ConvertYuv,
+                         testing::Values(Case{"Yuy2Rgb32", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB32},
+                                         Case{"Yuy2Rgb24", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB24},
+                                         Case{"Yuy2Rgb565", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB565},
+                                         Case{"Yuy2Rgb555", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB555},
+                                         Case{"UyvyRgb32", MEDIASUBTYPE_UYVY, MEDIASUBTYPE_RGB32},
+                                         Case{"I420Rgb24", MEDIASUBTYPE_I420, MEDIASUBTYPE_RGB24},
+                                         Case{"Yv12Rgb32", MEDIASUBTYPE_YV12, MEDIASUBTYPE_RGB32},
+                                         Case{"Nv12Rgb32", MEDIASUBTYPE_NV12, MEDIASUBTYPE_RGB32},
+                                         Case{"Nv12Rgb565", MEDIASUBTYPE_NV12,
+                                              MEDIASUBTYPE_RGB565}),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
-// Catches: RGB input flipped when both sides are bottom-up, or not flipped when the input is top-down.
+// Catches: RGB input flipped when both sides are bottom-up, or not flipped when the input is
+// top-down.
 TEST(ConvertRgb, RowOrderFollowsHeightSign) {
   MediaType in24 = MediaType::Video(MEDIASUBTYPE_RGB24, W, H, 0);
   MediaType out32 = MediaType::Video(MEDIASUBTYPE_RGB32, W, H, 0);
@@ -117,7 +122,11 @@ TEST(ConvertRgb, RowOrderFollowsHeightSign) {
   for (int row = 0; row < H; ++row)
     for (int x = 0; x < W; ++x) {
       BYTE* p = in.data() + DibRowBytes(W, 24) * row + 3 * x;
-      if (row == 0) { p[0] = 255; } else { p[2] = 255; }
+      if (row == 0) {
+        p[0] = 255;
+      } else {
+        p[2] = 255;
+      }
     }
   std::vector<BYTE> out(SubtypeFrameBytes(MEDIASUBTYPE_RGB32, W, H));
   std::vector<BYTE> scratch;

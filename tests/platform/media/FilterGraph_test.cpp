@@ -42,7 +42,8 @@ TEST(FilterGraphMembers, AddFindRemove) {
 TEST(FilterGraphConnect, DirectNeedsBothInGraphAndMatchingTypes) {
   ComPtr<IGraphBuilder> graph = NewGraph();
   ComPtr<SyntheticSource> source = MakeComObject<SyntheticSource>(OneType(MEDIASUBTYPE_YUY2));
-  ComPtr<RecordingSink> rgbSink = MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
+  ComPtr<RecordingSink> rgbSink =
+      MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
   graph->AddFilter(source.Get(), u"src");
   ComPtr<IPin> out = PinOf(source.Get(), PINDIR_OUTPUT);
   ComPtr<IPin> in = PinOf(rgbSink.Get(), PINDIR_INPUT);
@@ -71,10 +72,13 @@ TEST_P(ConnectThroughConverters, InsertsWhatIsNeeded) {
   ComPtr<RecordingSink> sink = MakeComObject<RecordingSink>(std::vector<GUID>{c.sinkSubtype});
   graph->AddFilter(source.Get(), u"src");
   graph->AddFilter(sink.Get(), u"sink");
-  ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(), PinOf(sink.Get(), PINDIR_INPUT).Get()), S_OK);
+  ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                           PinOf(sink.Get(), PINDIR_INPUT).Get()),
+            S_OK);
   const std::vector<CLSID> classes = FilterClasses(graph.Get());
   EXPECT_EQ(classes.size(), 2 + c.inserted.size());
-  for (const CLSID& converter : c.inserted) EXPECT_TRUE(HasClass(graph.Get(), converter)) << GuidToString(converter);
+  for (const CLSID& converter : c.inserted)
+    EXPECT_TRUE(HasClass(graph.Get(), converter)) << GuidToString(converter);
   MediaType mt;
   ASSERT_EQ(PinOf(sink.Get(), PINDIR_INPUT)->ConnectionMediaType(mt.Get()), S_OK);
   EXPECT_TRUE(mt->subtype == c.sinkSubtype);
@@ -84,15 +88,18 @@ TEST_P(ConnectThroughConverters, InsertsWhatIsNeeded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConnectThroughConverters,
-    testing::Values(ConverterCase{"Rgb32Direct", MEDIASUBTYPE_RGB32, MEDIASUBTYPE_RGB32, {}},
-                    ConverterCase{"Yuy2ToRgb32", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB32, {CLSID_Colour}},
-                    ConverterCase{"UyvyToRgb24", MEDIASUBTYPE_UYVY, MEDIASUBTYPE_RGB24, {CLSID_Colour}},
-                    ConverterCase{"I420ToRgb565", MEDIASUBTYPE_I420, MEDIASUBTYPE_RGB565, {CLSID_Colour}},
-                    ConverterCase{"Nv12ToRgb555", MEDIASUBTYPE_NV12, MEDIASUBTYPE_RGB555, {CLSID_Colour}},
-                    ConverterCase{"Rgb24ToRgb32", MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, {CLSID_Colour}},
-                    ConverterCase{"MjpgToRgb24", MEDIASUBTYPE_MJPG, MEDIASUBTYPE_RGB24, {CLSID_MjpegDec}},
-                    ConverterCase{"MjpgToRgb565", MEDIASUBTYPE_MJPG, MEDIASUBTYPE_RGB565,
-                                  {CLSID_MjpegDec, CLSID_Colour}}),
+    testing::Values(
+        ConverterCase{"Rgb32Direct", MEDIASUBTYPE_RGB32, MEDIASUBTYPE_RGB32, {}},
+        ConverterCase{"Yuy2ToRgb32", MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB32, {CLSID_Colour}},
+        ConverterCase{"UyvyToRgb24", MEDIASUBTYPE_UYVY, MEDIASUBTYPE_RGB24, {CLSID_Colour}},
+        ConverterCase{"I420ToRgb565", MEDIASUBTYPE_I420, MEDIASUBTYPE_RGB565, {CLSID_Colour}},
+        ConverterCase{"Nv12ToRgb555", MEDIASUBTYPE_NV12, MEDIASUBTYPE_RGB555, {CLSID_Colour}},
+        ConverterCase{"Rgb24ToRgb32", MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, {CLSID_Colour}},
+        ConverterCase{"MjpgToRgb24", MEDIASUBTYPE_MJPG, MEDIASUBTYPE_RGB24, {CLSID_MjpegDec}},
+        ConverterCase{"MjpgToRgb565",
+                      MEDIASUBTYPE_MJPG,
+                      MEDIASUBTYPE_RGB565,
+                      {CLSID_MjpegDec, CLSID_Colour}}),
     [](const testing::TestParamInfo<ConverterCase>& info) { return info.param.name; });
 
 // Catches: a failed Connect leaving half-inserted converters behind.
@@ -102,11 +109,13 @@ TEST(FilterGraphConnect, FailureLeavesGraphAsItWas) {
   ComPtr<RecordingSink> sink = MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
   graph->AddFilter(source.Get(), u"src");
   graph->AddFilter(sink.Get(), u"sink");
-  EXPECT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(), PinOf(sink.Get(), PINDIR_INPUT).Get()),
+  EXPECT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                           PinOf(sink.Get(), PINDIR_INPUT).Get()),
             VFW_E_CANNOT_CONNECT);
   EXPECT_EQ(FilterClasses(graph.Get()).size(), 2u);
   ComPtr<IPin> peer;
-  EXPECT_EQ(PinOf(source.Get(), PINDIR_OUTPUT)->ConnectedTo(peer.ReleaseAndGetAddressOf()), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(PinOf(source.Get(), PINDIR_OUTPUT)->ConnectedTo(peer.ReleaseAndGetAddressOf()),
+            VFW_E_NOT_CONNECTED);
 }
 
 // Catches: Render ending a video pin anywhere but in a video renderer, or rendering twice.

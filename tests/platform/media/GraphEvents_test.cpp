@@ -104,7 +104,8 @@ TEST(GraphEvents, DetachAndNoNotifyStopPosting) {
   EXPECT_EQ(events->SetNotifyFlags(5), E_INVALIDARG);
 }
 
-// Catches: EC_COMPLETE passed per renderer while default handling is on, or swallowed once cancelled.
+// Catches: EC_COMPLETE passed per renderer while default handling is on, or swallowed once
+// cancelled.
 TEST(GraphEvents, CompleteDefaultHandlingWaitsForAllRenderers) {
   ComPtr<IGraphBuilder> graph = NewGraph();
   ComPtr<IMediaEventEx> events = ComQuery<IMediaEventEx>(graph.Get());

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
 #include <jpeglib.h>
 
 #include <gtest/gtest.h>
@@ -58,8 +57,9 @@ TEST(MjpegDecode, PixelsAndRowOrder) {
     std::vector<BYTE> out(static_cast<std::size_t>(stride) * h);
     ASSERT_TRUE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), w, h, bits, out.data(),
                                 static_cast<long>(out.size())));
-    const BYTE* bottom = out.data() + 2 * bits / 8;                 // stored row 0: picture bottom (blue)
-    const BYTE* top = out.data() + stride * (h - 1) + 2 * bits / 8;  // last stored row: picture top (red)
+    const BYTE* bottom = out.data() + 2 * bits / 8;  // stored row 0: picture bottom (blue)
+    const BYTE* top =
+        out.data() + stride * (h - 1) + 2 * bits / 8;  // last stored row: picture top (red)
     EXPECT_NEAR(bottom[0], 255, 8);
     EXPECT_NEAR(bottom[2], 0, 8);
     EXPECT_NEAR(top[2], 255, 8);
@@ -72,12 +72,13 @@ TEST(MjpegDecode, RefusesDamagedAndWrongSize) {
   const int w = 32, h = 16;
   std::vector<BYTE> jpeg = EncodeRedOverBlue(w, h);
   std::vector<BYTE> out(static_cast<std::size_t>(w) * h * 4);
-  EXPECT_FALSE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), w * 2, h, 32, out.data(),
-                               static_cast<long>(out.size())));
+  EXPECT_FALSE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), w * 2, h, 32,
+                               out.data(), static_cast<long>(out.size())));
   std::vector<BYTE> garbage(200, 0x5A);
-  EXPECT_FALSE(DecodeJpegFrame(garbage.data(), static_cast<long>(garbage.size()), w, h, 32, out.data(),
-                               static_cast<long>(out.size())));
-  EXPECT_FALSE(DecodeJpegFrame(jpeg.data(), 2, w, h, 32, out.data(), static_cast<long>(out.size())));
+  EXPECT_FALSE(DecodeJpegFrame(garbage.data(), static_cast<long>(garbage.size()), w, h, 32,
+                               out.data(), static_cast<long>(out.size())));
+  EXPECT_FALSE(
+      DecodeJpegFrame(jpeg.data(), 2, w, h, 32, out.data(), static_cast<long>(out.size())));
   EXPECT_FALSE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), w, h, 32, out.data(),
                                static_cast<long>(out.size()) - 1));
 }
@@ -100,7 +101,9 @@ TEST(MjpegDecoderFilter, DamagedFramesAreDroppedNotErrors) {
   ComPtr<RecordingSink> sink = MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
   graph->AddFilter(source.Get(), u"src");
   graph->AddFilter(sink.Get(), u"sink");
-  ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(), PinOf(sink.Get(), PINDIR_INPUT).Get()), S_OK);
+  ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                           PinOf(sink.Get(), PINDIR_INPUT).Get()),
+            S_OK);
   ComPtr<IMediaControl> control = ComQuery<IMediaControl>(graph.Get());
   ASSERT_EQ(control->Run(), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return sink->Count() >= 4; }));

@@ -40,10 +40,12 @@ TEST(PinConnection, AgreesFirstTypeBothAccept) {
 // Catches: connection attempts that should be refused reported as success, state by state.
 TEST(PinConnection, RefusalsGiveDefinedCodes) {
   ComPtr<SyntheticSource> source = MakeComObject<SyntheticSource>(Yuy2Source());
-  ComPtr<RecordingSink> rgb32Only = MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
+  ComPtr<RecordingSink> rgb32Only =
+      MakeComObject<RecordingSink>(std::vector<GUID>{MEDIASUBTYPE_RGB32});
   ComPtr<RecordingSink> any = MakeComObject<RecordingSink>();
   ComPtr<IPin> out = PinOf(source.Get(), PINDIR_OUTPUT);
-  EXPECT_EQ(out->Connect(PinOf(rgb32Only.Get(), PINDIR_INPUT).Get(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
+  EXPECT_EQ(out->Connect(PinOf(rgb32Only.Get(), PINDIR_INPUT).Get(), nullptr),
+            VFW_E_NO_ACCEPTABLE_TYPES);
   EXPECT_EQ(out->Connect(nullptr, nullptr), E_POINTER);
   EXPECT_EQ(out->Connect(out.Get(), nullptr), VFW_E_INVALID_DIRECTION);
   ComPtr<IPin> in = PinOf(any.Get(), PINDIR_INPUT);
@@ -57,7 +59,8 @@ TEST(PinConnection, RefusalsGiveDefinedCodes) {
   partial.subtype = MEDIASUBTYPE_RGB24;
   ASSERT_EQ(out->Connect(in.Get(), &partial), S_OK);
   EXPECT_TRUE(in.Get() != nullptr);
-  EXPECT_EQ(out->Connect(PinOf(rgb32Only.Get(), PINDIR_INPUT).Get(), nullptr), VFW_E_ALREADY_CONNECTED);
+  EXPECT_EQ(out->Connect(PinOf(rgb32Only.Get(), PINDIR_INPUT).Get(), nullptr),
+            VFW_E_ALREADY_CONNECTED);
   // No disconnecting a running filter.
   ASSERT_EQ(any->Pause(), S_OK);
   EXPECT_EQ(in->Disconnect(), VFW_E_NOT_STOPPED);
@@ -73,10 +76,13 @@ TEST(PinConnection, CategoryAndMediumAreAnswered) {
   ASSERT_TRUE(props);
   GUID category = GUID_NULL;
   DWORD returned = 0;
-  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned), S_OK);
+  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category,
+                       sizeof category, &returned),
+            S_OK);
   EXPECT_TRUE(category == PIN_CATEGORY_CAPTURE);
   EXPECT_EQ(returned, sizeof(GUID));
-  EXPECT_EQ(props->Get(AMPROPSETID_Pin, 7, nullptr, 0, &category, sizeof category, &returned), E_PROP_ID_UNSUPPORTED);
+  EXPECT_EQ(props->Get(AMPROPSETID_Pin, 7, nullptr, 0, &category, sizeof category, &returned),
+            E_PROP_ID_UNSUPPORTED);
 
   InputPin* analog = source->AddAnalogInput(TestMedium(5));
   ComPtr<IKsPin> ks = ComQuery<IKsPin>(static_cast<IPin*>(analog));

@@ -25,7 +25,9 @@ Chain MakeChain(SourceOptions options, std::vector<GUID> sinkTypes = {MEDIASUBTY
   c.sink = MakeComObject<RecordingSink>(std::move(sinkTypes));
   c.graph->AddFilter(c.source.Get(), u"src");
   c.graph->AddFilter(c.sink.Get(), u"sink");
-  EXPECT_EQ(c.graph->Connect(PinOf(c.source.Get(), PINDIR_OUTPUT).Get(), PinOf(c.sink.Get(), PINDIR_INPUT).Get()), S_OK);
+  EXPECT_EQ(c.graph->Connect(PinOf(c.source.Get(), PINDIR_OUTPUT).Get(),
+                             PinOf(c.sink.Get(), PINDIR_INPUT).Get()),
+            S_OK);
   c.control = ComQuery<IMediaControl>(c.graph.Get());
   c.events = ComQuery<IMediaEventEx>(c.graph.Get());
   return c;
@@ -116,8 +118,12 @@ TEST(Streaming, RunFailureStopsEverything) {
   for (IBaseFilter* f : {static_cast<IBaseFilter*>(a.Get()), static_cast<IBaseFilter*>(b.Get()),
                          static_cast<IBaseFilter*>(sa.Get()), static_cast<IBaseFilter*>(sb.Get())})
     graph->AddFilter(f, nullptr);
-  ASSERT_EQ(graph->ConnectDirect(PinOf(a.Get(), PINDIR_OUTPUT).Get(), PinOf(sa.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(PinOf(b.Get(), PINDIR_OUTPUT).Get(), PinOf(sb.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(PinOf(a.Get(), PINDIR_OUTPUT).Get(),
+                                 PinOf(sa.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
+  ASSERT_EQ(graph->ConnectDirect(PinOf(b.Get(), PINDIR_OUTPUT).Get(),
+                                 PinOf(sb.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
   ComPtr<IMediaControl> control = ComQuery<IMediaControl>(graph.Get());
   EXPECT_EQ(control->Run(), VFW_E_DEVICE_LOST);
   OAFilterState state;

@@ -21,16 +21,22 @@ TEST(InfTee, GrowsOutputsAndFeedsAllBranches) {
   ComPtr<SyntheticSource> source = MakeComObject<SyntheticSource>(Rgb32Source());
   ComPtr<IBaseFilter> tee;
   ASSERT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             tee.ReleaseAndGetVoidAddress()), S_OK);
+                             tee.ReleaseAndGetVoidAddress()),
+            S_OK);
   ComPtr<RecordingSink> a = MakeComObject<RecordingSink>();
   ComPtr<RecordingSink> b = MakeComObject<RecordingSink>();
-  for (IBaseFilter* f : {static_cast<IBaseFilter*>(source.Get()), tee.Get(), static_cast<IBaseFilter*>(a.Get()),
-                         static_cast<IBaseFilter*>(b.Get())})
+  for (IBaseFilter* f : {static_cast<IBaseFilter*>(source.Get()), tee.Get(),
+                         static_cast<IBaseFilter*>(a.Get()), static_cast<IBaseFilter*>(b.Get())})
     graph->AddFilter(f, nullptr);
   // An output cannot connect before the input has a type.
-  EXPECT_TRUE(FAILED(graph->ConnectDirect(PinOf(tee.Get(), PINDIR_OUTPUT).Get(), PinOf(a.Get(), PINDIR_INPUT).Get(), nullptr)));
-  ASSERT_EQ(graph->ConnectDirect(PinOf(source.Get(), PINDIR_OUTPUT).Get(), PinOf(tee.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(PinOf(tee.Get(), PINDIR_OUTPUT, 0).Get(), PinOf(a.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
+  EXPECT_TRUE(FAILED(graph->ConnectDirect(PinOf(tee.Get(), PINDIR_OUTPUT).Get(),
+                                          PinOf(a.Get(), PINDIR_INPUT).Get(), nullptr)));
+  ASSERT_EQ(graph->ConnectDirect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                                 PinOf(tee.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
+  ASSERT_EQ(graph->ConnectDirect(PinOf(tee.Get(), PINDIR_OUTPUT, 0).Get(),
+                                 PinOf(a.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
   ComPtr<IPin> second = PinOf(tee.Get(), PINDIR_OUTPUT, 1);
   ASSERT_TRUE(second) << "no spare output after the first was connected";
   ASSERT_EQ(graph->ConnectDirect(second.Get(), PinOf(b.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
@@ -46,20 +52,26 @@ TEST(SmartTee, CaptureAndPreviewOutputs) {
   ComPtr<SmartTee> tee = MakeComObject<SmartTee>();
   ComPtr<ICaptureGraphBuilder2> builder;
   ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress()), S_OK);
+                             IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress()),
+            S_OK);
   ComPtr<IPin> preview, capture;
-  EXPECT_EQ(builder->FindPin(static_cast<IBaseFilter*>(tee.Get()), PINDIR_OUTPUT, &PIN_CATEGORY_PREVIEW, nullptr,
-                             FALSE, 0, preview.ReleaseAndGetAddressOf()), S_OK);
-  EXPECT_EQ(builder->FindPin(static_cast<IBaseFilter*>(tee.Get()), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                             FALSE, 0, capture.ReleaseAndGetAddressOf()), S_OK);
+  EXPECT_EQ(
+      builder->FindPin(static_cast<IBaseFilter*>(tee.Get()), PINDIR_OUTPUT, &PIN_CATEGORY_PREVIEW,
+                       nullptr, FALSE, 0, preview.ReleaseAndGetAddressOf()),
+      S_OK);
+  EXPECT_EQ(
+      builder->FindPin(static_cast<IBaseFilter*>(tee.Get()), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE,
+                       nullptr, FALSE, 0, capture.ReleaseAndGetAddressOf()),
+      S_OK);
   EXPECT_NE(preview.Get(), capture.Get());
 
   ComPtr<IGraphBuilder> graph = NewGraph();
   ComPtr<SyntheticSource> source = MakeComObject<SyntheticSource>(Rgb32Source());
   ComPtr<RecordingSink> cap = MakeComObject<RecordingSink>();
   ComPtr<RecordingSink> pre = MakeComObject<RecordingSink>();
-  for (IBaseFilter* f : {static_cast<IBaseFilter*>(source.Get()), static_cast<IBaseFilter*>(tee.Get()),
-                         static_cast<IBaseFilter*>(cap.Get()), static_cast<IBaseFilter*>(pre.Get())})
+  for (IBaseFilter* f :
+       {static_cast<IBaseFilter*>(source.Get()), static_cast<IBaseFilter*>(tee.Get()),
+        static_cast<IBaseFilter*>(cap.Get()), static_cast<IBaseFilter*>(pre.Get())})
     graph->AddFilter(f, nullptr);
   ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(), tee->Input()), S_OK);
   ASSERT_EQ(graph->Connect(capture.Get(), PinOf(cap.Get(), PINDIR_INPUT).Get()), S_OK);

@@ -90,10 +90,13 @@ class AnalogOutputPin final : public OutputPin {
 
 SyntheticSource::SyntheticSource(SourceOptions options, std::u16string name)
     : SourceFilter(CLSID_VfwCapture, name), options_(std::move(options)) {
-  stream_ = static_cast<SyntheticStream*>(AddPin(std::make_unique<SyntheticStream>(this, u"Capture")));
+  stream_ =
+      static_cast<SyntheticStream*>(AddPin(std::make_unique<SyntheticStream>(this, u"Capture")));
 }
 
-SyntheticSource::~SyntheticSource() { Stop(); }
+SyntheticSource::~SyntheticSource() {
+  Stop();
+}
 
 InputPin* SyntheticSource::AddAnalogInput(const REGPINMEDIUM& medium) {
   auto pin = std::make_unique<AnalogInputPin>(this, u"Analog Video In");
@@ -156,7 +159,9 @@ HRESULT FakeCrossbar::get_PinCounts(long* outputCount, long* inputCount) {
   *inputCount = 2;
   return S_OK;
 }
-HRESULT FakeCrossbar::CanRoute(long o, long i) { return o == 0 && (i == 0 || i == 1) ? S_OK : S_FALSE; }
+HRESULT FakeCrossbar::CanRoute(long o, long i) {
+  return o == 0 && (i == 0 || i == 1) ? S_OK : S_FALSE;
+}
 HRESULT FakeCrossbar::Route(long o, long i) {
   if (CanRoute(o, i) != S_OK) return E_INVALIDARG;
   routed_ = i;
@@ -212,7 +217,8 @@ class FakeMoniker final : public IMoniker, public UnknownImpl {
   }
   HRESULT BindToObject(IBindCtx*, IMoniker*, REFIID iid, void** object) override {
     ++*binds_;
-    ComPtr<FakeCrossbar> crossbar = MakeComObject<FakeCrossbar>(device_.outputMedium, device_.inputMedium);
+    ComPtr<FakeCrossbar> crossbar =
+        MakeComObject<FakeCrossbar>(device_.outputMedium, device_.inputMedium);
     return crossbar->QueryInterface(iid, object);
   }
   HRESULT BindToStorage(IBindCtx*, IMoniker*, REFIID iid, void** object) override {
@@ -272,7 +278,8 @@ class FakeDeviceEnum final : public ICreateDevEnum, public UnknownImpl {
     *out = nullptr;
     if (!(category == AM_KSCATEGORY_CROSSBAR) || crossbars_.empty()) return S_FALSE;
     std::vector<ComPtr<IMoniker>> items;
-    for (const FakeCrossbarDevice& d : crossbars_) items.push_back(MakeComObject<FakeMoniker>(d, binds_));
+    for (const FakeCrossbarDevice& d : crossbars_)
+      items.push_back(MakeComObject<FakeMoniker>(d, binds_));
     *out = new FakeEnumMoniker(std::move(items));
     return S_OK;
   }

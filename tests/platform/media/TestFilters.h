@@ -13,17 +13,18 @@
 #include "platform/media/SourceFilter.h"
 
 // Fills one frame of the connected type; frame counts from 0.
-using FrameFiller = std::function<void(const AM_MEDIA_TYPE& mt, BYTE* data, long bytes, long frame)>;
+using FrameFiller =
+    std::function<void(const AM_MEDIA_TYPE& mt, BYTE* data, long bytes, long frame)>;
 
 struct SourceOptions {
-  std::vector<MediaType> types;        // offered in this order
-  int frameIntervalMs = 0;             // 0: as fast as downstream takes them
-  FrameFiller fill;                    // nullptr: zero bytes
-  long failAtFrame = -1;               // FillBuffer fails with failCode at this frame
+  std::vector<MediaType> types;  // offered in this order
+  int frameIntervalMs = 0;       // 0: as fast as downstream takes them
+  FrameFiller fill;              // nullptr: zero bytes
+  long failAtFrame = -1;         // FillBuffer fails with failCode at this frame
   HRESULT failCode = E_FAIL;
-  long endAtFrame = -1;                // FillBuffer ends the stream (S_FALSE) at this frame
+  long endAtFrame = -1;                  // FillBuffer ends the stream (S_FALSE) at this frame
   GUID category = PIN_CATEGORY_CAPTURE;  // GUID_NULL: none
-  HRESULT pauseResult = S_OK;          // a failure here makes Pause (and so Run) fail
+  HRESULT pauseResult = S_OK;            // a failure here makes Pause (and so Run) fail
 };
 
 class SyntheticSource;
@@ -92,7 +93,8 @@ class FakeCrossbar final : public FilterBase, public IAMCrossbar {
   HRESULT CanRoute(long outputIndex, long inputIndex) override;
   HRESULT Route(long outputIndex, long inputIndex) override;
   HRESULT get_IsRoutedTo(long outputIndex, long* inputIndex) override;
-  HRESULT get_CrossbarPinInfo(BOOL isInput, long index, long* relatedIndex, long* physicalType) override;
+  HRESULT get_CrossbarPinInfo(BOOL isInput, long index, long* relatedIndex,
+                              long* physicalType) override;
 
  private:
   long routed_ = 0;

@@ -43,9 +43,12 @@ RenderedGraph Build() {
   g.source = MakeComObject<SyntheticSource>(GreenSource());
   g.graph->AddFilter(g.source.Get(), u"src");
   EXPECT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             g.renderer.ReleaseAndGetVoidAddress()), S_OK);
+                             g.renderer.ReleaseAndGetVoidAddress()),
+            S_OK);
   g.graph->AddFilter(g.renderer.Get(), u"rndr");
-  EXPECT_EQ(g.graph->Connect(PinOf(g.source.Get(), PINDIR_OUTPUT).Get(), PinOf(g.renderer.Get(), PINDIR_INPUT).Get()), S_OK);
+  EXPECT_EQ(g.graph->Connect(PinOf(g.source.Get(), PINDIR_OUTPUT).Get(),
+                             PinOf(g.renderer.Get(), PINDIR_INPUT).Get()),
+            S_OK);
   g.window = ComQuery<IVideoWindow>(g.renderer.Get());
   g.control = ComQuery<IMediaControl>(g.graph.Get());
   return g;
@@ -122,8 +125,9 @@ TEST(VideoRenderer, WindowControlsRoundTrip) {
   g.window->put_MessageDrain(&drain);
   auto* videoWindow = owner.findChild<VideoWindow*>(QStringLiteral("VideoRenderer"));
   ASSERT_NE(videoWindow, nullptr);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), videoWindow->mapToGlobal(QPointF(5, 5)),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5),
+                    videoWindow->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QCoreApplication::sendEvent(videoWindow, &press);
   EXPECT_EQ(drain.presses, 1);
 }

@@ -1,16 +1,15 @@
 // Tests of the registry store: keys, typed values, durability, damaged databases, two writers.
 #include "platform/registry/Registry.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -35,7 +34,8 @@ class RegistryTest : public testing::Test {
   HKEY Create(const char* path) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                             &disposition),
               ERROR_SUCCESS);
     return key;
   }
@@ -58,20 +58,22 @@ TEST_F(RegistryTest, KeyPathsIgnoreCaseAndEmptyComponents) {
   ASSERT_EQ(SetDword(a, "Value", 7), ERROR_SUCCESS);
   RegCloseKey(a);
   HKEY b = nullptr;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "software\\TCAPTURECONTROL\\devices", 0, KEY_READ, &b), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "software\\TCAPTURECONTROL\\devices", 0, KEY_READ, &b),
+            ERROR_SUCCESS);
   DWORD v = 0;
   EXPECT_EQ(GetDword(b, "VALUE", v), ERROR_SUCCESS);
   EXPECT_EQ(v, 7u);
   RegCloseKey(b);
   HKEY c = nullptr;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\tcapturecontrol\\Devices", 0, nullptr, 0, KEY_ALL_ACCESS,
-                           nullptr, &c, &disposition),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\tcapturecontrol\\Devices", 0, nullptr, 0,
+                           KEY_ALL_ACCESS, nullptr, &c, &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   RegCloseKey(c);
   HKEY missing = reinterpret_cast<HKEY>(1);
-  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Nothing", 0, KEY_READ, &missing),
+            ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(missing, nullptr);
 }
 
@@ -80,8 +82,11 @@ TEST_F(RegistryTest, TypedValuesRoundTrip) {
   HKEY key = Create("T");
   const char text[] = "hello";
   const BYTE blob[5] = {1, 2, 0, 4, 5};
-  ASSERT_EQ(RegSetValueEx(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueEx(key, "e", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
+            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueEx(key, "e", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
+      ERROR_SUCCESS);
   ASSERT_EQ(RegSetValueEx(key, "b", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
   ASSERT_EQ(RegSetValueEx(key, "n", 0, REG_NONE, nullptr, 0), ERROR_SUCCESS);
   ASSERT_EQ(SetDword(key, "d", 0xDEADBEEF), ERROR_SUCCESS);
@@ -89,7 +94,11 @@ TEST_F(RegistryTest, TypedValuesRoundTrip) {
     const char* name;
     DWORD type;
     DWORD size;
-  } expected[] = {{"s", REG_SZ, 6}, {"e", REG_EXPAND_SZ, 6}, {"b", REG_BINARY, 5}, {"n", REG_NONE, 0}, {"d", REG_DWORD, 4}};
+  } expected[] = {{"s", REG_SZ, 6},
+                  {"e", REG_EXPAND_SZ, 6},
+                  {"b", REG_BINARY, 5},
+                  {"n", REG_NONE, 0},
+                  {"d", REG_DWORD, 4}};
   for (const auto& e : expected) {
     SCOPED_TRACE(e.name);
     DWORD type = 99, size = 0;
@@ -107,7 +116,8 @@ TEST_F(RegistryTest, TypedValuesRoundTrip) {
   RegCloseKey(key);
 }
 
-// Catches: unsafe input: a short buffer overrun, a DWORD of the wrong size, unknown types, bad handles.
+// Catches: unsafe input: a short buffer overrun, a DWORD of the wrong size, unknown types, bad
+// handles.
 TEST_F(RegistryTest, RefusesUnsafeRequests) {
   HKEY key = Create("T");
   const BYTE blob[16] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
@@ -116,7 +126,8 @@ TEST_F(RegistryTest, RefusesUnsafeRequests) {
   DWORD size = 4;
   EXPECT_EQ(RegQueryValueEx(key, "b", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 16u);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(small[i], 0) << "byte " << i << " written on ERROR_MORE_DATA";
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(small[i], 0) << "byte " << i << " written on ERROR_MORE_DATA";
   const BYTE three[3] = {1, 2, 3};
   EXPECT_EQ(RegSetValueEx(key, "d", 0, REG_DWORD, three, 3), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValueEx(key, "q", 0, 11 /* 64-bit */, blob, 8), ERROR_INVALID_PARAMETER);
@@ -135,7 +146,8 @@ TEST_F(RegistryTest, AccessRightsAndDeletedKeys) {
   EXPECT_EQ(SetDword(ro, "v", 1), ERROR_ACCESS_DENIED);
   HKEY b = nullptr;
   ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A\\B", 0, KEY_ALL_ACCESS, &b), ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "A"), ERROR_ACCESS_DENIED) << "a key with sub-keys was deleted";
+  EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "A"), ERROR_ACCESS_DENIED)
+      << "a key with sub-keys was deleted";
   EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "a"), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(b, "v", 1), ERROR_KEY_DELETED);
   HKEY gone = nullptr;
@@ -169,7 +181,8 @@ TEST_F(RegistryTest, DeleteTreeRemovesWholeBranchOnly) {
 // Catches: enumeration skipping or repeating items, or overrunning the name buffer.
 TEST_F(RegistryTest, EnumeratesKeysAndValuesInNameOrder) {
   HKEY root = Create("E");
-  for (const char* n : {"beta", "Alpha", "gamma"}) RegCloseKey(Create((std::string("E\\") + n).c_str()));
+  for (const char* n : {"beta", "Alpha", "gamma"})
+    RegCloseKey(Create((std::string("E\\") + n).c_str()));
   SetDword(root, "v2", 2);
   SetDword(root, "V1", 1);
   std::string names;
@@ -190,7 +203,8 @@ TEST_F(RegistryTest, EnumeratesKeysAndValuesInNameOrder) {
   names.clear();
   for (DWORD i = 0;; ++i) {
     DWORD nlen = sizeof name, type = 0, v = 0, size = sizeof v;
-    const LONG err = RegEnumValue(root, i, name, &nlen, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size);
+    const LONG err =
+        RegEnumValue(root, i, name, &nlen, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size);
     if (err == ERROR_NO_MORE_ITEMS) break;
     ASSERT_EQ(err, ERROR_SUCCESS);
     names += std::string(name) + "=" + std::to_string(v) + ",";
@@ -235,7 +249,8 @@ TEST_F(RegistryTest, TwoProcessesWriteConcurrently) {
   for (int i = 0; i < kPerProcess; ++i) {
     HKEY k = nullptr;
     ok = ok && RegOpenKeyEx(HKEY_CURRENT_USER, "Shared", 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS;
-    ok = ok && SetDword(k, (std::string(prefix) + std::to_string(i)).c_str(), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+    ok = ok && SetDword(k, (std::string(prefix) + std::to_string(i)).c_str(),
+                        static_cast<DWORD>(i)) == ERROR_SUCCESS;
     if (k) RegCloseKey(k);
   }
   if (pid == 0) {
@@ -253,7 +268,8 @@ TEST_F(RegistryTest, TwoProcessesWriteConcurrently) {
   for (const char* who : {"child", "parent"})
     for (int i = 0; i < kPerProcess; ++i) {
       DWORD v = 9999;
-      ASSERT_EQ(GetDword(k, (std::string(who) + std::to_string(i)).c_str(), v), ERROR_SUCCESS) << who << i;
+      ASSERT_EQ(GetDword(k, (std::string(who) + std::to_string(i)).c_str(), v), ERROR_SUCCESS)
+          << who << i;
       EXPECT_EQ(v, static_cast<DWORD>(i));
     }
   RegCloseKey(k);
@@ -266,7 +282,8 @@ std::string ReadFile(const std::string& path) {
 
 // Catches: a damaged or foreign database crashing the program or being silently overwritten.
 TEST_F(RegistryTest, UnusableDatabaseIsMovedAsideAndReplaced) {
-  for (const std::string& content : {std::string(4096, 'x'), std::string("SQLite format 3") + std::string(200, '\0')}) {
+  for (const std::string& content :
+       {std::string(4096, 'x'), std::string("SQLite format 3") + std::string(200, '\0')}) {
     SCOPED_TRACE(content.substr(0, 6));
     RegCloseStore();
     fs::remove_all(dir_ + "/sub");

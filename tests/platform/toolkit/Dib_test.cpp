@@ -8,8 +8,9 @@
 
 namespace {
 
-QByteArray MakeDib(int width, int height, int bits, const QByteArray& extra, const QByteArray& pixels,
-                   std::uint32_t compression = BI_RGB, std::uint32_t colours = 0) {
+QByteArray MakeDib(int width, int height, int bits, const QByteArray& extra,
+                   const QByteArray& pixels, std::uint32_t compression = BI_RGB,
+                   std::uint32_t colours = 0) {
   BITMAPINFOHEADER h{};
   h.biSize = 40;
   h.biWidth = width;
@@ -63,7 +64,8 @@ TEST(DibTest, SixteenColourPictureUsesItsPalette) {
 TEST(DibTest, BitfieldMasksChooseTheSixteenBitLayout) {
   const QByteArray masks = Bytes({0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0});
   QString error;
-  QImage image = DecodeDib(MakeDib(2, 1, 16, masks, Bytes({0x1F, 0xF8, 0, 0}), BI_BITFIELDS), &error);
+  QImage image =
+      DecodeDib(MakeDib(2, 1, 16, masks, Bytes({0x1F, 0xF8, 0, 0}), BI_BITFIELDS), &error);
   ASSERT_FALSE(image.isNull()) << error.toStdString();
   EXPECT_EQ(image.format(), QImage::Format_RGB16);
   EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 255));

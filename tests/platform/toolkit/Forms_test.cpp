@@ -19,8 +19,12 @@ class RecordingControl : public QWidget, public TLoadable {
   using QWidget::QWidget;
   int First() const { return 0; }
   int Second() const { return 0; }
-  void SetFirst(int v) { log << QStringLiteral("First=%1%2").arg(v).arg(Loading() ? " loading" : ""); }
-  void SetSecond(int v) { log << QStringLiteral("Second=%1%2").arg(v).arg(Loading() ? " loading" : ""); }
+  void SetFirst(int v) {
+    log << QStringLiteral("First=%1%2").arg(v).arg(Loading() ? " loading" : "");
+  }
+  void SetSecond(int v) {
+    log << QStringLiteral("Second=%1%2").arg(v).arg(Loading() ? " loading" : "");
+  }
   void Loaded() override {
     TLoadable::Loaded();
     log << QStringLiteral("Loaded");
@@ -51,8 +55,7 @@ TEST(FormsTest, LoaderWritesPropertiesInOrderThenCallsLoaded) {
   ASSERT_TRUE(registered);
   AnchorForm form;
   auto* recorder = form.Get<RecordingControl>("Recorder");
-  EXPECT_EQ(recorder->log,
-            (QStringList{"First=1 loading", "Second=2 loading", "Loaded"}));
+  EXPECT_EQ(recorder->log, (QStringList{"First=1 loading", "Second=2 loading", "Loaded"}));
   EXPECT_FALSE(recorder->Loading());
   EXPECT_THROW(form.Get<QLabel>("NoSuchControl"), EFormError);
 }

@@ -159,7 +159,8 @@ TEST(CanvasTest, TransparentDrawMatchesPerPixelReferenceAtEveryWidth) {
       front.SetTransparent(true);
       back.Canvas().Draw(0, 0, front);
       for (int y = 0; y < 3; ++y)
-        ASSERT_EQ(std::memcmp(back.ScanLine(y), expected.ScanLine(y), static_cast<size_t>(width) * 3), 0)
+        ASSERT_EQ(
+            std::memcmp(back.ScanLine(y), expected.ScanLine(y), static_cast<size_t>(width) * 3), 0)
             << "row " << y;
     }
   }

@@ -43,7 +43,8 @@ TEST(DemoScene, HandsSweepOverTheWholePictureWithinTwentySeconds) {
     auto frame = RenderFrame(scene, n, w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        if (frame[y * w + x] != previous[y * w + x]) moved[(y / block) * (w / block) + x / block] = true;
+        if (frame[y * w + x] != previous[y * w + x])
+          moved[(y / block) * (w / block) + x / block] = true;
     previous.swap(frame);
   }
   for (int by = 0; by < h / block; ++by)
@@ -75,7 +76,8 @@ TEST(FramePacker, BrightnessAndContrastChangeThePixels) {
   const auto pixels = RenderFrame(scene, 40, w, h);
   auto pack = [&](PictureAdjust a, GUID subtype) {
     std::vector<BYTE> out(w * h * 3, 0);
-    const long bytes = PackFrame(pixels.data(), w, h, subtype, a, out.data(), static_cast<long>(out.size()));
+    const long bytes =
+        PackFrame(pixels.data(), w, h, subtype, a, out.data(), static_cast<long>(out.size()));
     EXPECT_GT(bytes, 0);
     out.resize(static_cast<std::size_t>(std::max(0L, bytes)));
     return out;
@@ -114,12 +116,14 @@ TEST(FramePacker, RgbIsBottomUpAndYuvFollowsBt601) {
   const std::uint32_t pixels[w * h] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000,
                                        0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
   BYTE rgb[w * h * 3];
-  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_RGB24, {}, rgb, sizeof rgb), static_cast<long>(sizeof rgb));
+  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_RGB24, {}, rgb, sizeof rgb),
+            static_cast<long>(sizeof rgb));
   EXPECT_EQ(rgb[0], 255);       // first stored row is the bottom (white) row
   EXPECT_EQ(rgb[12 + 0], 0);    // then the red row: blue 0,
   EXPECT_EQ(rgb[12 + 2], 255);  // red 255
   BYTE yuy2[w * h * 2];
-  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_YUY2, {}, yuy2, sizeof yuy2), static_cast<long>(sizeof yuy2));
+  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_YUY2, {}, yuy2, sizeof yuy2),
+            static_cast<long>(sizeof yuy2));
   EXPECT_NEAR(yuy2[0], 82, 1);   // Y of pure red
   EXPECT_NEAR(yuy2[1], 90, 1);   // U
   EXPECT_NEAR(yuy2[3], 240, 1);  // V

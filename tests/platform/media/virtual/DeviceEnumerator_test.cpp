@@ -32,7 +32,8 @@ TEST(DeviceEnumerator, ListsNamesAndPropertyBagsInProviderOrder) {
   EXPECT_NE(devices[2].clsid, kVfwText);
   EXPECT_EQ(devices[2].clsid.size(), 38u);  // a braced GUID text
   for (const ListedDevice& d : devices) {
-    EXPECT_TRUE(d.displayName.starts_with(u"@device:")) << QString::fromStdU16String(d.displayName).toStdString();
+    EXPECT_TRUE(d.displayName.starts_with(u"@device:"))
+        << QString::fromStdU16String(d.displayName).toStdString();
   }
   EXPECT_NE(devices[0].displayName, devices[1].displayName);
 }
@@ -43,8 +44,8 @@ TEST(DeviceEnumerator, EmptyCategoryAnswersSFalseWithoutEnumerator) {
   ScriptedScope scripted;
   ProvidersScope providers(std::nullopt);
   ComPtr<ICreateDevEnum> enumerator;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             enumerator.ReleaseAndGetVoidAddress()),
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_ICreateDevEnum, enumerator.ReleaseAndGetVoidAddress()),
             S_OK);
   for (const GUID* category : {&CLSID_AudioInputDeviceCategory, &CLSID_VideoCompressorCategory,
                                &CLSID_AudioCompressorCategory}) {
@@ -57,7 +58,8 @@ TEST(DeviceEnumerator, EmptyCategoryAnswersSFalseWithoutEnumerator) {
   mic.friendlyName = u"Desk Microphone";
   mic.category = CLSID_AudioInputDeviceCategory;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(mic), S_OK);
-  EXPECT_EQ(FriendlyNames(CLSID_AudioInputDeviceCategory), std::vector<std::u16string>{u"Desk Microphone"});
+  EXPECT_EQ(FriendlyNames(CLSID_AudioInputDeviceCategory),
+            std::vector<std::u16string>{u"Desk Microphone"});
   EXPECT_EQ(FriendlyNames(CLSID_VideoCompressorCategory).size(), 0u);
 }
 
@@ -102,11 +104,15 @@ TEST(Moniker, DisplayNameRoundTripFindsTheSameDevice) {
     SCOPED_TRACE(QString::fromStdU16String(d.friendlyName).toStdString());
     ComPtr<IMoniker> again;
     ULONG eaten = 0;
-    ASSERT_EQ(MkParseDisplayName(nullptr, d.displayName.c_str(), &eaten, again.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(
+        MkParseDisplayName(nullptr, d.displayName.c_str(), &eaten, again.ReleaseAndGetAddressOf()),
+        S_OK);
     EXPECT_EQ(eaten, d.displayName.size());
     EXPECT_EQ(again->IsEqual(d.moniker.Get()), S_OK);
     ComPtr<IBaseFilter> filter;
-    ASSERT_EQ(again->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()), S_OK);
+    ASSERT_EQ(
+        again->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()),
+        S_OK);
     FILTER_INFO info{};
     filter->QueryFilterInfo(&info);
     EXPECT_EQ(std::u16string(info.achName), d.friendlyName);
@@ -115,8 +121,10 @@ TEST(Moniker, DisplayNameRoundTripFindsTheSameDevice) {
 
   ComPtr<IMoniker> none;
   ULONG eaten = 0;
-  EXPECT_EQ(MkParseDisplayName(nullptr, u"USB Camera", &eaten, none.ReleaseAndGetAddressOf()), MK_E_SYNTAX);
-  EXPECT_EQ(MkParseDisplayName(nullptr, u"@device:pnp:\\\\?\\nothing#here", &eaten, none.ReleaseAndGetAddressOf()),
+  EXPECT_EQ(MkParseDisplayName(nullptr, u"USB Camera", &eaten, none.ReleaseAndGetAddressOf()),
+            MK_E_SYNTAX);
+  EXPECT_EQ(MkParseDisplayName(nullptr, u"@device:pnp:\\\\?\\nothing#here", &eaten,
+                               none.ReleaseAndGetAddressOf()),
             MK_E_NOOBJECT);
 }
 
@@ -131,11 +139,14 @@ TEST(Moniker, BindingAnUnpluggedDeviceFails) {
   ASSERT_EQ(devices.front().friendlyName, u"USB Camera");
   ASSERT_EQ(ScriptedDevices::Instance()->Unplug(name), S_OK);
   ComPtr<IBaseFilter> filter;
-  EXPECT_EQ(devices.front().moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()),
+  EXPECT_EQ(devices.front().moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                                  filter.ReleaseAndGetVoidAddress()),
             VFW_E_NOT_FOUND);
-  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory), std::vector<std::u16string>{u"Frostwipe Demo Camera"});
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
+            std::vector<std::u16string>{u"Frostwipe Demo Camera"});
   ASSERT_EQ(ScriptedDevices::Instance()->Plug(name), S_OK);
-  EXPECT_EQ(devices.front().moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()),
+  EXPECT_EQ(devices.front().moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                                  filter.ReleaseAndGetVoidAddress()),
             S_OK);
 }
 

@@ -20,14 +20,19 @@
 // Sets FROSTWIPE_DEVICE_PROVIDERS (nullopt: unset) for one scope and restores it after.
 class ProvidersScope {
  public:
-  explicit ProvidersScope(std::optional<const char*> value) : old_(qgetenv("FROSTWIPE_DEVICE_PROVIDERS")),
-                                                              hadOld_(qEnvironmentVariableIsSet("FROSTWIPE_DEVICE_PROVIDERS")) {
-    if (value) qputenv("FROSTWIPE_DEVICE_PROVIDERS", *value);
-    else qunsetenv("FROSTWIPE_DEVICE_PROVIDERS");
+  explicit ProvidersScope(std::optional<const char*> value)
+      : old_(qgetenv("FROSTWIPE_DEVICE_PROVIDERS")),
+        hadOld_(qEnvironmentVariableIsSet("FROSTWIPE_DEVICE_PROVIDERS")) {
+    if (value)
+      qputenv("FROSTWIPE_DEVICE_PROVIDERS", *value);
+    else
+      qunsetenv("FROSTWIPE_DEVICE_PROVIDERS");
   }
   ~ProvidersScope() {
-    if (hadOld_) qputenv("FROSTWIPE_DEVICE_PROVIDERS", old_);
-    else qunsetenv("FROSTWIPE_DEVICE_PROVIDERS");
+    if (hadOld_)
+      qputenv("FROSTWIPE_DEVICE_PROVIDERS", old_);
+    else
+      qunsetenv("FROSTWIPE_DEVICE_PROVIDERS");
   }
 
  private:
@@ -81,7 +86,8 @@ inline HRESULT ListCategory(REFGUID category, std::vector<ListedDevice>* devices
     }
     ComPtr<IPropertyBag> bag;
     raw->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress());
-    for (auto [key, target] : {std::pair{u"FriendlyName", &d.friendlyName}, std::pair{u"CLSID", &d.clsid}}) {
+    for (auto [key, target] :
+         {std::pair{u"FriendlyName", &d.friendlyName}, std::pair{u"CLSID", &d.clsid}}) {
       VARIANT v;
       VariantInit(&v);
       if (bag && SUCCEEDED(bag->Read(key, &v, nullptr)) && v.vt == VT_BSTR) *target = v.bstrVal;
@@ -114,7 +120,8 @@ class FrameSink final : public RendererBase {
     LONGLONG end = -1;
     sample->GetMediaTime(&start, &end);
     // A slow consumer, once: the source falls behind and must count what it skipped.
-    if (const int stall = stallMs_.exchange(0)) std::this_thread::sleep_for(std::chrono::milliseconds(stall));
+    if (const int stall = stallMs_.exchange(0))
+      std::this_thread::sleep_for(std::chrono::milliseconds(stall));
     std::lock_guard lock(mutex_);
     last_.assign(data, data + sample->GetActualDataLength());
     if (frames_ == 0) {
@@ -166,7 +173,8 @@ inline ComPtr<IBaseFilter> BindByName(REFGUID category, std::u16string_view frie
   for (ListedDevice& d : devices)
     if (d.friendlyName == friendlyName) {
       ComPtr<IBaseFilter> filter;
-      const HRESULT hr = d.moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress());
+      const HRESULT hr = d.moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                                 filter.ReleaseAndGetVoidAddress());
       if (result) *result = hr;
       return filter;
     }

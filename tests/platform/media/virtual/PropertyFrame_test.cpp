@@ -45,8 +45,8 @@ std::vector<CLSID> PagesOf(IUnknown* object) {
 
 HRESULT ShowFrame(IUnknown* object) {
   const std::vector<CLSID> pages = PagesOf(object);
-  return OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, &object, static_cast<ULONG>(pages.size()),
-                                pages.data(), 0, 0, nullptr);
+  return OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, &object,
+                                static_cast<ULONG>(pages.size()), pages.data(), 0, 0, nullptr);
 }
 
 long Brightness(IBaseFilter* filter) {
@@ -67,7 +67,8 @@ class PropertyFrameTest : public ::testing::Test {
 // the stream dialog shows nothing.
 TEST_F(PropertyFrameTest, FilterAndPinNameTheirPages) {
   EXPECT_EQ(PagesOf(demo_.Get()), std::vector<CLSID>{CLSID_VideoProcAmpPropertyPage});
-  EXPECT_EQ(PagesOf(FirstPin(demo_.Get(), PINDIR_OUTPUT).Get()), std::vector<CLSID>{CLSID_VideoStreamConfigPropertyPage});
+  EXPECT_EQ(PagesOf(FirstPin(demo_.Get(), PINDIR_OUTPUT).Get()),
+            std::vector<CLSID>{CLSID_VideoStreamConfigPropertyPage});
   VirtualDeviceConfig zoom = SmallCamera(u"Zoom Camera");
   zoom.cameraControl = {{CameraControl_Zoom, 100, 400, 10, 100, CameraControl_Flags_Manual}};
   ASSERT_EQ(ScriptedDevices::Instance()->Add(zoom), S_OK);
@@ -139,7 +140,8 @@ TEST_F(PropertyFrameTest, StreamFormatPageAppliesTheChosenSize) {
   refusing.capabilities.push_back({MEDIASUBTYPE_YUY2, 80, 60});
   refusing.failures.refuseSetFormat = true;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(refusing), S_OK);
-  ComPtr<IPin> refusingPin = FirstPin(BindByName(CLSID_VideoInputDeviceCategory, u"Refusing Camera").Get(), PINDIR_OUTPUT);
+  ComPtr<IPin> refusingPin =
+      FirstPin(BindByName(CLSID_VideoInputDeviceCategory, u"Refusing Camera").Get(), PINDIR_OUTPUT);
   bool stayedOpen = false;
   WhenFrameOpens([&](QDialog* dialog) {
     auto* sizes = dialog->findChild<QComboBox*>("Output Size");
@@ -157,11 +159,15 @@ TEST_F(PropertyFrameTest, StreamFormatPageAppliesTheChosenSize) {
 TEST_F(PropertyFrameTest, RefusesWhatItCannotShow) {
   IUnknown* object = demo_.Get();
   const CLSID stream = CLSID_VideoStreamConfigPropertyPage;
-  EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 1, &stream, 0, 0, nullptr), E_FAIL);
-  EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 0, nullptr, 0, 0, nullptr), E_INVALIDARG);
+  EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 1, &stream, 0, 0, nullptr),
+            E_FAIL);
+  EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 0, nullptr, 0, 0, nullptr),
+            E_INVALIDARG);
   const CLSID amp = CLSID_VideoProcAmpPropertyPage;
   HRESULT offThread = S_OK;
-  std::thread([&] { offThread = OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 1, &amp, 0, 0, nullptr); }).join();
+  std::thread([&] {
+    offThread = OleCreatePropertyFrame(nullptr, 0, 0, nullptr, 1, &object, 1, &amp, 0, 0, nullptr);
+  }).join();
   EXPECT_EQ(offThread, RPC_E_WRONG_THREAD);
 }
 
@@ -178,7 +184,8 @@ TEST_F(PropertyFrameTest, VfwFormatDialogShowsTheStreamFormat) {
     tab = tabs->tabText(0);
     Press(dialog, QDialogButtonBox::Cancel);
   });
-  EXPECT_EQ(ComQuery<IAMVfwCaptureDialogs>(old.Get())->ShowDialog(VfwCaptureDialog_Format, nullptr), S_OK);
+  EXPECT_EQ(ComQuery<IAMVfwCaptureDialogs>(old.Get())->ShowDialog(VfwCaptureDialog_Format, nullptr),
+            S_OK);
   EXPECT_EQ(tab, "Stream Format");
 }
 

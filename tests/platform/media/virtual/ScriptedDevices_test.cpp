@@ -40,7 +40,8 @@ TEST(ScriptedDeviceFile, ReadsEveryField) {
   const VirtualDeviceConfig& c = devices[0].config;
   EXPECT_FALSE(devices[0].plugged);
   EXPECT_EQ(c.friendlyName, u"TV Card");
-  EXPECT_EQ(c.displayName, u"@device:pnp:\\\\?\\pci#tvcard#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
+  EXPECT_EQ(c.displayName,
+            u"@device:pnp:\\\\?\\pci#tvcard#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global");
   EXPECT_EQ(c.driver, DriverKind::Wdm);
   EXPECT_TRUE(c.capturePin);
   EXPECT_TRUE(c.previewPin);
@@ -84,7 +85,8 @@ TEST(ScriptedDeviceFile, RejectsMalformedFilesWhole) {
       {R"([{"friendlyName": "A", "driver": "usb"}])", "usb"},
       {R"([{"displayName": "@device:x"}])", "friendlyName"},
       {R"([{"friendlyName": "A", "crossbar": ["Laserdisc"]}])", "Laserdisc"},
-      {R"([{"friendlyName": "A", "analogVideoDecoder": {"standards": ["NTSC_M"], "current": "PAL_B"}}])", "standard"},
+      {R"([{"friendlyName": "A", "analogVideoDecoder": {"standards": ["NTSC_M"], "current": "PAL_B"}}])",
+       "standard"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
@@ -109,20 +111,27 @@ TEST(ScriptedDevices, LoadFileListsPluggedDevicesOnly) {
   file.close();
   QString error;
   ASSERT_EQ(ScriptedDevices::Instance()->LoadFile(path, &error), S_OK) << error.toStdString();
-  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory), std::vector<std::u16string>{u"Old Camera"});
-  EXPECT_EQ(ScriptedDevices::Instance()->Plug(u"@device:pnp:\\\\?\\PCI#TVCARD#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"),
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
+            std::vector<std::u16string>{u"Old Camera"});
+  EXPECT_EQ(ScriptedDevices::Instance()->Plug(
+                u"@device:pnp:\\\\?\\PCI#TVCARD#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"),
             S_OK);  // letter case of a display name does not matter
-  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory), (std::vector<std::u16string>{u"TV Card", u"Old Camera"}));
-  EXPECT_EQ(FriendlyNames(AM_KSCATEGORY_CROSSBAR), std::vector<std::u16string>{u"TV Card Crossbar"});
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
+            (std::vector<std::u16string>{u"TV Card", u"Old Camera"}));
+  EXPECT_EQ(FriendlyNames(AM_KSCATEGORY_CROSSBAR),
+            std::vector<std::u16string>{u"TV Card Crossbar"});
   EXPECT_EQ(FriendlyNames(AM_KSCATEGORY_TVTUNER), std::vector<std::u16string>{u"TV Card TV Tuner"});
-  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(dir.filePath("missing.json"), &error), E_INVALIDARG);
+  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(dir.filePath("missing.json"), &error),
+            E_INVALIDARG);
   EXPECT_EQ(ScriptedDevices::Instance()->Plug(u"@device:nothing"), VFW_E_NOT_FOUND);
 }
 
 // Run only as the child of the test below, in a process whose environment names a device file.
 TEST(ScriptedDevicesChild, ListsTheDevicesOfTheEnvironmentFile) {
-  if (!qEnvironmentVariableIsSet("FROSTWIPE_TEST_CHILD")) GTEST_SKIP() << "runs in a child process only";
-  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory), std::vector<std::u16string>{u"Old Camera"});
+  if (!qEnvironmentVariableIsSet("FROSTWIPE_TEST_CHILD"))
+    GTEST_SKIP() << "runs in a child process only";
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
+            std::vector<std::u16string>{u"Old Camera"});
 }
 
 // Catches: FROSTWIPE_VIRTUAL_DEVICES not being read, so the end-to-end tests of the program
@@ -192,24 +201,26 @@ TEST(ScriptedDevices, PinsAnswerTheirCategory) {
   ASSERT_EQ(ScriptedDevices::Instance()->Add(previewOnly), S_OK);
   ASSERT_EQ(ScriptedDevices::Instance()->Add(both), S_OK);
   ComPtr<ICaptureGraphBuilder2> builder;
-  ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                             builder.ReleaseAndGetVoidAddress()),
+  ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress()),
             S_OK);
   const struct {
     const char16_t* name;
     bool capture;
     bool preview;
-  } cases[] = {{u"Capture Camera", true, false}, {u"Preview Camera", false, true}, {u"Both Camera", true, true}};
+  } cases[] = {{u"Capture Camera", true, false},
+               {u"Preview Camera", false, true},
+               {u"Both Camera", true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(QString::fromUtf16(c.name).toStdString());
     ComPtr<IBaseFilter> filter = BindByName(CLSID_VideoInputDeviceCategory, c.name);
     ASSERT_TRUE(filter);
     ComPtr<IPin> pin;
-    EXPECT_EQ(SUCCEEDED(builder->FindPin(filter.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video,
-                                         TRUE, 0, pin.ReleaseAndGetAddressOf())),
+    EXPECT_EQ(SUCCEEDED(builder->FindPin(filter.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE,
+                                         &MEDIATYPE_Video, TRUE, 0, pin.ReleaseAndGetAddressOf())),
               c.capture);
-    EXPECT_EQ(SUCCEEDED(builder->FindPin(filter.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video,
-                                         TRUE, 0, pin.ReleaseAndGetAddressOf())),
+    EXPECT_EQ(SUCCEEDED(builder->FindPin(filter.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_PREVIEW,
+                                         &MEDIATYPE_Video, TRUE, 0, pin.ReleaseAndGetAddressOf())),
               c.preview);
     if (pin) {
       EXPECT_TRUE(ComQuery<IAMStreamConfig>(pin.Get()));
@@ -223,7 +234,8 @@ TEST(ScriptedDevices, RenderStreamPullsInCrossbarAndTuner) {
   ScriptedScope scripted;
   ProvidersScope providers("scripted");
   VirtualDeviceConfig card = SmallCamera(u"TV Card");
-  card.crossbarInputs = {{u"Tuner", PhysConn_Video_Tuner}, {u"Composite", PhysConn_Video_Composite},
+  card.crossbarInputs = {{u"Tuner", PhysConn_Video_Tuner},
+                         {u"Composite", PhysConn_Video_Composite},
                          {u"SVideo", PhysConn_Video_SVideo}};
   card.tvTuner = true;
   card.analogVideoDecoder = true;
@@ -234,16 +246,17 @@ TEST(ScriptedDevices, RenderStreamPullsInCrossbarAndTuner) {
   ASSERT_EQ(devices.size(), 1u);
   ComPtr<IGraphBuilder> graph = NewGraph();
   ComPtr<IBaseFilter> capture;
-  ASSERT_EQ(ComQuery<IFilterGraph2>(graph.Get())->AddSourceFilterForMoniker(devices[0].moniker.Get(), nullptr,
-                                                                           u"0 TV Card", capture.ReleaseAndGetAddressOf()),
+  ASSERT_EQ(ComQuery<IFilterGraph2>(graph.Get())
+                ->AddSourceFilterForMoniker(devices[0].moniker.Get(), nullptr, u"0 TV Card",
+                                            capture.ReleaseAndGetAddressOf()),
             S_OK);
   ComPtr<ICaptureGraphBuilder2> builder;
-  CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
-                   builder.ReleaseAndGetVoidAddress());
+  CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                   IID_ICaptureGraphBuilder2, builder.ReleaseAndGetVoidAddress());
   builder->SetFiltergraph(graph.Get());
   ComPtr<IPin> pin;
-  ASSERT_EQ(builder->FindPin(capture.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, TRUE, 0,
-                             pin.ReleaseAndGetAddressOf()),
+  ASSERT_EQ(builder->FindPin(capture.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video,
+                             TRUE, 0, pin.ReleaseAndGetAddressOf()),
             S_OK);
   EXPECT_TRUE(SUCCEEDED(builder->RenderStream(nullptr, nullptr, pin.Get(), nullptr, nullptr)));
 
@@ -310,7 +323,8 @@ TEST(ScriptedDevices, VfwDevicesOfferTheirDialogsOnly) {
   CLSID clsid{};
   old->GetClassID(&clsid);
   EXPECT_EQ(clsid, CLSID_VfwCapture);
-  EXPECT_FALSE(ComQuery<IAMVfwCaptureDialogs>(BindByName(CLSID_VideoInputDeviceCategory, u"New Camera").Get()));
+  EXPECT_FALSE(ComQuery<IAMVfwCaptureDialogs>(
+      BindByName(CLSID_VideoInputDeviceCategory, u"New Camera").Get()));
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(VirtualCaptureFilterTest, DemoCameraCapabilities) {
     DeleteMediaType(mt);
   }
   const std::vector<std::tuple<std::string, int, int>> expected = {
-      {"YUY2", 640, 480}, {"YUY2", 320, 240}, {"YUY2", 160, 120},
+      {"YUY2", 640, 480},  {"YUY2", 320, 240},  {"YUY2", 160, 120},
       {"RGB24", 640, 480}, {"RGB24", 320, 240}, {"RGB24", 160, 120}};
   EXPECT_EQ(seen, expected);
   AM_MEDIA_TYPE* mt = nullptr;
@@ -186,11 +186,13 @@ TEST_F(VirtualCaptureFilterTest, FramesFlowFollowTheSceneAndTheBrightness) {
   std::vector<std::uint32_t> pixels(160 * 120);
   scene.Render(0, 160, 120, pixels.data());
   std::vector<BYTE> expected(160 * 120 * 2);
-  PackFrame(pixels.data(), 160, 120, MEDIASUBTYPE_YUY2, {}, expected.data(), static_cast<long>(expected.size()));
+  PackFrame(pixels.data(), 160, 120, MEDIASUBTYPE_YUY2, {}, expected.data(),
+            static_cast<long>(expected.size()));
   EXPECT_EQ(rig.sink->FirstFrameNumber(), 0);
   EXPECT_EQ(rig.sink->First(), expected);
 
-  ComQuery<IAMVideoProcAmp>(rig.device.Get())->Set(VideoProcAmp_Brightness, 60, VideoProcAmp_Flags_Manual);
+  ComQuery<IAMVideoProcAmp>(rig.device.Get())
+      ->Set(VideoProcAmp_Brightness, 60, VideoProcAmp_Flags_Manual);
   rig.sink->Reset();
   ASSERT_EQ(rig.control->Run(), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 1; }));
@@ -210,7 +212,8 @@ TEST_F(VirtualCaptureFilterTest, FramesFlowFollowTheSceneAndTheBrightness) {
 // dropped-frame counters that stay at zero.
 TEST_F(VirtualCaptureFilterTest, AStalledConsumerCountsDroppedFrames) {
   Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_YUY2, 160, 120);
-  ComPtr<IAMDroppedFrames> dropped = ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
+  ComPtr<IAMDroppedFrames> dropped =
+      ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
   ASSERT_TRUE(dropped);
   rig.sink->StallOnce(400);
   ASSERT_EQ(rig.control->Run(), S_OK);
@@ -220,7 +223,7 @@ TEST_F(VirtualCaptureFilterTest, AStalledConsumerCountsDroppedFrames) {
   long delivered = 0;
   ASSERT_EQ(dropped->GetNumDropped(&lost), S_OK);
   ASSERT_EQ(dropped->GetNumNotDropped(&delivered), S_OK);
-  EXPECT_GE(lost, 8);   // 400 ms at 30 frames per second, with room for a slow machine
+  EXPECT_GE(lost, 8);  // 400 ms at 30 frames per second, with room for a slow machine
   EXPECT_GE(delivered, 4);
   long frames[64];
   long copied = 0;
@@ -291,7 +294,8 @@ TEST_F(VirtualCaptureFilterTest, DeviceLostAfterFramesPostsDeviceLost) {
   VirtualDeviceConfig fragile = SmallCamera(u"Fragile Camera");
   fragile.failures.loseAfterFrames = 5;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(fragile), S_OK);
-  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"Fragile Camera"), MEDIASUBTYPE_YUY2, 160, 120);
+  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"Fragile Camera"),
+                    MEDIASUBTYPE_YUY2, 160, 120);
   ASSERT_EQ(rig.control->Run(), S_OK);
   LONG_PTR who = 0;
   ASSERT_TRUE(WaitForEvent(rig.events.Get(), EC_DEVICE_LOST, &who));
@@ -310,7 +314,8 @@ TEST_F(VirtualCaptureFilterTest, DeviceLostAfterFramesPostsDeviceLost) {
 TEST_F(VirtualCaptureFilterTest, UnplugWhileStreamingPostsDeviceLost) {
   std::u16string name;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"USB Camera"), true, &name), S_OK);
-  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"USB Camera"), MEDIASUBTYPE_YUY2, 160, 120);
+  Rig rig = MakeRig(BindByName(CLSID_VideoInputDeviceCategory, u"USB Camera"), MEDIASUBTYPE_YUY2,
+                    160, 120);
   ASSERT_EQ(rig.control->Run(), S_OK);
   ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 2; }));
   std::thread unplug([&] { ScriptedDevices::Instance()->Unplug(name); });

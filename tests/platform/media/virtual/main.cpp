@@ -1,8 +1,8 @@
 // Entry point of the device tests: an application object on the offscreen platform, and the
 // component-object runtime initialised for the main (user-interface) thread.
-#include <gtest/gtest.h>
-
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 #include "platform/com/ComApi.h"
 

@@ -240,7 +240,9 @@ TEST_F(VirtualCaptureFilterTest, RepeatedStartStopCycles) {
   Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_RGB24, 160, 120);
   for (int i = 0; i < 40; ++i) {
     ASSERT_EQ(rig.control->Run(), S_OK);
-    if (i % 8 == 0) ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() > 0; }));
+    if (i % 8 == 0) {
+      ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() > 0; }));
+    }
     ASSERT_EQ(rig.control->Stop(), S_OK);
   }
 }

@@ -6,6 +6,7 @@
 #include "capture/CaptureThread.h"
 #include "capture/DeviceList.h"
 #include "capture/Diagnostics.h"
+#include "capture/Registry2.h"
 #include "capture/SyncManager.h"
 #include "platform/toolkit/Screen.h"
 
@@ -26,12 +27,14 @@ int BusyCount() {
 
 TCaptureCore::TCaptureCore(TCaptureControl* owner) : Owner(owner) {
   GlobalRegSave.Reset();
-  GlobalRegSave.Load();
   UpdateVideoProcessing();
 }
 
 void TCaptureCore::InitializeRunTime() {
+  // The manager checks the stored version first; the global table is read after that check,
+  // so values of a wiped store never come back.
   TSyncManager* manager = EnsureSyncManager();
+  GlobalRegSave.Load();
   CaptureState.store(cs_Idle);
   GraphState.store(gs_Stopped);
   GraphActive.store(false);
@@ -48,7 +51,15 @@ TCaptureCore::~TCaptureCore() {
   Destroying.store(true);
   StopGraph();
   CaptureState.store(cs_Idle);
-  if (Initialized) GlobalRegSave.Save();
+  if (Initialized) {
+    GlobalRegSave.Save();
+    SaveVideoSettings();
+    if (TDevices* audio = DeviceList(dk_AudioDevices);
+        audio && OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue) {
+      TRegistry2 reg;
+      if (reg.OpenKey(audio->RegistryKey(OpenedAudioDevice), true)) AudioRegSave.SaveAll(reg);
+    }
+  }
   // The worker reads the queues and the frame records: it ends before they are released.
   worker_.reset();
   Queue.ReleaseAll();
@@ -152,65 +163,6 @@ void TCaptureCore::SetBurstMode(bool on) {
     BurstCountdown.store(0);
   }
   BurstMode.store(on);
-}
-
-void TCaptureCore::SetVideoDevice(int index) {
-  VideoDevice = index;
-  if (index == -1 || DeviceListsState() != dl_Created) return;
-  const TDevices& list = *DeviceList(dk_VideoDevices);
-  if (CheckDeviceIndex(this, list, index, kVideoCaptureDevice)) return;
-  if (list.Count() == 0 || index == OpenedVideoDevice || !Initialized) return;
-  if (CaptureState.load() != cs_Idle) {
-    RefreshPreview(QStringLiteral("dsvdev"));
-    return;
-  }
-  if (Owner->Loading()) return;
-  SelectVideoDevice();
-}
-
-bool TCaptureCore::SelectVideoDevice() {
-  if (DeviceListsState() != dl_Created || Settings.VideoSource != vs_VideoCaptureDevice)
-    return false;
-  const TDevices& list = *DeviceList(dk_VideoDevices);
-  if (list.Count() == 0) {
-    PostEvent(Owner->OnNoVideoDevices);
-    return false;
-  }
-  if (VideoDevice < 0 || CheckDeviceIndex(this, list, VideoDevice, kVideoCaptureDevice))
-    return false;
-  // Opening a device needs its capture filter from the media framework's enumerator, which this
-  // build does not have yet: the device stays unopened.
-  return false;
-}
-
-void TCaptureCore::SetVideoSize(int index) {
-  // Without an opened device there is no size list to index: writes are ignored.
-  if (OpenedVideoDevice < 0) return;
-  if (index < 0) return;
-  const bool changed = index != VideoSize;
-  VideoSize = index;
-  if (changed) {
-    const TEventNotification handler = Owner->OnVideoDeviceSelected;
-    if (Owner->EventAssigned(handler)) handler(Owner);
-  }
-  RefreshPreview(QStringLiteral("dsvsz"));
-}
-
-QString TCaptureCore::VideoSizes() const {
-  return {};
-}
-
-int TCaptureCore::VideoInputIndex(const QString&) const {
-  return -1;
-}
-
-void TCaptureCore::UseNearestVideoSize(int width, int height, bool enabled) {
-  NearestWidth = width;
-  NearestHeight = height;
-  UseNearest = enabled;
-  if (CaptureState.load() != cs_Idle &&
-      CheckPreconditions(StateBit(cs_Previewing), sv_Warning, true))
-    RefreshPreview(QStringLiteral("dunv"));
 }
 
 bool TCaptureCore::ShowDialog(unsigned index) {

@@ -7,15 +7,20 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureTypes.h"
 #include "capture/CommandQueue.h"
 #include "capture/FrameHandOver.h"
 #include "capture/RegistrySettings.h"
+#include "platform/com/Types.h"
+#include "platform/media/ControlInterfaces.h"
+#include "platform/media/MediaType.h"
 
 class QImage;
 class TCaptureControl;
+class TDeviceGraph;
 class TTaskThread;
 
 enum TCaptureState : int {
@@ -51,17 +56,8 @@ enum TCaptureCommand : std::uint32_t {
   cmd_OpenPlayer = 13,
 };
 
-// Graph event codes the notification message acts on.
-enum TGraphEventCode : long {
-  EC_COMPLETE = 1,
-  EC_ERRORABORT = 3,
-  EC_VIDEO_SIZE_CHANGED = 10,
-  EC_PAUSED = 14,
-  EC_BUFFERING_DATA = 17,
-  EC_STREAM_CONTROL_STOPPED = 26,
-  EC_DEVICE_LOST = 31,
-  EC_PLAYER_BUFFERING = 67,
-};
+// Graph event codes the notification message acts on, beside those of the media framework.
+inline constexpr long EC_PLAYER_BUFFERING = 67;
 
 // Thread: UI, created first thing by its TCaptureControl and destroyed with it. The worker pass
 // runs on the UI thread (nm_Timer) or the worker thread (nm_Thread); the frame callback on a
@@ -86,8 +82,36 @@ class TCaptureCore {
   bool SelectVideoDevice();
   void SetVideoSize(int index);
   QString VideoSizes() const;
+  QString VideoSubtypes() const;
   int VideoInputIndex(const QString& pattern) const;
-  void UseNearestVideoSize(int width, int height, bool enabled);
+  void UseNearestVideoSize(int width, int height, bool exactDisplay);
+  // Opens Settings.AudioDevice: its table saved, reset, loaded and saved again.
+  void SelectAudioDevice();
+
+  // Format lists of the opened device: loaded from its registry key, or discovered once.
+  bool LoadVideoFormats();
+  bool DiscoverVideoFormats();
+  // Adds a size entry (the first one also as the default entry unless withDefault is false).
+  void AddVideoSize(int width, int height, bool withDefault = true);
+  void AddVideoSubtype(REFGUID subtype);
+  // The halving and doubling series of one seed within the minimum and maximum sizes.
+  void AddSizeSeries(int x, int y, int minX, int minY, int maxX, int maxY);
+  void FinishFormatLists();
+
+  // Size selection. The size of entry index (-1: the current choice); false when none is known.
+  bool CurrentVideoSize(int index, int* width, int* height);
+  int NearestVideoSizeIndex(int width, int height);
+  // Applies the chosen size, subtype and frame rate to the device's pin; true on success.
+  bool ApplyVideoSize(TDeviceGraph& graph);
+  void ReadBackFormat(TDeviceGraph& graph);
+  void UpdateDisplaySize();
+
+  // Stored device settings.
+  bool LoadVideoSettings();
+  void SaveVideoSettings();
+  void CaptureDeviceState(TDeviceGraph& graph);
+  void ApplyVideoQuality(TDeviceGraph& graph);
+  void ApplyCameraControl(TDeviceGraph& graph);
   bool ShowDialog(unsigned index);
   void SetFrameGrabber(TFrameGrabber value);
   void SetFrameGrabberRGBFormat(TFrameGrabberRGBFormat value);
@@ -153,6 +177,22 @@ class TCaptureCore {
   int VideoHeight = 240;
   int VideoDevice = 0;
   int VideoSize = 0;
+  int VideoSubtype = 0;
+  // Frame rate in hundredths of a frame per second, applied with a size.
+  int CaptureFrameRate = 2997;
+  int OpenedAudioDevice = -1;
+  // A selection is running (guards re-entry on its own thread).
+  bool Selecting = false;
+  // The sizes and formats of the opened device are known.
+  bool DeviceDiscovered = false;
+  // A one-time discovery is running: binding the device logs nothing.
+  bool Discovering = false;
+  QStringList VideoSizeList;
+  QStringList VideoSubtypeList;
+  // One line per video input of the device's crossbar, each ended by CR LF.
+  QString VideoInputs;
+  TVideoRegSave VideoRegSave;
+  TAudioRegSave AudioRegSave;
   // The FrameGrabber value in force for the current run, taken at the last preview start.
   TFrameGrabber RunFrameGrabber = fg_Disabled;
 
@@ -204,6 +244,13 @@ class TCaptureCore {
   void StopGraph();
   void HandleNotificationFlags();
   bool HasParentWindow() const;
+  void AddSeedSeries(int width, int height, const SIZE& minSize, const SIZE& maxSize);
+  void WalkCapabilities(TDeviceGraph& graph);
+  void ProbeVfwFormats(TDeviceGraph& graph);
+  void AddFixedMpegEntries();
+  void AddDvDecoderSubtypes();
+  REFERENCE_TIME FrameDuration() const;
+  QString ChosenSubtype();
 
   std::unique_ptr<TTaskThread> worker_;
   int effectivePeriod_ = 15;

@@ -10,6 +10,7 @@
 
 #include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "platform/com/ComApi.h"
 
 TDualThread::TDualThread(const QString& name, bool suspended, TThreadPriority priority, int mode,
                          int period)
@@ -161,6 +162,8 @@ TTaskThread::~TTaskThread() {
 }
 
 void TTaskThread::Execute() {
+  // Graphs built by this thread's commands create component objects here.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
   while (!Terminated()) {
     TCaptureCore& core = *Core;
     if (core.Destroying.load()) {
@@ -170,6 +173,7 @@ void TTaskThread::Execute() {
     core.WorkerPass(/*timerMode=*/false);
     SleepPeriod();
   }
+  if (com) CoUninitialize();
 }
 
 void TTaskThread::Tick(QTimer* timer) {

@@ -13,6 +13,8 @@
 #include "capture/DeviceList.h"
 #include "capture/Diagnostics.h"
 #include "capture/Registry2.h"
+#include "platform/com/ComApi.h"
+#include "platform/media/DeviceNotify.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Screen.h"
 
@@ -48,14 +50,24 @@ void FinalizeCaptureUnit() {
   g_manager = nullptr;
   delete manager;
   TraceRelease();
+  g_idleDone = false;
 }
 
 TSyncManager::TSyncManager() {
   CheckRegistryVersion();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // The device lists enumerate through component objects on this (the UI) thread.
+  comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
   CreateDeviceLists();
+  tempFiles_ = std::make_unique<TTempFiles>();
   hidden_ = std::make_unique<QWidget>();
   hidden_->setObjectName(QStringLiteral("TSyncGlobalMessages"));
+  // Created without a description and given its window at once.
+  hidden_->winId();
+  // The media framework's device-change broadcast stands in for the platform's message.
+  if (QCoreApplication::instance())
+    deviceNotify_ =
+        DeviceNotify::Listen(hidden_.get(), [this](const DeviceChange&) { DeviceChanged(); });
   timer_ = std::make_unique<QTimer>();
   timer_->setInterval(kTimerIntervalMs);
   QObject::connect(timer_.get(), &QTimer::timeout, [this] { TimerTick(); });
@@ -68,28 +80,20 @@ TSyncManager::~TSyncManager() {
   TraceWrite({}, kMarkDefault, QStringLiteral("freeing global resources"));
   if (idleHandlerId_ && Application()) Application()->RemoveIdleHandler(idleHandlerId_);
   timer_.reset();
+  QObject::disconnect(deviceNotify_);
   hidden_.reset();
   TraceWrite(
       QStringLiteral("="), kMarkDefault,
       QStringLiteral("END TCaptureControl v%1 process log").arg(QLatin1String(kComponentVersion)));
   FreeDeviceLists();
-  for (const QString& file : tempFiles_) QFile::remove(file);
+  if (comInitialized_) CoUninitialize();
+  tempFiles_.reset();
 }
 
 void TSyncManager::DeviceChanged() {
   if (rescanState_ == 2) return;
   rescanDue_ = GetTickCount() + kRescanDelayMs;
   rescanState_ = 1;
-}
-
-void TSyncManager::AddTempFile(const QString& key, const QString& path) {
-  tempKeys_ << key;
-  tempFiles_ << path;
-}
-
-QString TSyncManager::TempFile(const QString& key) const {
-  const qsizetype i = tempKeys_.indexOf(key);
-  return i < 0 ? QString() : tempFiles_[i];
 }
 
 void TSyncManager::OnIdle(bool& done) {
@@ -107,7 +111,10 @@ void TSyncManager::FirstIdleStep() {
        core = Components.WalkNext(cursor)) {
     TCaptureControl* control = core->Owner;
     control->SetCaption(QString());
-    if (core->OpenedVideoDevice != core->VideoDevice) core->SelectVideoDevice();
+    if (core->OpenedVideoDevice != core->VideoDevice) {
+      core->SelectAudioDevice();
+      core->SelectVideoDevice();
+    }
     if (core->Settings.AutoStartPreview && core->Settings.VideoSource == vs_VideoCaptureDevice &&
         core->Settings.MultiplexedRole != mr_MultiplexedSlave &&
         core->CaptureState.load() == cs_Idle)
@@ -132,5 +139,34 @@ void TSyncManager::Rescan() {
   rescanState_ = 2;
   for (TDeviceListKind kind : {dk_VideoDevices, dk_AudioDevices})
     if (TDevices* list = DeviceList(kind)) list->Rebuild();
+  AnnounceChanges(true);
+  AnnounceChanges(false);
   rescanState_ = 0;
+}
+
+void TSyncManager::AnnounceChanges(bool video) {
+  TDevices* list = DeviceList(video ? dk_VideoDevices : dk_AudioDevices);
+  if (!list) return;
+  for (int i = 0; i < list->Count(); ++i) {
+    const TCapDeviceInfo* info = list->InfoAt(i);
+    const bool arrived = !info->WasPresent && info->Present;
+    const bool removed = info->WasPresent && !info->Present;
+    if (!arrived && !removed) continue;
+    const QString name = list->NameAt(i);
+    int cursor = 0;
+    for (TCaptureCore* core = Components.WalkFirst(cursor); core;
+         core = Components.WalkNext(cursor)) {
+      if (core->Destroying.load()) continue;
+      if (arrived) {
+        if (video)
+          core->SelectVideoDevice();
+        else
+          core->SelectAudioDevice();
+      }
+      TCaptureControl* control = core->Owner;
+      const TOnDeviceArrivalOrRemoval handler = control->OnDeviceArrivalOrRemoval;
+      if (control->HandleAllocated() && !core->Destroying.load() && control->EventAssigned(handler))
+        handler(control, arrived, video, name, i);
+    }
+  }
 }

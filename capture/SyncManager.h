@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <memory>
 
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 
 #include "capture/CSList.h"
+#include "capture/TempFiles.h"
 
 class QTimer;
 class QWidget;
@@ -28,9 +30,9 @@ class TSyncManager {
   QWidget* HiddenWindow() const { return hidden_.get(); }
   // A device was added or removed: the rescan runs 2000 ms after the last such notice.
   void DeviceChanged();
-  // Files deleted when the manager goes, each under a short key.
-  void AddTempFile(const QString& key, const QString& path);
-  QString TempFile(const QString& key) const;
+  // Files in the process's private directory, deleted when the manager goes, each listed
+  // under a short key.
+  TTempFiles& TempFiles() { return *tempFiles_; }
 
   // One call of the application's idle hook.
   void OnIdle(bool& done);
@@ -41,6 +43,7 @@ class TSyncManager {
  private:
   void FirstIdleStep();
   void Rescan();
+  void AnnounceChanges(bool video);
 
   std::unique_ptr<QTimer> timer_;
   std::unique_ptr<QWidget> hidden_;
@@ -50,8 +53,9 @@ class TSyncManager {
   std::uint32_t rescanDue_ = 0;
   int rescanState_ = 0;  // none 0, scheduled 1, running 2
   int idleHandlerId_ = 0;
-  QStringList tempKeys_;
-  QStringList tempFiles_;
+  std::unique_ptr<TTempFiles> tempFiles_;
+  QMetaObject::Connection deviceNotify_;
+  bool comInitialized_ = false;
 };
 
 // The manager, or nullptr when none exists (before the first control, and during finalisation).

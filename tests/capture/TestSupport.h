@@ -16,6 +16,7 @@
 
 #include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/SyncManager.h"
 #include "platform/registry/Registry.h"
 
 // Gives every test its own registry file and current directory (the trace file lands there).
@@ -25,6 +26,8 @@ class CaptureTest : public testing::Test {
     char tmpl[] = "/tmp/fwcapXXXXXX";
     dir_ = mkdtemp(tmpl);
     setenv("FROSTWIPE_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
+    // Without devices unless a test plugs its own.
+    setenv("FROSTWIPE_DEVICE_PROVIDERS", "", 1);
     RegCloseStore();
     oldDir_ = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(dir_));
@@ -32,6 +35,8 @@ class CaptureTest : public testing::Test {
   }
   void TearDown() override {
     parent_.reset();
+    // The process-wide manager and device lists go, so the next test starts afresh.
+    FinalizeCaptureUnit();
     QDir::setCurrent(oldDir_);
     RegCloseStore();
     std::filesystem::remove_all(dir_);

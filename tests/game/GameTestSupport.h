@@ -1,6 +1,7 @@
 // Helpers for tests of the main window: a fresh window per test and synthetic camera frames.
 #pragma once
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -17,7 +18,11 @@
 
 class GameTest : public testing::Test {
  protected:
-  void SetUp() override { form = std::make_unique<TVideoCaptureForm>(); }
+  void SetUp() override {
+    // The game plays here without devices; the devices have tests of their own.
+    setenv("FROSTWIPE_DEVICE_PROVIDERS", "", 1);
+    form = std::make_unique<TVideoCaptureForm>();
+  }
   void TearDown() override { form.reset(); }
 
   // A frame whose pixel (x, y), counted from the top, has the colour fn(x, y) = {b, g, r}.

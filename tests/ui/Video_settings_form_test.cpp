@@ -1,5 +1,7 @@
 #include "ui/Video_settings_form.h"
 
+#include <cstdlib>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 // Catches: the check box not showing the control's mirror setting at each show, or its click
 // not reaching the control.
 TEST(VideoSettingsTest, MirrorCheckBoxFollowsTheControl) {
+  setenv("FROSTWIPE_DEVICE_PROVIDERS", "", 1);
   TVideoCaptureForm main;
   TVideoSetingsForm settings;
   EXPECT_EQ(settings.VideoDeviceComboBox->count(), 0) << "no capture device in this process";

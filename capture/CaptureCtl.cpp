@@ -23,8 +23,12 @@ constexpr int kInitialHeight = 320;
 
 TCaptureControl::TCaptureControl(QWidget* parent)
     : QFrame(parent), core_(std::make_unique<TCaptureCore>(this)) {
-  handleAllocated_.store(parent != nullptr);
   core_->InitializeRunTime();
+  // A control without a parent window takes the manager's hidden window, so it always has one.
+  if (!parent) {
+    if (TSyncManager* manager = SyncManager()) setParent(manager->HiddenWindow());
+  }
+  handleAllocated_.store(parentWidget() != nullptr);
   setLineWidth(0);
   resize(kInitialWidth, kInitialHeight);
   SetBorderStyle(bsSingle);

@@ -745,6 +745,9 @@ class TCaptureControl : public QFrame, public TLoadable {
   }
   // The control has a window: a parent window, or a window of its own that exists.
   bool HandleAllocated() const;
+  // Gives up the control's window handle (as when a window is recreated); events that need a
+  // window are not raised until it has one again.
+  void DestroyHandle() { handleAllocated_.store(false); }
 
   // The logo that Paint shows with LogoDisplayed.
   void SetLogo(const QImage& logo);

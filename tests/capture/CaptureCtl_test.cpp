@@ -59,6 +59,7 @@ TEST_F(CaptureCtlTest, DeviceLessControlReportsNoDeviceMessagesExactly) {
 // Catches: OnLog raised for a control that has no window, or after destruction began.
 TEST_F(CaptureCtlTest, OnLogNeedsWindowAndLiveControl) {
   auto orphan = std::make_unique<TCaptureControl>(nullptr);
+  orphan->DestroyHandle();
   Recorder rec;
   orphan->OnLog = {&rec, &Recorder::Log};
   orphan->StopPreview();

@@ -73,6 +73,7 @@ TEST_F(CommandQueueTest, EventsSharingOneHandlerResolveByOrder) {
   // field is tried, although OnDeviceLost (EventAssigned) would pass.
   rec.calls.clear();
   auto orphan = std::make_unique<TCaptureControl>(nullptr);
+  orphan->DestroyHandle();
   orphan->OnPreviewStarted = shared;
   orphan->OnDeviceLost = shared;
   orphan->Core().PostEvent(orphan->OnDeviceLost);

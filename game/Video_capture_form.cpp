@@ -273,6 +273,10 @@ void TVideoCaptureForm::ProcessPixels() {
   const std::ptrdiff_t frameStride = FrameBitmap->BytesPerLine();
   const std::ptrdiff_t workStride = SummerWorkBitmap->BytesPerLine();
   std::int32_t iced = 0;
+  // The last pixel walked (bottom row, rightmost column) leaves its change in Difference; its
+  // previous level is overwritten by the walk, so it is read first.
+  const int last = height * (width - 1) + (height - 1);
+  const int lastPrevious = width > 0 && height > 0 ? previous[last] : 0;
 
   // Every pixel's result depends on that pixel alone, so the walk goes down the columns: the
   // three column-major arrays are then read and written in order, and the few bitmap rows a
@@ -301,8 +305,8 @@ void TVideoCaptureForm::ProcessPixels() {
     }
   }
   if (width > 0 && height > 0) {
-    PixelIndex = height * (width - 1) + (height - 1);
-    Difference = std::abs(gray[PixelIndex] - previous[PixelIndex]);
+    PixelIndex = last;
+    Difference = std::abs(gray[last] - lastPrevious);
     FramePixel = FrameBitmap->ScanLine(height - 1) + 3 * width;
     WorkPixel = SummerWorkBitmap->ScanLine(height - 1) + 3 * width;
   }

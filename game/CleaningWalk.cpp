@@ -17,7 +17,9 @@ constexpr int kIcedBelow = 100;
 
 // The rules for one pixel, on columns [x0, x1) and rows [y0, y1): the reference the vector
 // paths must match, and their walk over the edges a whole tile does not cover.
-std::int32_t WalkBlock(const TCleaningWalk& w, int x0, int x1, int y0, int y1) {
+std::int32_t WalkBlock(const TCleaningWalk& walk, int x0, int x1, int y0, int y1) {
+  // A local copy: the arrays' stores cannot alias it, so its fields stay in registers.
+  const TCleaningWalk w = walk;
   std::int32_t iced = 0;
   for (int x = x0; x < x1; ++x) {
     const std::uint8_t* framePixel = w.frameTop + y0 * w.frameStride + 3 * x;
@@ -70,7 +72,8 @@ inline void Transpose4(__m128i (&v)[4]) {
   v[3] = _mm_unpackhi_epi64(t1, t3);
 }
 
-std::int32_t WalkSse2(const TCleaningWalk& w) {
+std::int32_t WalkSse2(const TCleaningWalk& walk) {
+  const TCleaningWalk w = walk;  // kept in registers, as in WalkBlock
   const __m128i freeze = _mm_set1_epi32(w.freezeStep);
   const __m128i threshold = _mm_set1_epi32(w.motionThreshold);
   const __m128i ceiling = _mm_set1_epi32(kCleanCeiling);
@@ -170,7 +173,8 @@ __attribute__((target("avx2"))) inline void Transpose8(__m256i (&v)[8]) {
   }
 }
 
-__attribute__((target("avx2"))) std::int32_t WalkAvx2(const TCleaningWalk& w) {
+__attribute__((target("avx2"))) std::int32_t WalkAvx2(const TCleaningWalk& walk) {
+  const TCleaningWalk w = walk;  // kept in registers, as in WalkBlock
   const __m256i freeze = _mm256_set1_epi32(w.freezeStep);
   const __m256i threshold = _mm256_set1_epi32(w.motionThreshold);
   const __m256i ceiling = _mm256_set1_epi32(kCleanCeiling);

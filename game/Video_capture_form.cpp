@@ -43,9 +43,6 @@ void ReleaseModuleBitmaps() {
 
 const bool moduleInitialized = (CreateModuleBitmaps(), true);
 
-constexpr int kGrayDivisor = 3;
-constexpr int kCleanCeiling = 255;
-constexpr int kIcedBelow = 100;
 constexpr double kBarColourSwitch = 50.0;
 constexpr TColor kBarGreen = RGB(0, 128, 0);
 constexpr TColor kBarRed = RGB(255, 0, 0);
@@ -263,50 +260,31 @@ void TVideoCaptureForm::FitPicturesToFrame() {
 void TVideoCaptureForm::ProcessPixels() {
   const int width = FrameWidth;
   const int height = FrameHeight;
-  const int freezeStep = FreezeStep;
-  const int threshold = MotionThreshold;
-  std::int32_t* const gray = GrayLevels.get();
-  std::int32_t* const previous = PreviousGrayLevels.get();
-  std::int32_t* const clean = CleanLevels.get();
-  std::uint8_t* const frameTop = FrameBitmap->ScanLine(0);
-  std::uint8_t* const workTop = SummerWorkBitmap->ScanLine(0);
-  const std::ptrdiff_t frameStride = FrameBitmap->BytesPerLine();
-  const std::ptrdiff_t workStride = SummerWorkBitmap->BytesPerLine();
-  std::int32_t iced = 0;
+  if (width <= 0 || height <= 0) return;
+  TCleaningWalk walk;
+  walk.width = width;
+  walk.height = height;
+  walk.freezeStep = FreezeStep;
+  walk.motionThreshold = MotionThreshold;
+  walk.gray = GrayLevels.get();
+  walk.previous = PreviousGrayLevels.get();
+  walk.clean = CleanLevels.get();
+  walk.frameTop = FrameBitmap->ScanLine(0);
+  walk.frameStride = FrameBitmap->BytesPerLine();
+  walk.workTop = SummerWorkBitmap->ScanLine(0);
+  walk.workStride = SummerWorkBitmap->BytesPerLine();
 
-  // Every pixel's result depends on that pixel alone, so the walk goes down the columns: the
-  // three column-major arrays are then read and written in order, and the few bitmap rows a
-  // column spans stay in the cache for the next columns. Locals stand in for the scratch fields.
-  for (int x = 0; x < width; ++x) {
-    const std::uint8_t* framePixel = frameTop + 3 * x;
-    std::uint8_t* workPixel = workTop + 3 * x;
-    const int column = height * x;
-    for (int y = 0; y < height; ++y, framePixel += frameStride, workPixel += workStride) {
-      const int i = column + y;
-      const int level = (framePixel[2] + framePixel[1] + framePixel[0]) / kGrayDivisor;
-      gray[i] = level;
-      const int difference = std::abs(level - previous[i]);
-      int c = clean[i];
-      if (c > freezeStep) c -= freezeStep;  // the ice grows back
-      if (difference > threshold) c = std::min(c + difference, kCleanCeiling);  // motion wipes
-      clean[i] = c;
-      previous[i] = level;
-      // Iced pixels are blacked out in the working copy, without a branch.
-      const bool isIced = c < kIcedBelow;
-      iced += isIced;
-      const std::uint8_t keep = isIced ? 0 : 0xFF;
-      workPixel[0] &= keep;
-      workPixel[1] &= keep;
-      workPixel[2] &= keep;
-    }
-  }
-  if (width > 0 && height > 0) {
-    PixelIndex = height * (width - 1) + (height - 1);
-    Difference = std::abs(gray[PixelIndex] - previous[PixelIndex]);
-    FramePixel = FrameBitmap->ScanLine(height - 1) + 3 * width;
-    WorkPixel = SummerWorkBitmap->ScanLine(height - 1) + 3 * width;
-  }
-  IcedCount += iced;
+  // The last pixel walked (bottom row, rightmost column) leaves its change in Difference; its
+  // previous level is overwritten by the walk, so it is read first.
+  const int last = height * (width - 1) + (height - 1);
+  const int lastPrevious = walk.previous[last];
+  // Every pixel's result depends on that pixel alone, so the walk may take them in any order;
+  // only the count of iced pixels is summed.
+  IcedCount += WalkPixels(walk, WalkPath);
+  PixelIndex = last;
+  Difference = std::abs(walk.gray[last] - lastPrevious);
+  FramePixel = FrameBitmap->ScanLine(height - 1) + 3 * width;
+  WorkPixel = SummerWorkBitmap->ScanLine(height - 1) + 3 * width;
 }
 
 void TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC(TObject*, const TFrameInfo&, HDC) {}

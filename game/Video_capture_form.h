@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "capture/CaptureTypes.h"
+#include "game/CleaningWalk.h"
 #include "platform/toolkit/Controls.h"
 #include "platform/toolkit/Forms.h"
 
@@ -74,6 +75,8 @@ class TVideoCaptureForm : public TForm {
   std::int32_t PixelIndex = 0;
   std::int32_t Difference = 0;
   bool Stopped = false;
+  // Instruction set of the engine's pixel walk; tests pin each one, results never depend on it.
+  TWalkPath WalkPath = TWalkPath::Automatic;
 
   void FormCreate();
   // Sizes the working bitmaps and arrays after the video size and ices the whole window.

@@ -239,3 +239,23 @@ TEST_F(GameTest, WavingAfterStartCleansTheWindowUntilTheMessageShows) {
   EXPECT_NE(Pixel(form->OutputImage->Picture(), 50, 90), clWhite);
   EXPECT_NE(Pixel(form->OutputImage->Picture(), 200, 205), kGreen);
 }
+
+// Catches: the Difference scratch field taken after the previous gray level was overwritten
+// (always 0), or from a pixel other than the last one walked (bottom row, rightmost column).
+TEST_F(GameTest, DifferenceHoldsTheLastPixelsChange) {
+  const auto withLast = [](int last, int rest) {
+    return MakeFrame(320, 240, pf24bit, [=](int x, int y) {
+      const int g = x == 319 && y == 239 ? last : rest;
+      return std::array<int, 3>{g, g, g};
+    });
+  };
+  Deliver(*withLast(90, 10));
+  EXPECT_EQ(form->PixelIndex, 319 * 240 + 239);
+  EXPECT_EQ(form->Difference, 90) << "the first frame compares against 0";
+  Deliver(*withLast(30, 200));
+  EXPECT_EQ(form->Difference, 60);
+  Deliver(*withLast(30, 0));
+  EXPECT_EQ(form->Difference, 0);
+  Deliver(*withLast(255, 0));
+  EXPECT_EQ(form->Difference, 225);
+}

@@ -4,7 +4,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -39,4 +41,30 @@ TEST(VideoSettingsTest, DeviceSelectedFillsTheDialogsSizeList) {
   main.CaptureControl1VideoDeviceSelected(main.CaptureControl1);
   EXPECT_EQ(settings.VideoSizesComboBox->count(), 0) << "a control without devices has no sizes";
   EXPECT_EQ(main.VideoSizesComboBox->count(), 0);
+}
+
+// Catches: a camera that does not open by itself at the first idle moment, or a settings dialog
+// whose boxes do not show the device and its sizes.
+TEST(VideoSettingsTest, DemoCameraOpensAtFirstIdleAndFillsTheBoxes) {
+  setenv("FROSTWIPE_DEVICE_PROVIDERS", "demo", 1);
+  TVideoCaptureForm main;
+  TVideoSetingsForm settings;
+  QComboBox* sizes = settings.findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));
+  ASSERT_NE(sizes, nullptr);
+  // A loop that waits, so the application's idle moment comes as in the running program.
+  for (int i = 0; i < 100 && sizes->count() == 0; ++i) {
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  settings.show();
+  ASSERT_EQ(settings.VideoDeviceComboBox->count(), 1);
+  EXPECT_EQ(settings.VideoDeviceComboBox->itemText(0),
+            QStringLiteral("Frostwipe Demo Camera (WDM)"));
+  EXPECT_EQ(settings.VideoDeviceComboBox->currentIndex(), 0);
+  QStringList items;
+  for (int i = 0; i < sizes->count(); ++i) items << sizes->itemText(i);
+  EXPECT_EQ(items, (QStringList{"default", "160x120", "320x240", "640x480"}));
+  EXPECT_EQ(main.CaptureControl1->VideoWidth(), 320);
+  EXPECT_EQ(main.CaptureControl1->VideoHeight(), 240);
 }

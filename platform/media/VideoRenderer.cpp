@@ -92,7 +92,11 @@ HRESULT VideoRenderer::DoRenderSample(IMediaSample* sample) {
   const int stride = DibRowBytes(width_, bitCount_);
   if (!data || sample->GetActualDataLength() < static_cast<long>(stride) * height_)
     return S_FALSE;  // a short frame is dropped, not drawn
-  QImage image(width_, height_, ImageFormat(bitCount_, rgb565_));
+  // Steady state reuses a picture the window has finished with; a new one only at the start
+  // and after a change of size or format.
+  const QImage::Format format = ImageFormat(bitCount_, rgb565_);
+  QImage image = TakeSpareImage(slot_, QSize(width_, height_), format);
+  if (image.isNull()) image = QImage(width_, height_, format);
   if (image.isNull()) return E_OUTOFMEMORY;
   const int rowBytes = std::min<int>(stride, static_cast<int>(image.bytesPerLine()));
   for (int y = 0; y < height_; ++y) {

@@ -28,3 +28,16 @@ inline constexpr std::uint32_t BI_BITFIELDS = 3;
 inline constexpr int DibRowBytes(int width, int bitCount) {
   return ((width * bitCount + 31) / 32) * 4;
 }
+
+struct RGBQUAD {
+  std::uint8_t rgbBlue;
+  std::uint8_t rgbGreen;
+  std::uint8_t rgbRed;
+  std::uint8_t rgbReserved;
+};
+
+// A header followed by its colour table or bit masks (as many entries as the header says).
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};

@@ -56,6 +56,7 @@ inline constexpr HRESULT VFW_E_NOT_CONNECTED = MakeFailure(0x80040209);
 inline constexpr HRESULT VFW_E_NO_ALLOCATOR = MakeFailure(0x8004020A);
 inline constexpr HRESULT VFW_E_RUNTIME_ERROR = MakeFailure(0x8004020B);
 inline constexpr HRESULT VFW_E_BUFFER_OVERFLOW = MakeFailure(0x8004020D);
+inline constexpr HRESULT VFW_E_NOT_COMMITTED = MakeFailure(0x80040211);
 inline constexpr HRESULT VFW_E_NO_CLOCK = MakeFailure(0x80040213);
 inline constexpr HRESULT VFW_E_NO_SINK = MakeFailure(0x80040214);
 inline constexpr HRESULT VFW_E_NO_INTERFACE = MakeFailure(0x80040215);

@@ -7,7 +7,11 @@
 #include <QThread>
 #include <QWidget>
 
-EventQueue::EventQueue() : target_(std::make_shared<Target>()), relay_(new QObject) {}
+EventQueue::EventQueue() : target_(std::make_shared<Target>()), relay_(new QObject) {
+  // The relay lives on the user-interface thread whichever thread makes the graph, so that
+  // notifications reach the window there even when the graph's thread runs no event loop.
+  if (QCoreApplication* app = QCoreApplication::instance()) relay_->moveToThread(app->thread());
+}
 
 EventQueue::~EventQueue() {
   Clear();

@@ -14,9 +14,9 @@
 class QObject;
 
 // Thread: Add from any thread (streaming threads report there); Get and the settings from the
-// control thread. queueMutex_ guards the queue and settings; it is released before a
-// notification is posted. Notifications reach the window on the thread that created the queue
-// (the user-interface thread), through a relay object that lives there.
+// control thread, which may be the user-interface thread or a worker. queueMutex_ guards the
+// queue and settings; it is released before a notification is posted. Notifications reach the
+// window on the user-interface thread, through a relay object that lives there.
 class EventQueue {
  public:
   EventQueue();
@@ -61,5 +61,5 @@ class EventQueue {
   long flags_ = 0;
   std::set<long> cancelled_;
   std::shared_ptr<Target> target_;
-  QObject* relay_;  // lives on the creating thread; deleted with the queue
+  QObject* relay_;  // lives on the user-interface thread; deleted with the queue
 };

@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include <QCoreApplication>
-#include <QThread>
 
 #include "platform/com/ComApi.h"
 #include "platform/media/CaptureGraphBuilder.h"
@@ -23,11 +22,10 @@ HRESULT Create(REFIID iid, void** object) {
   return created->QueryInterface(iid, object);
 }
 
-// The video renderer owns a widget, so it can only be made on the user-interface thread.
+// The video renderer owns a widget, which it makes on the user-interface thread, so it needs an
+// application object; it can be created from any thread.
 HRESULT CreateVideoRenderer(REFIID iid, void** object) {
-  if (!QCoreApplication::instance() ||
-      QThread::currentThread() != QCoreApplication::instance()->thread())
-    return RPC_E_WRONG_THREAD;
+  if (!QCoreApplication::instance()) return E_UNEXPECTED;
   return Create<VideoRenderer>(iid, object);
 }
 

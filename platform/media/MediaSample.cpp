@@ -1,5 +1,6 @@
 #include "platform/media/MediaSample.h"
 
+#include <chrono>
 #include <new>
 
 MediaSample::MediaSample(long size) : buffer_(new (std::nothrow) BYTE[size > 0 ? size : 1]) {
@@ -119,25 +120,42 @@ bool MediaSample::Recycle(long size) {
 HRESULT SamplePool::GetSample(long size, IMediaSample** sample) {
   if (!sample) return E_POINTER;
   *sample = nullptr;
-  std::lock_guard lock(mutex_);
-  // A sample only the pool holds is free: nobody downstream can still read it.
-  for (ComPtr<MediaSample>& kept : kept_) {
-    if (kept->RefCount() == 1) {
-      if (!kept->Recycle(size)) return E_OUTOFMEMORY;
-      *sample = kept.Get();
-      kept->AddRef();
-      return S_OK;
+  std::unique_lock lock(mutex_);
+  const long cancelledAtStart = cancelled_;
+  for (;;) {
+    // A sample only the pool holds is free: nobody downstream can still read it.
+    for (ComPtr<MediaSample>& kept : samples_) {
+      if (kept->RefCount() == 1) {
+        if (!kept->Recycle(size)) return E_OUTOFMEMORY;
+        *sample = kept.Get();
+        kept->AddRef();
+        return S_OK;
+      }
     }
+    if (samples_.size() < maxSamples_) break;
+    // Every sample is held downstream. Samples come back by a plain Release, which signals
+    // nothing, so the wait looks again every millisecond; Cancel() wakes it at once.
+    cancelled_cv_.wait_for(lock, std::chrono::milliseconds(1));
+    if (cancelled_ != cancelledAtStart) return VFW_E_NOT_COMMITTED;
   }
   ComPtr<MediaSample> fresh = MakeComObject<MediaSample>(size);
   if (fresh->GetSize() < size) return E_OUTOFMEMORY;
-  if (kept_.size() < maxKept_) kept_.push_back(fresh);
+  made_.fetch_add(1, std::memory_order_relaxed);
+  samples_.push_back(fresh);
   *sample = fresh.Detach();
   return S_OK;
+}
+
+void SamplePool::Cancel() {
+  {
+    std::lock_guard lock(mutex_);
+    ++cancelled_;
+  }
+  cancelled_cv_.notify_all();
 }
 
 void SamplePool::Clear() {
   std::vector<ComPtr<MediaSample>> doomed;
   std::lock_guard lock(mutex_);
-  doomed.swap(kept_);
+  doomed.swap(samples_);
 }

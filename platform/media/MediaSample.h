@@ -1,6 +1,8 @@
 // A media sample with its own buffer, and the pool an output pin reuses samples from.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -53,18 +55,29 @@ class MediaSample final : public IMediaSample, public UnknownImpl {
   std::unique_ptr<MediaType> mediaType_;
 };
 
-// Samples an output pin hands downstream; a sample is reused once nobody else holds it, so a
-// stream of any length needs only as many buffers as are in flight at once.
-// Thread: the streaming thread of the pin; Clear() also from the control thread once stopped.
+// Samples an output pin hands downstream; a sample is reused once nobody else holds it. The pool
+// is bounded: it makes at most maxSamples samples, and when all of them are still held
+// downstream GetSample waits for one to come back instead of allocating another, so a stream of
+// any length runs on a fixed set of buffers.
+// Thread: the streaming thread of the pin; Cancel() and Clear() from the control thread.
+// mutex_ guards samples_ and cancelled_.
 class SamplePool {
  public:
-  explicit SamplePool(std::size_t maxKept = 4) : maxKept_(maxKept) {}
-  // A sample with at least size bytes, actual length 0. Fails only if out of memory.
+  explicit SamplePool(std::size_t maxSamples = 4) : maxSamples_(maxSamples) {}
+  // A sample with at least size bytes, actual length 0. Waits while every sample is in use;
+  // VFW_E_NOT_COMMITTED if Cancel() ends the wait, E_OUTOFMEMORY if a buffer cannot be made.
   HRESULT GetSample(long size, IMediaSample** sample);
+  // Ends a wait in GetSample (before the streaming thread is joined); later calls work again.
+  void Cancel();
   void Clear();
+  // Samples made since the pool was created (each allocates a buffer).
+  long SamplesMade() const { return made_.load(std::memory_order_relaxed); }
 
  private:
-  std::size_t maxKept_;
-  std::mutex mutex_;  // guards kept_
-  std::vector<ComPtr<MediaSample>> kept_;
+  std::size_t maxSamples_;
+  std::mutex mutex_;
+  std::condition_variable cancelled_cv_;
+  std::vector<ComPtr<MediaSample>> samples_;
+  long cancelled_ = 0;  // counts Cancel calls; a waiter returns when it changes
+  std::atomic<long> made_{0};
 };

@@ -3,7 +3,7 @@
 
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
-#include "platform/toolkit/Dib.h"
+#include "platform/toolkit/DibTypes.h"
 
 using REFERENCE_TIME = LONGLONG;                   // 100-nanosecond units
 inline constexpr REFERENCE_TIME UNITS = 10000000;  // REFERENCE_TIME per second

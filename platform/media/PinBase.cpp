@@ -217,6 +217,7 @@ void OutputPin::BreakConnect() {
 }
 
 void OutputPin::Inactive() {
+  pool_.Cancel();
   pool_.Clear();
 }
 

@@ -101,8 +101,13 @@ class OutputPin : public PinBase {
   void BreakConnect() override;
   void Inactive() override;
 
-  // Streaming thread: a sample of at least size bytes from this pin's pool.
+  // Streaming thread: a sample of at least size bytes from this pin's pool; waits while all
+  // samples of the pool are held downstream (VFW_E_NOT_COMMITTED if CancelBufferWait ends it).
   HRESULT GetDeliveryBuffer(long size, IMediaSample** sample);
+  // Control thread: ends a wait in GetDeliveryBuffer, before the streaming thread is joined.
+  void CancelBufferWait() { pool_.Cancel(); }
+  // Samples the pool has made (each one a buffer allocation).
+  long SamplesMade() const { return pool_.SamplesMade(); }
   // Bytes a sample of the connected type needs (lSampleSize, else the frame size).
   long SampleSize() const;
   // Streaming thread: hands a sample to the connected input pin (VFW_E_NOT_CONNECTED if none).

@@ -1,6 +1,6 @@
 #include "platform/media/TransformFilter.h"
 
-#include "platform/media/ControlInterfaces.h"
+#include "platform/media/EventCodes.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include <QApplication>
-#include <QThread>
+
+#include "platform/media/UiThread.h"
 
 namespace {
 
@@ -32,20 +33,27 @@ long OaBool(bool value) {
 VideoRenderer::VideoRenderer()
     : RendererBase(CLSID_VideoRenderer, u"Video Renderer"),
       slot_(std::make_shared<VideoFrameSlot>()),
-      window_(new VideoWindow(slot_)),
       style_(kDefaultStyle) {
-  window_->setWindowTitle(QStringLiteral("Video Renderer"));
-  window_->resize(320, 240);
+  // The widget belongs to the user-interface thread, whichever thread builds the graph.
+  RunOnUiThread([this] {
+    window_ = new VideoWindow(slot_);
+    window_->setWindowTitle(QStringLiteral("Video Renderer"));
+    window_->resize(320, 240);
+  });
 }
 
 VideoRenderer::~VideoRenderer() {
   Stop();
-  if (VideoWindow* window = window_.data()) {
-    if (window->thread() == QThread::currentThread())
-      delete window;
-    else
-      window->deleteLater();
-  }
+  RunOnUiThread([this] { delete window_.data(); });
+}
+
+template <class Work>
+HRESULT VideoRenderer::WithWindow(Work work) {
+  HRESULT hr = E_UNEXPECTED;  // the owner destroyed the window
+  RunOnUiThread([&] {
+    if (VideoWindow* window = window_.data()) hr = work(window);
+  });
+  return hr;
 }
 
 HRESULT VideoRenderer::NonDelegatingQueryInterface(REFIID iid, void** object) {
@@ -84,7 +92,11 @@ HRESULT VideoRenderer::DoRenderSample(IMediaSample* sample) {
   const int stride = DibRowBytes(width_, bitCount_);
   if (!data || sample->GetActualDataLength() < static_cast<long>(stride) * height_)
     return S_FALSE;  // a short frame is dropped, not drawn
-  QImage image(width_, height_, ImageFormat(bitCount_, rgb565_));
+  // Steady state reuses a picture the window has finished with; a new one only at the start
+  // and after a change of size or format.
+  const QImage::Format format = ImageFormat(bitCount_, rgb565_);
+  QImage image = TakeSpareImage(slot_, QSize(width_, height_), format);
+  if (image.isNull()) image = QImage(width_, height_, format);
   if (image.isNull()) return E_OUTOFMEMORY;
   const int rowBytes = std::min<int>(stride, static_cast<int>(image.bytesPerLine()));
   for (int y = 0; y < height_; ++y) {
@@ -100,16 +112,15 @@ HRESULT VideoRenderer::DoRenderSample(IMediaSample* sample) {
 
 HRESULT VideoRenderer::OnRun(REFERENCE_TIME start) {
   if (HRESULT hr = RendererBase::OnRun(start); FAILED(hr)) return hr;
-  if (autoShow_ && window_) window_->show();
+  if (autoShow_.load(std::memory_order_relaxed))
+    WithWindow([](VideoWindow* window) {
+      window->show();
+      return S_OK;
+    });
   return S_OK;
 }
 
-HRESULT VideoRenderer::CheckWindow() const {
-  return window_ ? S_OK : E_UNEXPECTED;
-}
-
-void VideoRenderer::ApplyParent() {
-  VideoWindow* window = window_.data();
+void VideoRenderer::ApplyParent(VideoWindow* window) {
   const bool visible = !window->isHidden();
   const QRect geometry = window->geometry();
   if (owner_ && (style_ & WS_CHILD))
@@ -125,23 +136,26 @@ void VideoRenderer::ApplyParent() {
 // ---- IVideoWindow
 
 HRESULT VideoRenderer::put_Caption(BSTR caption) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->setWindowTitle(caption ? QString::fromUtf16(caption) : QString());
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->setWindowTitle(caption ? QString::fromUtf16(caption) : QString());
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Caption(BSTR* caption) {
   if (!caption) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *caption = SysAllocString(reinterpret_cast<LPCOLESTR>(window_->windowTitle().utf16()));
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *caption = SysAllocString(reinterpret_cast<LPCOLESTR>(window->windowTitle().utf16()));
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_WindowStyle(long style) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  style_ = style;
-  ApplyParent();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    style_ = style;
+    ApplyParent(window);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_WindowStyle(long* style) {
@@ -162,27 +176,29 @@ HRESULT VideoRenderer::get_WindowStyleEx(long* style) {
 }
 
 HRESULT VideoRenderer::put_AutoShow(long autoShow) {
-  autoShow_ = autoShow != OAFALSE;
+  autoShow_.store(autoShow != OAFALSE, std::memory_order_relaxed);
   return S_OK;
 }
 
 HRESULT VideoRenderer::get_AutoShow(long* autoShow) {
   if (!autoShow) return E_POINTER;
-  *autoShow = OaBool(autoShow_);
+  *autoShow = OaBool(autoShow_.load(std::memory_order_relaxed));
   return S_OK;
 }
 
 HRESULT VideoRenderer::put_WindowState(long state) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->setVisible(state != 0);  // SW_HIDE is 0; every other state shows the window
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->setVisible(state != 0);  // SW_HIDE is 0; every other state shows the window
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_WindowState(long* state) {
   if (!state) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *state = window_->isHidden() ? 0 : 1;
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *state = window->isHidden() ? 0 : 1;
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_BackgroundPalette(long) {
@@ -196,94 +212,107 @@ HRESULT VideoRenderer::get_BackgroundPalette(long* value) {
 }
 
 HRESULT VideoRenderer::put_Visible(long visible) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->setVisible(visible != OAFALSE);
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->setVisible(visible != OAFALSE);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Visible(long* visible) {
   if (!visible) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *visible = OaBool(!window_->isHidden());
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *visible = OaBool(!window->isHidden());
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_Left(long left) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->move(left, window_->y());
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->move(left, window->y());
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Left(long* left) {
   if (!left) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *left = window_->x();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *left = window->x();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_Width(long width) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->resize(width, window_->height());
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->resize(width, window->height());
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Width(long* width) {
   if (!width) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *width = window_->width();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *width = window->width();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_Top(long top) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->move(window_->x(), top);
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->move(window->x(), top);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Top(long* top) {
   if (!top) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *top = window_->y();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *top = window->y();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_Height(long height) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->resize(window_->width(), height);
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->resize(window->width(), height);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Height(long* height) {
   if (!height) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *height = window_->height();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *height = window->height();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::put_Owner(OAHWND owner) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  owner_ = owner;
-  ApplyParent();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    owner_ = owner;
+    ApplyParent(window);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_Owner(OAHWND* owner) {
   if (!owner) return E_POINTER;
-  *owner = owner_.data();
+  RunOnUiThread([&] { *owner = owner_.data(); });
   return S_OK;
 }
 
 HRESULT VideoRenderer::put_MessageDrain(OAHWND drain) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->SetMessageDrain(drain);
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->SetMessageDrain(drain);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_MessageDrain(OAHWND* drain) {
   if (!drain) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  *drain = window_->MessageDrain();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    *drain = window->MessageDrain();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::get_BorderColor(long* color) {
@@ -308,10 +337,11 @@ HRESULT VideoRenderer::put_FullScreenMode(long mode) {
 }
 
 HRESULT VideoRenderer::SetWindowForeground(long focus) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  window_->raise();
-  if (focus != OAFALSE) window_->activateWindow();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    window->raise();
+    if (focus != OAFALSE) window->activateWindow();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR) {
@@ -319,21 +349,23 @@ HRESULT VideoRenderer::NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR) {
 }
 
 HRESULT VideoRenderer::SetWindowPosition(long left, long top, long width, long height) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  if (width < 0 || height < 0) return E_INVALIDARG;
-  window_->setGeometry(left, top, width, height);
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    if (width < 0 || height < 0) return E_INVALIDARG;
+    window->setGeometry(left, top, width, height);
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::GetWindowPosition(long* left, long* top, long* width, long* height) {
   if (!left || !top || !width || !height) return E_POINTER;
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  const QRect g = window_->geometry();
-  *left = g.x();
-  *top = g.y();
-  *width = g.width();
-  *height = g.height();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    const QRect g = window->geometry();
+    *left = g.x();
+    *top = g.y();
+    *width = g.width();
+    *height = g.height();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::GetMinIdealImageSize(long* width, long* height) {
@@ -353,13 +385,14 @@ HRESULT VideoRenderer::GetRestorePosition(long* left, long* top, long* width, lo
 }
 
 HRESULT VideoRenderer::HideCursor(long hide) {
-  if (HRESULT hr = CheckWindow(); FAILED(hr)) return hr;
-  cursorHidden_ = hide != OAFALSE;
-  if (cursorHidden_)
-    window_->setCursor(Qt::BlankCursor);
-  else
-    window_->unsetCursor();
-  return S_OK;
+  return WithWindow([&](VideoWindow* window) {
+    cursorHidden_ = hide != OAFALSE;
+    if (cursorHidden_)
+      window->setCursor(Qt::BlankCursor);
+    else
+      window->unsetCursor();
+    return S_OK;
+  });
 }
 
 HRESULT VideoRenderer::IsCursorHidden(long* hidden) {

@@ -10,11 +10,13 @@
 #include "platform/media/VideoWindow.h"
 
 // Accepts RGB32, RGB24, RGB565 and RGB555 (other formats are converted by the graph on Connect).
-// The window is created with the renderer and so the renderer must be created on the
-// user-interface thread; RGB samples become images on the streaming thread and are shown
-// without blocking the stream. Without an owner the window is a top-level window, shown by Run
-// while AutoShow is on.
-// Thread: user-interface thread for IVideoWindow; DoRenderSample on the streaming thread.
+// The window is created with the renderer; RGB samples become images on the streaming thread
+// and are shown without blocking the stream. Without an owner the window is a top-level window,
+// shown by Run while AutoShow is on.
+// Thread: the control thread (the user-interface thread or a worker) for construction,
+// IVideoWindow and state changes; the window itself lives on the user-interface thread and is
+// touched only there, through blocking calls when the control thread is another one (the UI
+// thread must then be processing events). DoRenderSample on the streaming thread.
 class VideoRenderer final : public RendererBase, public IVideoWindow, public IDirectDrawVideo {
  public:
   VideoRenderer();
@@ -79,22 +81,24 @@ class VideoRenderer final : public RendererBase, public IVideoWindow, public IDi
   HRESULT UseWhenFullScreen(long useWhenFullScreen) override;
   HRESULT WillUseFullScreen(long* useWhenFullScreen) override;
 
-  // The renderer's window (user-interface thread), nullptr once its owner destroyed it.
+  // The renderer's window, nullptr once its owner destroyed it. User-interface thread only.
   VideoWindow* Window() const { return window_.data(); }
 
  protected:
   HRESULT OnRun(REFERENCE_TIME start) override;
 
  private:
-  HRESULT CheckWindow() const;
-  void ApplyParent();
+  // Runs work(window) on the user-interface thread; E_UNEXPECTED once the window is gone.
+  template <class Work>
+  HRESULT WithWindow(Work work);
+  void ApplyParent(VideoWindow* window);
 
   std::shared_ptr<VideoFrameSlot> slot_;
-  QPointer<VideoWindow> window_;
-  QPointer<QWidget> owner_;
+  QPointer<VideoWindow> window_;  // user-interface thread only
+  QPointer<QWidget> owner_;       // user-interface thread only
   long style_;
   long styleEx_ = 0;
-  bool autoShow_ = true;
+  std::atomic<bool> autoShow_{true};
   long borderColor_ = 0;
   DWORD switches_ = AMDDS_ALL;
   bool cursorHidden_ = false;

@@ -19,16 +19,24 @@ VideoWindow::~VideoWindow() {
   slot_->window = nullptr;
 }
 
+namespace {
+
+// Keeps a picture for the renderer to fill again; beyond the limit it is freed. Lock held.
+void KeepSpare(VideoFrameSlot& slot, QImage&& image) {
+  if (image.isNull() || slot.spares.size() >= VideoFrameSlot::kMaxSpares) return;
+  slot.spares.push_back(std::move(image));
+}
+
+}  // namespace
+
 void VideoWindow::TakeFrame() {
-  QImage image;
-  {
-    std::lock_guard lock(slot_->mutex);
-    image = std::move(slot_->image);
-    slot_->image = QImage();
-    slot_->postPending.store(false, std::memory_order_release);
-  }
-  if (image.isNull()) return;  // stop raced the post
-  current_ = std::move(image);
+  std::lock_guard lock(slot_->mutex);
+  slot_->postPending.store(false, std::memory_order_release);
+  if (slot_->image.isNull()) return;  // stop raced the post
+  // The picture shown until now is no longer needed here: the renderer may fill it again.
+  KeepSpare(*slot_, std::move(current_));
+  current_ = std::move(slot_->image);
+  slot_->image = QImage();
   update();
 }
 
@@ -81,10 +89,25 @@ void OfferFrame(const std::shared_ptr<VideoFrameSlot>& slot, QImage image) {
   std::lock_guard lock(slot->mutex);
   QWidget* window = slot->window;
   if (!window) return;
+  KeepSpare(*slot, std::move(slot->image));  // replaced before the window showed it
   slot->image = std::move(image);
   // One post at a time: frames arriving before it runs just replace the waiting image. The
   // window cannot go away meanwhile: its destructor takes the lock held here.
   if (!slot->postPending.exchange(true, std::memory_order_acq_rel))
     QMetaObject::invokeMethod(
         window, [window] { static_cast<VideoWindow*>(window)->TakeFrame(); }, Qt::QueuedConnection);
+}
+
+QImage TakeSpareImage(const std::shared_ptr<VideoFrameSlot>& slot, QSize size,
+                      QImage::Format format) {
+  std::lock_guard lock(slot->mutex);
+  for (auto it = slot->spares.begin(); it != slot->spares.end(); ++it) {
+    if (it->size() == size && it->format() == format) {
+      QImage spare = std::move(*it);
+      slot->spares.erase(it);
+      return spare;
+    }
+  }
+  slot->spares.clear();  // another size or format: these will not fit again
+  return QImage();
 }

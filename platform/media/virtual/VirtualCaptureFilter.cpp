@@ -305,10 +305,12 @@ bool VirtualCaptureFilter::Alive() const {
 void VirtualCaptureFilter::ReportDeviceLost() {
   lost_.store(true, std::memory_order_release);
   if (lossReported_.exchange(true)) return;
-  // The filter's identity tells the application which device went; no reference is passed.
-  NotifyEvent(EC_DEVICE_LOST,
-              reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))),
-              0);
+  // The filter's identity (its IUnknown as QueryInterface answers it, which need not be the
+  // IBaseFilter pointer) tells the application which device went; no reference is passed.
+  IUnknown* identity = nullptr;
+  NonDelegatingQueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+  if (identity) identity->Release();  // the filter lives on: the graph holds it
+  NotifyEvent(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(identity), 0);
 }
 
 bool VirtualCaptureFilter::CountFrame() {

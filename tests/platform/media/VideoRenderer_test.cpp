@@ -1,9 +1,11 @@
 // Tests of the video renderer: frames shown in its window, and the window controls.
 #include "platform/media/VideoRenderer.h"
 
+#include <atomic>
 #include <thread>
 
 #include <QMouseEvent>
+#include <QThread>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -149,17 +151,91 @@ TEST(VideoRenderer, OwnerDestroyedFirst) {
   EXPECT_EQ(g.control->Stop(), S_OK);
 }
 
-// Catches: a renderer (a widget) created off the user-interface thread.
-TEST(VideoRenderer, RefusedOffUiThread) {
-  HRESULT hr = S_OK;
-  std::thread([&] {
+// Counts graph notifications and notes the thread they arrive on.
+class NotifyCounter : public QWidget {
+ public:
+  explicit NotifyCounter(long message) : message_(message) {}
+  std::atomic<int> notifications{0};
+  std::atomic<bool> offUiThread{false};
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != static_cast<QEvent::Type>(message_)) return QWidget::event(e);
+    if (QThread::currentThread() != qApp->thread()) offUiThread = true;
+    ++notifications;
+    return true;
+  }
+
+ private:
+  long message_;
+};
+
+// Catches: a graph with a video renderer that cannot be built, run, stopped or released on a
+// worker thread (renderer refused, widget made on the worker), or whose notifications never
+// reach the window given to SetNotifyWindow because the relay lives on the worker.
+TEST(VideoRenderer, GraphBuiltOnWorkerThread) {
+  const long message = QEvent::registerEventType();
+  QWidget owner;
+  owner.resize(200, 150);
+  owner.show();
+  NotifyCounter notifyWindow(message);
+  std::atomic<bool> done{false};
+  std::atomic<bool> streaming{false};
+  HRESULT created = E_FAIL, run = E_FAIL, stop = E_FAIL, placed = E_FAIL;
+  std::thread worker([&] {
     CoInitialize(nullptr);
-    ComPtr<IBaseFilter> r;
-    hr = CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                          r.ReleaseAndGetVoidAddress());
+    {
+      ComPtr<IGraphBuilder> graph = NewGraph();
+      ComPtr<SyntheticSource> source = MakeComObject<SyntheticSource>(GreenSource());
+      graph->AddFilter(source.Get(), u"src");
+      ComPtr<IBaseFilter> renderer;
+      created = CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IBaseFilter, renderer.ReleaseAndGetVoidAddress());
+      if (SUCCEEDED(created)) {
+        graph->AddFilter(renderer.Get(), u"rndr");
+        graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                       PinOf(renderer.Get(), PINDIR_INPUT).Get());
+        ComQuery<IMediaEventEx>(graph.Get())->SetNotifyWindow(&notifyWindow, message, 0);
+        ComPtr<IVideoWindow> window = ComQuery<IVideoWindow>(renderer.Get());
+        window->put_Owner(&owner);
+        window->put_WindowStyle(WS_CHILD);
+        placed = window->SetWindowPosition(0, 0, 64, 48);
+        ComPtr<IMediaControl> control = ComQuery<IMediaControl>(graph.Get());
+        run = control->Run();
+        streaming = true;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (source->Stream()->DeliveredCount() < 10 && std::chrono::steady_clock::now() < end)
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        stop = control->Stop();
+      }
+    }
     CoUninitialize();
-  }).join();
-  EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
+    done = true;
+  });
+  // The user-interface thread keeps pumping; meanwhile the renderer's window is a child of the
+  // owner, lives on this thread and shows frames.
+  bool shownOnUiThread = false;
+  PumpUntil(
+      [&] {
+        if (streaming && !shownOnUiThread) {
+          auto* child = owner.findChild<VideoWindow*>(QStringLiteral("VideoRenderer"));
+          shownOnUiThread =
+              child && child->thread() == qApp->thread() && !child->CurrentFrame().isNull();
+        }
+        return done.load();
+      },
+      15000);
+  worker.join();
+  EXPECT_EQ(created, S_OK);
+  EXPECT_EQ(placed, S_OK);
+  EXPECT_EQ(run, S_OK);
+  EXPECT_EQ(stop, S_OK);
+  EXPECT_TRUE(shownOnUiThread);
+  EXPECT_TRUE(PumpUntil([&] { return notifyWindow.notifications > 0; }))
+      << "no notification reached the window";
+  EXPECT_FALSE(notifyWindow.offUiThread);
+  EXPECT_TRUE(PumpUntil([&] { return !owner.findChild<VideoWindow*>(); }))
+      << "the released renderer left its window behind";
 }
 
 // Catches: the first picture's size never announced to the application.

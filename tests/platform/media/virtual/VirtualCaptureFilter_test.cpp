@@ -290,8 +290,8 @@ TEST_F(VirtualCaptureFilterTest, FailureInjectionReachesTheCaller) {
   EXPECT_EQ(rig.sink->Frames(), 0);
 }
 
-// Catches: a device lost after n frames that goes on streaming, posts nothing, or can be
-// started again as if nothing happened.
+// Catches: a device lost after n frames that goes on streaming, posts nothing, posts its
+// IBaseFilter pointer instead of its IUnknown identity, or can be started again.
 TEST_F(VirtualCaptureFilterTest, DeviceLostAfterFramesPostsDeviceLost) {
   VirtualDeviceConfig fragile = SmallCamera(u"Fragile Camera");
   fragile.failures.loseAfterFrames = 5;
@@ -301,7 +301,12 @@ TEST_F(VirtualCaptureFilterTest, DeviceLostAfterFramesPostsDeviceLost) {
   ASSERT_EQ(rig.control->Run(), S_OK);
   LONG_PTR who = 0;
   ASSERT_TRUE(WaitForEvent(rig.events.Get(), EC_DEVICE_LOST, &who));
-  EXPECT_EQ(who, reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(rig.device.Get())));
+  // The identity is what QueryInterface(IID_IUnknown) answers, on any of the filter's interfaces.
+  ComPtr<IUnknown> identity = ComQuery<IUnknown>(rig.device.Get());
+  ComPtr<IAMVideoProcAmp> procAmp = ComQuery<IAMVideoProcAmp>(rig.device.Get());
+  ASSERT_TRUE(procAmp);
+  EXPECT_EQ(ComQuery<IUnknown>(procAmp.Get()).Get(), identity.Get());
+  EXPECT_EQ(who, reinterpret_cast<LONG_PTR>(identity.Get()));
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   EXPECT_EQ(rig.sink->Frames(), 5);
   const auto stopStart = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 #include "capture/CaptureCore.h"
 #include "capture/DeviceList.h"
 #include "capture/Diagnostics.h"
+#include "capture/StoreProblems.h"
 #include "capture/SyncManager.h"
 #include "platform/toolkit/Graphics.h"
 
@@ -25,6 +26,7 @@ TCaptureControl::TCaptureControl(QWidget* parent)
     : QFrame(parent), core_(std::make_unique<TCaptureCore>(this)) {
   handleAllocated_.store(parent != nullptr);
   core_->InitializeRunTime();
+  ReportStoreProblems(core_.get());
   setLineWidth(0);
   resize(kInitialWidth, kInitialHeight);
   SetBorderStyle(bsSingle);

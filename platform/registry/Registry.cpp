@@ -274,11 +274,15 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return 0;
 }
 
+struct MovedAside {
+  std::string name;           // empty: not moved
+  bool journalsLeft = false;  // a journal file stayed: no fresh store may start beside it
+};
+
 // Moves a damaged store file to a name of its own (timestamped, with a number when that is
 // taken), and its journal files after it. Only a regular file is moved, never what a link points
-// to. Empty when it could not be moved; a store must then not be created at path, nor where a
-// journal file of the old one stayed behind.
-std::string MoveAside(const std::string& path) {
+// to.
+MovedAside MoveAside(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   const std::string base = path + ".corrupt-" + Timestamp();
@@ -288,13 +292,13 @@ std::string MoveAside(const std::string& path) {
       if (errno == EEXIST) continue;
       return {};
     }
-    bool companionsMoved = true;
+    MovedAside moved{aside};
     for (const char* suffix : {"-wal", "-shm"}) {
       const std::string from = path + suffix;
       if (::lstat(from.c_str(), &st) != 0) continue;
-      if (RenameNoReplace(from, aside + suffix) != 0) companionsMoved = false;
+      if (RenameNoReplace(from, aside + suffix) != 0) moved.journalsLeft = true;
     }
-    return companionsMoved ? aside : std::string();
+    return moved;
   }
   return {};
 }
@@ -407,9 +411,15 @@ bool EnsureOpen() {
   }
   const std::string why = opened.why;
   if (opened.failure == OpenFailure::Damaged) {
-    const std::string aside = MoveAside(path);
-    if (!aside.empty()) {
-      Report("registry store " + path + " unusable (" + why + "); moved to " + aside +
+    const MovedAside aside = MoveAside(path);
+    if (!aside.name.empty() && aside.journalsLeft) {
+      Report("registry store " + path + " unusable (" + why + "); moved to " + aside.name +
+                 ", but its journal files stayed; settings are kept in memory for this run only",
+             true);
+      return UseMemoryStore();
+    }
+    if (!aside.name.empty()) {
+      Report("registry store " + path + " unusable (" + why + "); moved to " + aside.name +
                  ", starting with a fresh store",
              true);
       opened = OpenFile(path, false);

@@ -12,6 +12,10 @@
 
 namespace {
 
+// Control values and counts are 32-bit on the platform's interfaces.
+constexpr long long kMaxInt32 = std::numeric_limits<std::int32_t>::max();
+constexpr long long kMinInt32 = std::numeric_limits<std::int32_t>::min();
+
 struct Named {
   const char* name;
   long value;
@@ -68,9 +72,6 @@ constexpr Named kStandards[] = {
     {"SECAM_H", AnalogVideo_SECAM_H},   {"SECAM_K", AnalogVideo_SECAM_K},
     {"SECAM_K1", AnalogVideo_SECAM_K1}, {"SECAM_L", AnalogVideo_SECAM_L},
     {"SECAM_L1", AnalogVideo_SECAM_L1}, {"PAL_N_COMBO", AnalogVideo_PAL_N_COMBO}};
-constexpr long long kMaxLong = std::numeric_limits<std::int32_t>::max();
-constexpr long long kMinLong = std::numeric_limits<std::int32_t>::min();
-
 constexpr Named kDialogs[] = {{"source", VfwCaptureDialog_Source},
                               {"format", VfwCaptureDialog_Format},
                               {"display", VfwCaptureDialog_Display}};
@@ -235,7 +236,7 @@ class DeviceReader {
     bool run = false;
     if (!ReadBool(fail, "setFormat", &plan->refuseSetFormat) ||
         !ReadBool(fail, "create", &create) || !ReadBool(fail, "run", &run) ||
-        !ReadInteger(fail, "loseAfterFrames", -1, kMaxLong, &plan->loseAfterFrames))
+        !ReadInteger(fail, "loseAfterFrames", -1, kMaxInt32, &plan->loseAfterFrames))
       return false;
     plan->createResult = create ? E_FAIL : S_OK;
     plan->runResult = run ? E_FAIL : S_OK;
@@ -312,12 +313,12 @@ class DeviceReader {
         return Fail(QStringLiteral("unknown property \"%1\"").arg(p.value("property").toString()));
       r.max = 100;
       bool automatic = false;
-      if (!ReadInteger(p, "min", kMinLong, kMaxLong, &r.min) ||
-          !ReadInteger(p, "max", kMinLong, kMaxLong, &r.max) ||
-          !ReadInteger(p, "step", kMinLong, kMaxLong, &r.step))
+      if (!ReadInteger(p, "min", kMinInt32, kMaxInt32, &r.min) ||
+          !ReadInteger(p, "max", kMinInt32, kMaxInt32, &r.max) ||
+          !ReadInteger(p, "step", kMinInt32, kMaxInt32, &r.step))
         return false;
       r.defaultValue = r.min;
-      if (!ReadInteger(p, "default", kMinLong, kMaxLong, &r.defaultValue) ||
+      if (!ReadInteger(p, "default", kMinInt32, kMaxInt32, &r.defaultValue) ||
           !ReadBool(p, "auto", &automatic))
         return false;
       r.capsFlags = VideoProcAmp_Flags_Manual | (automatic ? VideoProcAmp_Flags_Auto : 0);
@@ -340,7 +341,7 @@ class DeviceReader {
         if (!OnlyKeys(input, {"name", "type"}, "a crossbar input")) return false;
         in.name = input.value("name").toString().toStdU16String();
         in.physicalType = 0;
-        if (!ReadInteger(input, "type", 1, kMaxLong, &in.physicalType)) return false;
+        if (!ReadInteger(input, "type", 1, kMaxInt32, &in.physicalType)) return false;
         if (in.name.empty() || in.physicalType <= 0)
           return Fail("a crossbar input needs a name and a type");
       }

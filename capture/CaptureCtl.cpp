@@ -6,6 +6,7 @@
 #include "capture/CaptureCore.h"
 #include "capture/DeviceList.h"
 #include "capture/Diagnostics.h"
+#include "capture/StoreProblems.h"
 #include "capture/SyncManager.h"
 #include "platform/toolkit/Graphics.h"
 
@@ -29,6 +30,7 @@ TCaptureControl::TCaptureControl(QWidget* parent)
     if (TSyncManager* manager = SyncManager()) setParent(manager->HiddenWindow());
   }
   handleAllocated_.store(parentWidget() != nullptr);
+  ReportStoreProblems(core_.get());
   setLineWidth(0);
   resize(kInitialWidth, kInitialHeight);
   SetBorderStyle(bsSingle);

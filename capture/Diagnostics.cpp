@@ -1,11 +1,16 @@
 #include "capture/Diagnostics.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 
 #include "capture/CaptureCore.h"
@@ -26,6 +31,7 @@ struct TLog {
   QStringList lines;
   std::uint32_t previousTick = 0;
   bool hasPrevious = false;
+  bool refusalSaid = false;  // why the file cannot be written was said once
 };
 
 std::unique_ptr<TLog> g_log;
@@ -54,17 +60,43 @@ QByteArray ToCp1252(const QString& text) {
   return out;
 }
 
-bool SaveLocked(TLog& log) {
-  log.lines.append(QStringLiteral("}"));
-  QSaveFile file(TraceFileName());
-  bool ok = file.open(QIODevice::WriteOnly);
-  if (ok) {
-    for (const QString& line : log.lines) {
-      file.write(ToCp1252(line));
-      file.write("\r\n", 2);
-    }
-    ok = file.commit();
+// Opens the trace file for replacing its contents, never through a symbolic link (the link
+// would have another file replaced) and never anything but a regular file. -1 with errno set.
+int OpenTraceFile(const QByteArray& name) {
+  const int fd =
+      ::open(name.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+    const int saved = S_ISREG(st.st_mode) ? errno : EINVAL;
+    ::close(fd);
+    errno = saved;
+    return -1;
   }
+  return fd;
+}
+
+bool SaveLocked(TLog& log) {
+  const QByteArray name = QFile::encodeName(TraceFileName());
+  const int fd = OpenTraceFile(name);
+  if (fd < 0) {
+    // The trace itself cannot say it, so standard error does, once.
+    if (!log.refusalSaid) {
+      log.refusalSaid = true;
+      const char* why = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+      qWarning("frostwipe: trace file %s not written: %s", name.constData(), why);
+    }
+    return false;
+  }
+  log.lines.append(QStringLiteral("}"));
+  QFile file;
+  bool ok = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+  for (const QString& line : log.lines) {
+    ok = ok && file.write(ToCp1252(line)) >= 0;
+    ok = ok && file.write("\r\n", 2) == 2;
+  }
+  ok = file.flush() && ok;
+  file.close();
   log.lines.removeLast();
   return ok;
 }

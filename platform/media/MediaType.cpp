@@ -1,6 +1,7 @@
 #include "platform/media/MediaType.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -135,9 +136,16 @@ bool IsRgbSubtype(REFGUID subtype) {
 DWORD SubtypeFrameBytes(REFGUID subtype, int width, int height) {
   const int bits = SubtypeBitCount(subtype);
   if (bits == 0 || width <= 0 || height <= 0) return 0;
-  if (IsRgbSubtype(subtype)) return static_cast<DWORD>(DibRowBytes(width, bits)) * height;
+  // In 64 bits, and 0 for a frame a DWORD cannot hold rather than a wrapped size.
+  constexpr std::uint64_t kMax = 0xFFFFFFFFu;
+  const auto w = static_cast<std::uint64_t>(width);
+  const auto h = static_cast<std::uint64_t>(height);
+  if (IsRgbSubtype(subtype)) {
+    const std::uint64_t row = (w * bits + 31) / 32 * 4;
+    return row <= kMax / h ? static_cast<DWORD>(row * h) : 0;
+  }
   // Planar 4:2:0 formats need even sizes; packed 4:2:2 an even width.
-  return static_cast<DWORD>((static_cast<long long>(width) * height * bits) / 8);
+  return w * h <= kMax * 8 / bits ? static_cast<DWORD>(w * h * bits / 8) : 0;
 }
 
 std::string SubtypeName(REFGUID subtype) {
@@ -222,7 +230,12 @@ MediaType MediaType::Video(REFGUID subtype, int width, int height, REFERENCE_TIM
   else
     bih.biCompression = subtype.Data1;
   bih.biSizeImage = SubtypeFrameBytes(subtype, width, height);
-  if (bih.biSizeImage == 0) bih.biSizeImage = static_cast<DWORD>(width) * height * 3;
+  if (bih.biSizeImage == 0 && width > 0 && height > 0) {
+    // A compressed frame is given room for 3 bytes a pixel, as far as a DWORD holds it.
+    const std::uint64_t room =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 3;
+    bih.biSizeImage = room <= 0xFFFFFFFFu ? static_cast<DWORD>(room) : 0;
+  }
   if (avgTimePerFrame > 0)
     vih.dwBitRate = static_cast<DWORD>(std::min<long long>(
         0xFFFFFFFFll, static_cast<long long>(bih.biSizeImage) * 8 * UNITS / avgTimePerFrame));

@@ -1,7 +1,9 @@
 #include "platform/media/PinBase.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/media/Enumerators.h"
 #include "platform/media/FilterBase.h"
@@ -230,9 +232,16 @@ long OutputPin::SampleSize() const {
   if (mt.lSampleSize) return static_cast<long>(mt.lSampleSize);
   if (const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(mt)) {
     if (bih->biSizeImage) return static_cast<long>(bih->biSizeImage);
-    const DWORD bytes = SubtypeFrameBytes(mt.subtype, bih->biWidth, std::abs(bih->biHeight));
+    const long long width = bih->biWidth;
+    const long long height = std::llabs(static_cast<long long>(bih->biHeight));
+    const DWORD bytes = SubtypeFrameBytes(mt.subtype, bih->biWidth,
+                                          static_cast<int>(std::min(height, 0x7FFFFFFFll)));
     if (bytes) return static_cast<long>(bytes);
-    return DibRowBytes(bih->biWidth, 32) * std::abs(bih->biHeight);
+    // 32 bits a pixel, in 64 bits: a size too large to allocate fails as such.
+    if (width <= 0 || height == 0) return 1 << 16;
+    const long long row = (width * 32 + 31) / 32 * 4;
+    constexpr long kLargest = std::numeric_limits<long>::max();
+    return row <= kLargest / height ? static_cast<long>(row * height) : kLargest;
   }
   return 1 << 16;
 }

@@ -1,5 +1,7 @@
 #include "platform/media/SourceFilter.h"
 
+#include <exception>
+#include <new>
 #include <pthread.h>
 
 #include <QString>
@@ -72,7 +74,23 @@ void SourceStream::ThreadMain() {
   // Thread names are limited to 15 characters; the filter name identifies the stream.
   const QString name = QStringLiteral("src:") + QString::fromStdU16String(filter_->Name());
   pthread_setname_np(pthread_self(), name.left(15).toUtf8().constData());
+  // An exception leaving this thread would end the process: a frame too large to allocate (or
+  // any other failure a hook throws) ends the stream with EC_ERRORABORT, like a failure code.
+  bool started = false;
+  try {
+    Stream(name, &started);
+    return;
+  } catch (const std::bad_alloc&) {
+    qCWarning(lcMedia, "%s: stream failed: out of memory", qUtf8Printable(name));
+    filter_->NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY, 0);
+  } catch (const std::exception& e) {
+    qCWarning(lcMedia, "%s: stream failed: %s", qUtf8Printable(name), e.what());
+    filter_->NotifyEvent(EC_ERRORABORT, E_UNEXPECTED, 0);
+  }
+  if (started) OnThreadStop();
+}
 
+void SourceStream::Stream(const QString& name, bool* started) {
   HRESULT hr = OnThreadStart();
   if (FAILED(hr)) {
     qCWarning(lcMedia, "%s: stream start failed: 0x%08X", qUtf8Printable(name),
@@ -80,6 +98,7 @@ void SourceStream::ThreadMain() {
     filter_->NotifyEvent(EC_ERRORABORT, hr, 0);
     return;
   }
+  *started = true;
   while (WaitUntilRunning()) {
     ComPtr<IMediaSample> sample;
     hr = GetDeliveryBuffer(SampleSize(), sample.ReleaseAndGetAddressOf());

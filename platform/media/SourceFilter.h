@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+class QString;
+
 #include "platform/media/FilterBase.h"
 #include "platform/media/PinBase.h"
 
@@ -52,6 +54,8 @@ class SourceStream : public OutputPin {
 
  private:
   void ThreadMain();
+  // The thread's work from OnThreadStart to OnThreadStop; *started once OnThreadStart succeeded.
+  void Stream(const QString& name, bool* started);
   // Waits while the filter is paused; false if stop was requested meanwhile.
   bool WaitUntilRunning();
 

@@ -5,11 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
+#include <pwd.h>
 #include <set>
 #include <sqlite3.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 // Thread: any. One process-wide connection; g_mutex guards it, the handle set and the
@@ -28,13 +32,16 @@ constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 5000;
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
+constexpr int kMaxAsideAttempts = 100;
 
 struct Store {
   sqlite3* db = nullptr;
+  bool readOnly = false;  // a file that may not be written: every write is refused
   bool inTransaction = false;
   int writersOpen = 0;  // open handles that wrote since the last commit
   std::set<TRegKeyHandle*> handles;
   bool exitHookInstalled = false;
+  std::vector<RegStoreProblem> problems;  // met while opening, not yet taken
 };
 
 std::mutex g_mutex;
@@ -124,26 +131,57 @@ std::string Timestamp() {
   return buf;
 }
 
-// Why an opened file is not a usable store, or empty when it is.
-std::string CheckDatabase(sqlite3* db) {
-  if (sqlite3_busy_timeout(db, kBusyTimeoutMs) != SQLITE_OK) return "cannot set busy timeout";
+// Why a file could not serve as the store. Only a damaged or foreign file is moved aside; a
+// file that is busy, locked or cannot be read or written is left alone.
+enum class OpenFailure { None, Damaged, Busy, Other };
+
+OpenFailure FailureOf(sqlite3* db) {
+  switch (sqlite3_errcode(db) & 0xFF) {
+    case SQLITE_OK:
+      return OpenFailure::None;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return OpenFailure::Damaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return OpenFailure::Busy;
+    default:
+      return OpenFailure::Other;
+  }
+}
+
+struct Verdict {
+  std::string why;  // empty: usable
+  OpenFailure failure = OpenFailure::None;
+  bool empty = false;  // a database without tables, ready for the schema
+};
+
+Verdict SqlError(sqlite3* db) {
+  const OpenFailure f = FailureOf(db);
+  return {sqlite3_errmsg(db), f == OpenFailure::None ? OpenFailure::Other : f};
+}
+
+// Whether an opened file is a usable store.
+Verdict CheckDatabase(sqlite3* db) {
+  if (sqlite3_busy_timeout(db, kBusyTimeoutMs) != SQLITE_OK)
+    return {"cannot set busy timeout", OpenFailure::Other};
   int version = -1;
   {
     Stmt s(db, "PRAGMA user_version");
-    if (!s.Ok()) return sqlite3_errmsg(db);
-    if (s.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
+    if (!s.Ok()) return SqlError(db);
+    if (s.Step() != SQLITE_ROW) return SqlError(db);
     version = static_cast<int>(s.Int(0));
   }
   if (version == 0) {
     Stmt s(db, "SELECT count(*) FROM sqlite_master");
-    if (!s.Ok() || s.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
-    if (s.Int(0) != 0) return "not a registry store";
-    return {};
+    if (!s.Ok() || s.Step() != SQLITE_ROW) return SqlError(db);
+    if (s.Int(0) != 0) return {"not a registry store", OpenFailure::Damaged};
+    return {{}, OpenFailure::None, true};
   }
-  if (version != kSchemaVersion) return "registry store of another format";
+  if (version != kSchemaVersion) return {"registry store of another format", OpenFailure::Damaged};
   Stmt s(db, "PRAGMA quick_check");
-  if (!s.Ok() || s.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
-  if (s.Text(0) != "ok") return "damaged: " + s.Text(0);
+  if (!s.Ok() || s.Step() != SQLITE_ROW) return SqlError(db);
+  if (s.Text(0) != "ok") return {"damaged: " + s.Text(0), OpenFailure::Damaged};
   return {};
 }
 
@@ -162,30 +200,107 @@ bool CreateSchema(sqlite3* db) {
               "COMMIT;");
 }
 
-void Report(const std::string& message) {
+// Goes to standard error at once and waits in the store for RegTakeStoreProblems. The caller
+// holds g_mutex.
+void Report(const std::string& message, bool settingsNotKept) {
   std::fprintf(stderr, "frostwipe: %s\n", message.c_str());
+  g_store.problems.push_back({message, settingsNotKept});
 }
 
-sqlite3* OpenFile(const std::string& path, std::string& why, bool& busy) {
+struct Opened {
   sqlite3* db = nullptr;
-  busy = false;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (rc != SQLITE_OK) {
-    why = db ? sqlite3_errmsg(db) : "cannot open";
+  bool readOnly = false;
+  std::string why;  // without db: why not
+  OpenFailure failure = OpenFailure::None;
+};
+
+// Opens and checks a store file; a read-only one is checked but never given the schema.
+Opened OpenFile(const std::string& path, bool readOnly) {
+  Opened result;
+  sqlite3* db = nullptr;
+  const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    result.why = db ? sqlite3_errmsg(db) : "cannot open";
+    result.failure = db ? FailureOf(db) : OpenFailure::Other;
+    if (result.failure == OpenFailure::None) result.failure = OpenFailure::Other;
     sqlite3_close(db);
-    return nullptr;
+    return result;
   }
-  why = CheckDatabase(db);
-  if (why.empty() && !CreateSchema(db)) why = sqlite3_errmsg(db);
-  if (!why.empty()) {
-    busy = (sqlite3_errcode(db) & 0xFF) == SQLITE_BUSY ||
-           (sqlite3_errcode(db) & 0xFF) == SQLITE_LOCKED;
-    Exec(db, "ROLLBACK");
+  // SQLite falls back to reading when the system refuses writes (a read-only mount).
+  readOnly = readOnly || sqlite3_db_readonly(db, "main") == 1;
+  Verdict verdict = CheckDatabase(db);
+  if (verdict.why.empty() && verdict.empty && readOnly)
+    verdict = {"read-only and empty", OpenFailure::Other};
+  if (verdict.why.empty() && !readOnly && !CreateSchema(db)) verdict = SqlError(db);
+  if (!verdict.why.empty()) {
+    if (!readOnly) Exec(db, "ROLLBACK");
     sqlite3_close(db);
-    return nullptr;
+    result.why = verdict.why;
+    result.failure = verdict.failure;
+    return result;
   }
-  return db;
+  result.db = db;
+  result.readOnly = readOnly;
+  return result;
+}
+
+// A file without any write bit is read-only even for root, who may write it all the same: the
+// user who took the bits away wants it left alone. A file this process may not write is too.
+bool IsReadOnlyFile(const std::string& path, const struct stat& st) {
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a file";
+}
+
+// Renames without ever replacing what is at `to` (EEXIST then).
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  // File systems without RENAME_NOREPLACE: a hard link refuses an existing name as well.
+  if (::link(from.c_str(), to.c_str()) != 0) return -1;
+  if (::unlink(from.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(to.c_str());
+    errno = saved;
+    return -1;
+  }
+  return 0;
+}
+
+struct MovedAside {
+  std::string name;           // empty: not moved
+  bool journalsLeft = false;  // a journal file stayed: no fresh store may start beside it
+};
+
+// Moves a damaged store file to a name of its own (timestamped, with a number when that is
+// taken), and its journal files after it. Only a regular file is moved, never what a link points
+// to.
+MovedAside MoveAside(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  const std::string base = path + ".corrupt-" + Timestamp();
+  for (int n = 1; n <= kMaxAsideAttempts; ++n) {
+    const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+    if (RenameNoReplace(path, aside) != 0) {
+      if (errno == EEXIST) continue;
+      return {};
+    }
+    MovedAside moved{aside};
+    for (const char* suffix : {"-wal", "-shm"}) {
+      const std::string from = path + suffix;
+      if (::lstat(from.c_str(), &st) != 0) continue;
+      if (RenameNoReplace(from, aside + suffix) != 0) moved.journalsLeft = true;
+    }
+    return moved;
+  }
+  return {};
 }
 
 sqlite3* OpenMemory() {
@@ -193,6 +308,40 @@ sqlite3* OpenMemory() {
   sqlite3_open(":memory:", &db);
   CreateSchema(db);
   return db;
+}
+
+std::string PasswordHome() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+      !found->pw_dir)
+    return {};
+  return found->pw_dir;
+}
+
+// Where the store lives, and how the home folder was found when not from HOME.
+struct StoreLocation {
+  std::string path;  // empty: no home folder is known
+  std::string note;
+};
+
+StoreLocation LocateStore() {
+  std::string path = Env("FROSTWIPE_REGISTRY");
+  if (!path.empty()) return {path, {}};
+  const std::string config = Env("XDG_CONFIG_HOME");
+  if (!config.empty()) return {config + "/frostwipe/registry.db", {}};
+  std::string home = Env("HOME");
+  std::string note;
+  if (home.empty()) {
+    home = PasswordHome();
+    if (home.empty())
+      return {{}, "HOME is not set and the password database has no home folder for this user"};
+    note = "HOME is not set; the settings store is in " + home +
+           ", the home folder the password database gives";
+  }
+  return {home + "/.config/frostwipe/registry.db", note};
 }
 
 void CloseStoreLocked() {
@@ -204,6 +353,7 @@ void CloseStoreLocked() {
   g_store.handles.clear();
   sqlite3_close(g_store.db);
   g_store.db = nullptr;
+  g_store.readOnly = false;
 }
 
 void CloseAtExit() {
@@ -211,38 +361,75 @@ void CloseAtExit() {
   CloseStoreLocked();
 }
 
-// Opens the store on first use. A file that cannot be used is moved aside under a timestamped
-// name and a fresh store takes its place; when even that fails the store lives in memory for
-// this run. Either way the user's file is never written over, and stderr says so once.
+bool UseMemoryStore() {
+  g_store.db = OpenMemory();
+  g_store.readOnly = false;
+  return g_store.db != nullptr;
+}
+
+bool UseFileStore(const Opened& opened) {
+  g_store.db = opened.db;
+  g_store.readOnly = opened.readOnly;
+  return true;
+}
+
+// Opens the store on first use. A damaged or foreign regular file is moved aside under a name
+// of its own and a fresh store takes its place; a read-only file is read but never written;
+// anything else at the path (a directory, a FIFO, a device) is left alone. When no file can
+// serve, the store lives in memory for this run. The user's file is never written over, and
+// each problem is said once (stderr and RegTakeStoreProblems).
 bool EnsureOpen() {
   if (g_store.db) return true;
   if (!g_store.exitHookInstalled) {
     g_store.exitHookInstalled = true;
     std::atexit(CloseAtExit);
   }
-  const std::string path = RegStorePath();
+  const StoreLocation where = LocateStore();
+  if (where.path.empty()) {
+    Report(where.note + "; settings are kept in memory for this run only", true);
+    return UseMemoryStore();
+  }
+  if (!where.note.empty()) Report(where.note, false);
+  const std::string& path = where.path;
   MakeParentFolders(path);
-  std::string why;
-  bool busy = false;
-  g_store.db = OpenFile(path, why, busy);
-  if (g_store.db) return true;
-  if (!busy) {
-    const std::string aside = path + ".corrupt-" + Timestamp();
-    if (std::rename(path.c_str(), aside.c_str()) == 0) {
-      for (const char* suffix : {"-wal", "-shm"}) {
-        const std::string from = path + suffix;
-        std::rename(from.c_str(), (aside + suffix).c_str());
-      }
-      Report("registry store " + path + " unusable (" + why + "); moved to " + aside +
-             ", starting with a fresh store");
-      g_store.db = OpenFile(path, why, busy);
-      if (g_store.db) return true;
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    Report("registry store " + path + " is " + KindOfFile(st.st_mode) +
+               ", not a regular file; it is left as it is and settings are kept in memory for "
+               "this run only",
+           true);
+    return UseMemoryStore();
+  }
+  Opened opened = OpenFile(path, exists && IsReadOnlyFile(path, st));
+  if (opened.db) {
+    if (opened.readOnly)
+      Report("registry store " + path +
+                 " is read-only: settings are read from it, but changes will not be kept",
+             true);
+    return UseFileStore(opened);
+  }
+  const std::string why = opened.why;
+  if (opened.failure == OpenFailure::Damaged) {
+    const MovedAside aside = MoveAside(path);
+    if (!aside.name.empty() && aside.journalsLeft) {
+      Report("registry store " + path + " unusable (" + why + "); moved to " + aside.name +
+                 ", but its journal files stayed; settings are kept in memory for this run only",
+             true);
+      return UseMemoryStore();
+    }
+    if (!aside.name.empty()) {
+      Report("registry store " + path + " unusable (" + why + "); moved to " + aside.name +
+                 ", starting with a fresh store",
+             true);
+      opened = OpenFile(path, false);
+      if (opened.db) return UseFileStore(opened);
     }
   }
-  Report("registry store " + path + " unusable (" + why +
-         "); settings are kept in memory for this run only");
-  g_store.db = OpenMemory();
-  return g_store.db != nullptr;
+  Report("registry store " + path + " unusable (" + (opened.why.empty() ? why : opened.why) +
+             "); settings are kept in memory for this run only",
+         true);
+  return UseMemoryStore();
 }
 
 std::vector<std::string_view> SplitPath(const char* path) {
@@ -289,6 +476,7 @@ std::int64_t FindChild(std::int64_t parent, std::string_view name) {
 
 // A write starts (or joins) the transaction that the last writing handle's close commits.
 LONG BeginWrite(HKEY key) {
+  if (g_store.readOnly) return ERROR_ACCESS_DENIED;
   if (!g_store.inTransaction) {
     if (!Exec(g_store.db, "BEGIN IMMEDIATE")) return MapSqlite(sqlite3_errcode(g_store.db));
     g_store.inTransaction = true;
@@ -358,16 +546,18 @@ LONG CopyData(DWORD storedType, const void* blob, int bytes, DWORD* type, BYTE* 
 }  // namespace
 
 std::string RegStorePath() {
-  std::string path = Env("FROSTWIPE_REGISTRY");
-  if (!path.empty()) return path;
-  std::string config = Env("XDG_CONFIG_HOME");
-  if (config.empty()) config = Env("HOME") + "/.config";
-  return config + "/frostwipe/registry.db";
+  return LocateStore().path;
 }
 
 void RegCloseStore() {
   std::lock_guard lock(g_mutex);
   CloseStoreLocked();
+}
+
+std::vector<RegStoreProblem> RegTakeStoreProblems() {
+  std::lock_guard lock(g_mutex);
+  EnsureOpen();
+  return std::exchange(g_store.problems, {});
 }
 
 LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* result) {

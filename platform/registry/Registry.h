@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using LONG = std::int32_t;
 using DWORD = std::uint32_t;
@@ -76,8 +77,21 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* res
                   BYTE* data, DWORD* dataSize);
 
 // Where the store lives: $FROSTWIPE_REGISTRY, else $XDG_CONFIG_HOME/frostwipe/registry.db,
-// else ~/.config/frostwipe/registry.db.
+// else <home>/.config/frostwipe/registry.db, home being $HOME or, when that is unset or empty,
+// the user's home from the password database. Empty when no home is known: the store then
+// lives in memory.
 std::string RegStorePath();
 // Commits pending writes and closes the database; the next call opens it again from
 // RegStorePath(). Open handles become invalid.
 void RegCloseStore();
+
+// A problem met while opening the store: a damaged file moved aside, a read-only file, a path
+// that is not a regular file, no home folder. The message says what happened and names the
+// file; settingsNotKept tells whether settings could not be kept or were moved aside.
+struct RegStoreProblem {
+  std::string message;
+  bool settingsNotKept = false;
+};
+// Opens the store if it is not open yet and hands over the problems not taken before, oldest
+// first; each problem is handed out once. They went to standard error when they happened.
+std::vector<RegStoreProblem> RegTakeStoreProblems();

@@ -1,6 +1,10 @@
 // Tests of the reporting routines and the trace file.
 #include "capture/Diagnostics.h"
 
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
@@ -166,6 +170,38 @@ TEST_F(DiagnosticsTest, TraceCreateInstanceTracesAndAnswersTheOutcome) {
   lines = TraceLines();
   EXPECT_TRUE(lines[lines.size() - 3].endsWith(" instance: missing filter: no\\par"));
   CoUninitialize();
+}
+
+// Catches: a trace written through a symbolic link at its path, replacing the file the link
+// points to (any file the user may write), and a refusal that is not said or said every line.
+TEST_F(DiagnosticsTest, TraceNeverWritesThroughASymbolicLink) {
+  ASSERT_FALSE(TraceEnabled()) << "this test needs a process of its own";
+  const std::string victim = dir_ + "/victim.txt";
+  std::ofstream(victim) << "precious";
+  ASSERT_EQ(symlink(victim.c_str(), (dir_ + "/" + TraceFileName().toStdString()).c_str()), 0);
+  auto control = MakeControl();
+  testing::internal::CaptureStderr();
+  control->SetAutoFilePrefix("trcdiaglog");
+  ASSERT_TRUE(TraceEnabled());
+  ReportResult(&control->Core(), E_FAIL, sv_Error, e_failed, "first line");
+  ReportResult(&control->Core(), E_FAIL, sv_Error, e_failed, "second line");
+  EXPECT_FALSE(TraceSave());
+  const std::string err = testing::internal::GetCapturedStderr();
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+  struct stat st {};
+  ASSERT_EQ(lstat((dir_ + "/" + TraceFileName().toStdString()).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced";
+  const std::string said = "not written: it is a symbolic link";
+  EXPECT_NE(err.find(said), std::string::npos) << err;
+  EXPECT_EQ(err.find(said), err.rfind(said)) << "said more than once: " << err;
+  // A regular file at the path is written as before.
+  ASSERT_EQ(unlink((dir_ + "/" + TraceFileName().toStdString()).c_str()), 0);
+  ReportResult(&control->Core(), E_FAIL, sv_Error, e_failed, "third line");
+  const QStringList lines = TraceLines();
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_TRUE(lines[lines.size() - 3].endsWith("9 ERROR: third line\\par"));
+  EXPECT_EQ(lines[lines.size() - 2], "}");
 }
 
 }  // namespace

@@ -1,11 +1,20 @@
 #include "platform/media/virtual/ScriptedDeviceFile.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 
 namespace {
+
+// Control values and counts are 32-bit on the platform's interfaces.
+constexpr long long kMaxInt32 = std::numeric_limits<std::int32_t>::max();
+constexpr long long kMinInt32 = std::numeric_limits<std::int32_t>::min();
 
 struct Named {
   const char* name;
@@ -138,7 +147,7 @@ class DeviceReader {
       return false;
     if (!ReadCrossbar(o.value("crossbar"), &c)) return false;
     if (!ReadDecoder(o.value("analogVideoDecoder"), &c)) return false;
-    c.tvTuner = o.value("tvTuner").toBool(false);
+    if (!ReadBool(o, "tvTuner", &c.tvTuner)) return false;
     if (c.tvTuner && c.crossbarInputs.empty())
       c.crossbarInputs.push_back({u"Tuner", PhysConn_Video_Tuner});
     for (const QJsonValue& d : o.value("vfwDialogs").toArray()) {
@@ -147,13 +156,8 @@ class DeviceReader {
         return Fail(QStringLiteral("unknown vfw dialog \"%1\"").arg(d.toString()));
       c.vfwDialogs |= static_cast<int>(bit);
     }
-    const QJsonObject fail = o.value("fail").toObject();
-    c.failures.refuseSetFormat = fail.value("setFormat").toBool(false);
-    c.failures.createResult = fail.value("create").toBool(false) ? E_FAIL : S_OK;
-    c.failures.runResult = fail.value("run").toBool(false) ? E_FAIL : S_OK;
-    c.failures.loseAfterFrames = fail.value("loseAfterFrames").toInt(-1);
-    entry->plugged = o.value("plugged").toBool(true);
-    return true;
+    if (!ReadFailures(o.value("fail"), &c.failures)) return false;
+    return ReadBool(o, "plugged", &entry->plugged);
   }
 
  private:
@@ -162,31 +166,135 @@ class DeviceReader {
     return false;
   }
 
+  bool OnlyKeys(const QJsonObject& o, const QSet<QString>& keys, const char* where) {
+    for (const QString& key : o.keys())
+      if (!keys.contains(key))
+        return Fail(QStringLiteral("unknown key \"%1\" in %2").arg(key, QLatin1String(where)));
+    return true;
+  }
+
+  // An integer given for key, within [min, max]; a missing key keeps *value. A fraction, a
+  // number out of range or anything but a number is an error, never a silent default.
+  template <typename T>
+  bool ReadInteger(const QJsonObject& o, const char* key, long long min, long long max, T* value) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) return true;
+    const double d = v.toDouble();
+    if (!v.isDouble() || d != std::floor(d) || d < static_cast<double>(min) ||
+        d > static_cast<double>(max))
+      return Fail(QStringLiteral("\"%1\" must be an integer from %2 to %3, not %4")
+                      .arg(QLatin1String(key))
+                      .arg(min)
+                      .arg(max)
+                      .arg(ValueText(v)));
+    *value = static_cast<T>(d);
+    return true;
+  }
+
+  // A frame rate given for key, within the bounds of virtual devices; 0 too when zeroMeansUnset.
+  bool ReadRate(const QJsonObject& o, const char* key, bool zeroMeansUnset, double* value) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) return true;
+    const double d = v.toDouble();
+    const bool inRange = d >= kMinVirtualFramesPerSecond && d <= kMaxVirtualFramesPerSecond;
+    if (!v.isDouble() || !(inRange || (zeroMeansUnset && d == 0)))
+      return Fail(
+          QStringLiteral("\"%1\" must be a frame rate from %2 to %3 frames per second, not %4")
+              .arg(QLatin1String(key))
+              .arg(kMinVirtualFramesPerSecond)
+              .arg(kMaxVirtualFramesPerSecond)
+              .arg(ValueText(v)));
+    *value = d;
+    return true;
+  }
+
+  bool ReadBool(const QJsonObject& o, const char* key, bool* value) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) return true;
+    if (!v.isBool())
+      return Fail(QStringLiteral("\"%1\" must be true or false, not %2")
+                      .arg(QLatin1String(key), ValueText(v)));
+    *value = v.toBool();
+    return true;
+  }
+
+  static QString ValueText(const QJsonValue& v) {
+    if (v.isDouble()) return QString::number(v.toDouble(), 'g', 17);
+    if (v.isString()) return QStringLiteral("\"%1\"").arg(v.toString());
+    if (v.isBool()) return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (v.isNull()) return QStringLiteral("null");
+    return v.isArray() ? QStringLiteral("an array") : QStringLiteral("an object");
+  }
+
+  bool ReadFailures(const QJsonValue& value, FailurePlan* plan) {
+    if (value.isUndefined()) return true;
+    if (!value.isObject()) return Fail("\"fail\" must be an object");
+    const QJsonObject fail = value.toObject();
+    if (!OnlyKeys(fail, {"setFormat", "create", "run", "loseAfterFrames"}, "\"fail\""))
+      return false;
+    bool create = false;
+    bool run = false;
+    if (!ReadBool(fail, "setFormat", &plan->refuseSetFormat) ||
+        !ReadBool(fail, "create", &create) || !ReadBool(fail, "run", &run) ||
+        !ReadInteger(fail, "loseAfterFrames", -1, kMaxInt32, &plan->loseAfterFrames))
+      return false;
+    plan->createResult = create ? E_FAIL : S_OK;
+    plan->runResult = run ? E_FAIL : S_OK;
+    return true;
+  }
+
+  // Bytes of the largest frame a capability can stream (3 bytes a pixel for a compressed one).
+  static long long LargestFrameBytes(const VideoCapability& vc) {
+    const long long width = std::max(vc.width, vc.maxWidth);
+    const long long height = std::max(vc.height, vc.maxHeight);
+    const int bits = SubtypeBitCount(vc.subtype);
+    if (bits == 0) return width * height * 3;
+    if (IsRgbSubtype(vc.subtype)) return (width * bits + 31) / 32 * 4 * height;
+    return width * height * bits / 8;
+  }
+
   bool ReadCapabilities(const QJsonObject& o, VirtualDeviceConfig* c) {
     if (!o.contains("capabilities")) {
       if (c->category == CLSID_VideoInputDeviceCategory)
         c->capabilities.push_back(VideoCapability{});
       return true;
     }
+    static const QSet<QString> kCapabilityKeys = {
+        "subtype",   "width", "height", "minWidth",  "minHeight",    "maxWidth",
+        "maxHeight", "stepX", "stepY",  "frameRate", "minFrameRate", "maxFrameRate"};
     for (const QJsonValue& v : o.value("capabilities").toArray()) {
       const QJsonObject cap = v.toObject();
+      if (!OnlyKeys(cap, kCapabilityKeys, "a capability")) return false;
       VideoCapability vc;
       vc.subtype = SubtypeFromName(cap.value("subtype").toString("YUY2"));
       if (vc.subtype == GUID_NULL)
         return Fail(QStringLiteral("unknown subtype \"%1\"").arg(cap.value("subtype").toString()));
-      vc.width = cap.value("width").toInt(640);
-      vc.height = cap.value("height").toInt(480);
-      vc.minWidth = cap.value("minWidth").toInt(0);
-      vc.minHeight = cap.value("minHeight").toInt(0);
-      vc.maxWidth = cap.value("maxWidth").toInt(0);
-      vc.maxHeight = cap.value("maxHeight").toInt(0);
-      vc.stepX = cap.value("stepX").toInt(0);
-      vc.stepY = cap.value("stepY").toInt(0);
-      vc.framesPerSecond = cap.value("frameRate").toDouble(30.0);
-      vc.minFramesPerSecond = cap.value("minFrameRate").toDouble(0.0);
-      vc.maxFramesPerSecond = cap.value("maxFrameRate").toDouble(0.0);
-      if (vc.width <= 0 || vc.height <= 0 || vc.framesPerSecond <= 0)
-        return Fail("a capability needs a positive width, height and frame rate");
+      // A size from 1 to the largest side a virtual device has; the range and steps from 0
+      // (0: the capability's own size, or no step).
+      if (!ReadInteger(cap, "width", 1, kMaxVirtualFrameSide, &vc.width) ||
+          !ReadInteger(cap, "height", 1, kMaxVirtualFrameSide, &vc.height))
+        return false;
+      for (auto [key, field] : {std::pair{"minWidth", &vc.minWidth},
+                                {"minHeight", &vc.minHeight},
+                                {"maxWidth", &vc.maxWidth},
+                                {"maxHeight", &vc.maxHeight},
+                                {"stepX", &vc.stepX},
+                                {"stepY", &vc.stepY}})
+        if (!ReadInteger(cap, key, 0, kMaxVirtualFrameSide, field)) return false;
+      if (!ReadRate(cap, "frameRate", false, &vc.framesPerSecond) ||
+          !ReadRate(cap, "minFrameRate", true, &vc.minFramesPerSecond) ||
+          !ReadRate(cap, "maxFrameRate", true, &vc.maxFramesPerSecond))
+        return false;
+      const double minRate = vc.minFramesPerSecond > 0 ? vc.minFramesPerSecond : vc.framesPerSecond;
+      const double maxRate = vc.maxFramesPerSecond > 0 ? vc.maxFramesPerSecond : vc.framesPerSecond;
+      if (minRate > maxRate)
+        return Fail(QStringLiteral("the lowest frame rate %1 is above the highest %2")
+                        .arg(minRate)
+                        .arg(maxRate));
+      if (LargestFrameBytes(vc) > kMaxVirtualFrameBytes)
+        return Fail(QStringLiteral("a frame of %1 bytes is larger than %2 bytes")
+                        .arg(LargestFrameBytes(vc))
+                        .arg(kMaxVirtualFrameBytes));
       c->capabilities.push_back(vc);
     }
     return true;
@@ -198,15 +306,22 @@ class DeviceReader {
     out->clear();
     for (const QJsonValue& v : value.toArray()) {
       const QJsonObject p = v.toObject();
+      if (!OnlyKeys(p, {"property", "min", "max", "step", "default", "auto"}, "a control"))
+        return false;
       ControlRange r;
       if (!Lookup(names, p.value("property").toString(), &r.property))
         return Fail(QStringLiteral("unknown property \"%1\"").arg(p.value("property").toString()));
-      r.min = p.value("min").toInt(0);
-      r.max = p.value("max").toInt(100);
-      r.step = p.value("step").toInt(1);
-      r.defaultValue = p.value("default").toInt(static_cast<int>(r.min));
-      r.capsFlags =
-          VideoProcAmp_Flags_Manual | (p.value("auto").toBool(false) ? VideoProcAmp_Flags_Auto : 0);
+      r.max = 100;
+      bool automatic = false;
+      if (!ReadInteger(p, "min", kMinInt32, kMaxInt32, &r.min) ||
+          !ReadInteger(p, "max", kMinInt32, kMaxInt32, &r.max) ||
+          !ReadInteger(p, "step", kMinInt32, kMaxInt32, &r.step))
+        return false;
+      r.defaultValue = r.min;
+      if (!ReadInteger(p, "default", kMinInt32, kMaxInt32, &r.defaultValue) ||
+          !ReadBool(p, "auto", &automatic))
+        return false;
+      r.capsFlags = VideoProcAmp_Flags_Manual | (automatic ? VideoProcAmp_Flags_Auto : 0);
       if (r.min > r.max || r.defaultValue < r.min || r.defaultValue > r.max || r.step < 1)
         return Fail(QStringLiteral("bad range for \"%1\"").arg(p.value("property").toString()));
       out->push_back(r);
@@ -222,8 +337,11 @@ class DeviceReader {
         if (!Lookup(kConnectors, v.toString(), &in.physicalType))
           return Fail(QStringLiteral("unknown crossbar input \"%1\"").arg(v.toString()));
       } else {
-        in.name = v.toObject().value("name").toString().toStdU16String();
-        in.physicalType = v.toObject().value("type").toInt(0);
+        const QJsonObject input = v.toObject();
+        if (!OnlyKeys(input, {"name", "type"}, "a crossbar input")) return false;
+        in.name = input.value("name").toString().toStdU16String();
+        in.physicalType = 0;
+        if (!ReadInteger(input, "type", 1, kMaxInt32, &in.physicalType)) return false;
         if (in.name.empty() || in.physicalType <= 0)
           return Fail("a crossbar input needs a name and a type");
       }
@@ -240,6 +358,7 @@ class DeviceReader {
     }
     c->analogVideoDecoder = true;
     const QJsonObject o = value.toObject();
+    if (!OnlyKeys(o, {"standards", "current"}, "\"analogVideoDecoder\"")) return false;
     if (o.contains("standards")) {
       c->tvFormats = 0;
       for (const QJsonValue& s : o.value("standards").toArray()) {

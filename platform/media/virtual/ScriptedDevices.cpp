@@ -1,6 +1,12 @@
 #include "platform/media/virtual/ScriptedDevices.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -19,6 +25,52 @@ constexpr std::u16string_view kTunerSuffix = u"#tvtuner";
 bool SameName(const std::u16string& a, const std::u16string& b) {
   return QString::fromStdU16String(a).compare(QString::fromStdU16String(b), Qt::CaseInsensitive) ==
          0;
+}
+
+// A display name as names compare (Qt's case-insensitive comparison folds case).
+std::u16string Folded(const std::u16string& name) {
+  return QString::fromStdU16String(name).toCaseFolded().toStdU16String();
+}
+
+// Reads a device file: a regular file only, opened without waiting (a FIFO would wait for a
+// writer for ever), of at most maxBytes (a device node such as /dev/zero never ends).
+bool ReadDeviceFile(const QString& path, qint64 maxBytes, QByteArray* text, QString* error) {
+  const QByteArray name = QFile::encodeName(path);
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (!ok) {
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+  } else if (!S_ISREG(st.st_mode)) {
+    *error = QStringLiteral("not a regular file");
+    ok = false;
+  }
+  qint64 got = 0;
+  if (ok && st.st_size <= maxBytes) {
+    text->resize(maxBytes + 1);  // one more byte tells a file that grew past the limit
+    while (got <= maxBytes) {
+      const ssize_t n =
+          ::read(fd, text->data() + got, static_cast<std::size_t>(maxBytes + 1 - got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        ok = false;
+      }
+      if (n <= 0) break;
+      got += n;
+    }
+  }
+  ::close(fd);
+  if (ok && (st.st_size > maxBytes || got > maxBytes)) {
+    *error = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+    ok = false;
+  }
+  text->resize(ok ? got : 0);
+  return ok;
 }
 
 void Announce(DeviceChangeKind kind, const VirtualDeviceConfig& config) {
@@ -50,27 +102,55 @@ void ScriptedDevices::LoadEnvironmentFileOnce() {
 HRESULT ScriptedDevices::LoadFile(const QString& path, QString* error) {
   QString ignored;
   if (!error) error = &ignored;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    *error = file.errorString();
-    return E_INVALIDARG;
-  }
+  QByteArray text;
+  if (!ReadDeviceFile(path, kMaxFileBytes, &text, error)) return E_INVALIDARG;
   std::vector<ScriptedDeviceEntry> entries;
-  if (!ParseScriptedDevices(file.readAll(), &entries, error)) return E_INVALIDARG;
-  for (ScriptedDeviceEntry& entry : entries) {
-    const QString name = QString::fromStdU16String(entry.config.friendlyName);
-    if (FAILED(AddDevice(std::move(entry.config), entry.plugged, nullptr))) {
-      *error = QStringLiteral("device \"%1\": display name used twice").arg(name);
-      return E_INVALIDARG;
+  if (!ParseScriptedDevices(text, &entries, error)) return E_INVALIDARG;
+  return AddAll(std::move(entries), error);
+}
+
+HRESULT ScriptedDevices::AddAll(std::vector<ScriptedDeviceEntry> entries, QString* error) {
+  std::vector<std::u16string> toPlug;
+  {
+    std::lock_guard lock(mutex_);
+    const int generatedBefore = generatedNames_;
+    std::unordered_set<std::u16string> names;
+    for (ScriptedDeviceEntry& entry : entries) {
+      NameLocked(entry.config);
+      const std::u16string key = Folded(entry.config.displayName);
+      if (entry.config.friendlyName.empty() || byName_.count(key) || !names.insert(key).second) {
+        generatedNames_ = generatedBefore;
+        *error = QStringLiteral("device \"%1\": display name used twice")
+                     .arg(QString::fromStdU16String(entry.config.friendlyName));
+        return E_INVALIDARG;
+      }
+    }
+    for (ScriptedDeviceEntry& entry : entries) {
+      if (entry.plugged) toPlug.push_back(entry.config.displayName);
+      byName_[Folded(entry.config.displayName)] = devices_.size();
+      Entry added;
+      added.config = std::move(entry.config);
+      added.presence = std::make_shared<std::atomic<bool>>(false);
+      devices_.push_back(std::move(added));
     }
   }
+  for (const std::u16string& name : toPlug) SetPlugged(name, true);
   return S_OK;
 }
 
+void ScriptedDevices::NameLocked(VirtualDeviceConfig& config) {
+  if (!config.displayName.empty()) return;
+  const std::u16string n = QString::number(++generatedNames_).toStdU16String();
+  config.displayName =
+      config.driver == DriverKind::Vfw
+          ? u"@device:cm:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\frostwipe" + n + u"video"
+          : u"@device:pnp:\\\\?\\frostwipe-scripted#" + n +
+                u"#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+}
+
 ScriptedDevices::Entry* ScriptedDevices::FindLocked(const std::u16string& displayName) {
-  for (Entry& e : devices_)
-    if (SameName(e.config.displayName, displayName)) return &e;
-  return nullptr;
+  const auto found = byName_.find(Folded(displayName));
+  return found == byName_.end() ? nullptr : &devices_[found->second];
 }
 
 HRESULT ScriptedDevices::Add(VirtualDeviceConfig config, bool plugged,
@@ -85,17 +165,11 @@ HRESULT ScriptedDevices::AddDevice(VirtualDeviceConfig config, bool plugged,
   std::u16string name;
   {
     std::lock_guard lock(mutex_);
-    if (config.displayName.empty()) {
-      const std::u16string n = QString::number(++generatedNames_).toStdU16String();
-      config.displayName =
-          config.driver == DriverKind::Vfw
-              ? u"@device:cm:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\frostwipe" + n + u"video"
-              : u"@device:pnp:\\\\?\\frostwipe-scripted#" + n +
-                    u"#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
-    }
+    NameLocked(config);
     if (FindLocked(config.displayName)) return E_INVALIDARG;
     name = config.displayName;
     if (displayName) *displayName = name;
+    byName_[Folded(name)] = devices_.size();
     Entry entry;
     entry.config = std::move(config);
     entry.presence = std::make_shared<std::atomic<bool>>(false);
@@ -141,6 +215,7 @@ void ScriptedDevices::Clear() {
   std::lock_guard lock(mutex_);
   for (Entry& e : devices_) e.presence->store(false, std::memory_order_release);
   devices_.clear();
+  byName_.clear();
   generatedNames_ = 0;
 }
 

@@ -4,11 +4,15 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QString>
 
 #include "platform/media/virtual/VirtualProviders.h"
+
+struct ScriptedDeviceEntry;
 
 // A test describes a device with VirtualDeviceConfig and adds it; the device is listed by the
 // system device enumerator (provider "scripted", after real cameras and before the demo camera)
@@ -32,9 +36,11 @@ class ScriptedDevices final : public DeviceProvider {
   HRESULT Unplug(const std::u16string& displayName);
   // Unplugs every device and forgets them all, without broadcasts (between tests).
   void Clear();
-  // Adds the devices of a file (format: ScriptedDeviceFile.h). On a malformed file nothing is
-  // added, *error says why and the result is E_INVALIDARG.
+  // Adds the devices of a file (format: ScriptedDeviceFile.h): all of them or, when the file is
+  // malformed or names a display name twice or one already in use, none; *error then says why
+  // and the result is E_INVALIDARG. Only a regular file of at most kMaxFileBytes is read.
   HRESULT LoadFile(const QString& path, QString* error);
+  static constexpr qint64 kMaxFileBytes = 1 << 20;
 
   std::vector<DeviceDescription> ListDevices(REFGUID category) override;
   HRESULT CreateFilter(REFGUID category, const std::u16string& displayName,
@@ -48,13 +54,19 @@ class ScriptedDevices final : public DeviceProvider {
   };
   ScriptedDevices() = default;
   void LoadEnvironmentFileOnce();
-  // Add without reading the environment's file first (the file's own devices come this way).
+  // Add without reading the environment's file first.
   HRESULT AddDevice(VirtualDeviceConfig config, bool plugged, std::u16string* displayName);
+  // Adds every device or, when a display name is taken, none (E_INVALIDARG, *error says which).
+  HRESULT AddAll(std::vector<ScriptedDeviceEntry> entries, QString* error);
+  // Gives a device without display name a made-up one. mutex_ held.
+  void NameLocked(VirtualDeviceConfig& config);
   Entry* FindLocked(const std::u16string& displayName);
   HRESULT SetPlugged(const std::u16string& displayName, bool plugged);
 
   std::once_flag fileOnce_;
   std::mutex mutex_;
   std::vector<Entry> devices_;
+  // Display names (case-folded, as they compare) to their index in devices_.
+  std::unordered_map<std::u16string, std::size_t> byName_;
   int generatedNames_ = 0;
 };

@@ -130,6 +130,7 @@ VirtualDeviceConfig DemoCameraConfig() {
       cap.height = h;
       config.capabilities.push_back(cap);
     }
+  config.frameRateRule = FrameRateRule::Nearest;
   config.videoProcAmp = DefaultVideoProcAmp();
   return config;
 }

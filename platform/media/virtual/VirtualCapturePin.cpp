@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/media/PropertyPages.h"
 #include "platform/media/virtual/FramePacker.h"
@@ -11,9 +13,27 @@
 namespace {
 
 constexpr std::size_t kDroppedKept = 64;
+// The slowest pace a stream keeps, whatever rate a device made in code gives (an hour a frame).
+constexpr REFERENCE_TIME kMaxInterval = 3600 * UNITS;
+// Drivers take a rate that is off by the 1000/1001 of NTSC rates (29.97 for 30), and rounding.
+constexpr double kRateTolerance = 1.002;
 
+// The frame interval of a rate: at least one tick, and at most kMaxInterval for a rate of 0,
+// below it, or too small to give a finite interval.
 REFERENCE_TIME IntervalOf(double framesPerSecond) {
-  return static_cast<REFERENCE_TIME>(std::llround(static_cast<double>(UNITS) / framesPerSecond));
+  const double ticks = static_cast<double>(UNITS) / framesPerSecond;
+  if (std::isnan(ticks) || ticks < 0 || ticks > static_cast<double>(kMaxInterval))
+    return kMaxInterval;
+  return std::max<REFERENCE_TIME>(1, std::llround(ticks));
+}
+
+// The intervals a capability streams at, shortest first (whatever order its rates came in).
+std::pair<REFERENCE_TIME, REFERENCE_TIME> IntervalRange(const VideoCapability& cap) {
+  const double maxFps = cap.maxFramesPerSecond > 0 ? cap.maxFramesPerSecond : cap.framesPerSecond;
+  const double minFps = cap.minFramesPerSecond > 0 ? cap.minFramesPerSecond : cap.framesPerSecond;
+  const REFERENCE_TIME a = IntervalOf(maxFps);
+  const REFERENCE_TIME b = IntervalOf(minFps);
+  return {std::min(a, b), std::max(a, b)};
 }
 
 int MinOf(int value, int fallback) {
@@ -75,9 +95,15 @@ int VirtualCapturePin::MatchCapability(const AM_MEDIA_TYPE& mt) const {
   if (!(mt.majortype == MEDIATYPE_Video)) return -1;
   if (!(mt.formattype == FORMAT_VideoInfo) && !(mt.formattype == FORMAT_VideoInfo2)) return -1;
   const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(mt);
-  if (!bih || bih->biWidth <= 0 || bih->biHeight == 0) return -1;
+  if (!bih || bih->biWidth <= 0 || bih->biHeight == 0 || bih->biHeight == INT32_MIN) return -1;
   // RGB is written bottom-up only.
   if (IsRgbSubtype(mt.subtype) && bih->biHeight < 0) return -1;
+  // The header must describe the subtype as the device writes it: another compression or bit
+  // count (YUY2 bits on an RGB24 device) is another format, not this one.
+  const MediaType own = MediaType::Video(mt.subtype, 2, 2, 0);
+  const BITMAPINFOHEADER* ownHeader = GetBitmapInfoHeader(*own);
+  if (bih->biCompression != ownHeader->biCompression || bih->biBitCount != ownHeader->biBitCount)
+    return -1;
   const auto& caps = owner_->Config().capabilities;
   for (std::size_t i = 0; i < caps.size(); ++i)
     if (caps[i].subtype == mt.subtype && SizeFits(caps[i], bih->biWidth, std::abs(bih->biHeight)))
@@ -87,10 +113,24 @@ int VirtualCapturePin::MatchCapability(const AM_MEDIA_TYPE& mt) const {
 
 REFERENCE_TIME VirtualCapturePin::ClampInterval(int capability, REFERENCE_TIME interval) const {
   const VideoCapability& cap = owner_->Config().capabilities[static_cast<std::size_t>(capability)];
-  const double maxFps = cap.maxFramesPerSecond > 0 ? cap.maxFramesPerSecond : cap.framesPerSecond;
-  const double minFps = cap.minFramesPerSecond > 0 ? cap.minFramesPerSecond : cap.framesPerSecond;
   if (interval <= 0) return IntervalOf(cap.framesPerSecond);
-  return std::clamp(interval, IntervalOf(maxFps), IntervalOf(minFps));
+  const auto [shortest, longest] = IntervalRange(cap);
+  return std::clamp(interval, shortest, longest);
+}
+
+bool VirtualCapturePin::AcceptInterval(int capability, REFERENCE_TIME asked,
+                                       REFERENCE_TIME* interval) const {
+  if (asked == 0 || owner_->Config().frameRateRule == FrameRateRule::Nearest) {
+    *interval = ClampInterval(capability, asked);
+    return true;
+  }
+  const auto [shortest, longest] =
+      IntervalRange(owner_->Config().capabilities[static_cast<std::size_t>(capability)]);
+  if (asked < static_cast<double>(shortest) / kRateTolerance ||
+      asked > static_cast<double>(longest) * kRateTolerance)
+    return false;
+  *interval = std::clamp(asked, shortest, longest);
+  return true;
 }
 
 HRESULT VirtualCapturePin::CheckMediaType(const AM_MEDIA_TYPE& mt) {
@@ -135,20 +175,33 @@ HRESULT VirtualCapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
   }
   const int capability = MatchCapability(*mt);
   if (capability < 0) return VFW_E_INVALIDMEDIATYPE;
+  REFERENCE_TIME interval = 0;
+  if (!AcceptInterval(capability, GetAvgTimePerFrame(*mt), &interval))
+    return VFW_E_INVALIDMEDIATYPE;
   const BITMAPINFOHEADER* asked = GetBitmapInfoHeader(*mt);
-  MediaType chosen = MediaType::Video(mt->subtype, asked->biWidth, std::abs(asked->biHeight),
-                                      ClampInterval(capability, GetAvgTimePerFrame(*mt)));
+  MediaType chosen =
+      MediaType::Video(mt->subtype, asked->biWidth, std::abs(asked->biHeight), interval);
+  std::lock_guard lock(formatMutex_);
   if (IsConnected()) {
-    // Only the connection's own format: another one would need a new connection.
+    // Only the connection's own picture: another one would need a new connection. Its rate
+    // changes in place, and the stream keeps it from its next start.
     const MediaType& current = CurrentMediaType();
     if (!(current->subtype == chosen->subtype) || current.Width() != chosen.Width() ||
         current.Height() != chosen.Height())
       return VFW_E_ALREADY_CONNECTED;
+    SetConnectionInterval(interval);
   }
-  std::lock_guard lock(formatMutex_);
   format_ = std::move(chosen);
   formatSet_ = true;
   return S_OK;
+}
+
+void VirtualCapturePin::SetConnectionInterval(REFERENCE_TIME interval) {
+  AM_MEDIA_TYPE& mt = *mediaType_.Get();
+  if (mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
+    reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat)->AvgTimePerFrame = interval;
+  else if (mt.formattype == FORMAT_VideoInfo2 && mt.cbFormat >= sizeof(VIDEOINFOHEADER2))
+    reinterpret_cast<VIDEOINFOHEADER2*>(mt.pbFormat)->AvgTimePerFrame = interval;
 }
 
 HRESULT VirtualCapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
@@ -188,14 +241,13 @@ HRESULT VirtualCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* ca
   c.MaxOutputSize = {MinOf(cap.maxWidth, cap.width), MinOf(cap.maxHeight, cap.height)};
   c.OutputGranularityX = cap.stepX;
   c.OutputGranularityY = cap.stepY;
-  const double maxFps = cap.maxFramesPerSecond > 0 ? cap.maxFramesPerSecond : cap.framesPerSecond;
-  const double minFps = cap.minFramesPerSecond > 0 ? cap.minFramesPerSecond : cap.framesPerSecond;
-  c.MinFrameInterval = IntervalOf(maxFps);
-  c.MaxFrameInterval = IntervalOf(minFps);
+  const auto [shortest, longest] = IntervalRange(cap);
+  c.MinFrameInterval = shortest;
+  c.MaxFrameInterval = longest;
   const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*type);
   const double bits = static_cast<double>(bih ? bih->biSizeImage : 0) * 8;
-  c.MinBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * minFps));
-  c.MaxBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * maxFps));
+  c.MinBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / longest));
+  c.MaxBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / shortest));
   std::memcpy(caps, &c, sizeof c);
   return S_OK;
 }
@@ -272,7 +324,9 @@ void VirtualCapturePin::OnThreadStop() {
 
 HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
   using Clock = std::chrono::steady_clock;
-  const auto interval = std::chrono::nanoseconds(interval_ * 100);
+  // Never a zero interval: the lateness below is divided by it.
+  const auto interval =
+      std::chrono::nanoseconds(std::clamp<REFERENCE_TIME>(interval_, 1, kMaxInterval) * 100);
 
   if (owner_->Alive() && !owner_->CountFrame()) owner_->ReportDeviceLost();
   if (!owner_->Alive()) {

@@ -36,9 +36,13 @@ class VirtualCapturePin final : public SourceStream,
   HRESULT GetMediaType(int position, MediaType* mt) override;
 
   // IAMStreamConfig. SetFormat (nullptr restores the default) works while the filter is
-  // stopped; on a connected pin only the connection's own format is accepted. A frame rate
-  // outside the capability's range is brought to the nearest one it supports, as camera drivers
-  // do, so a request for 29.97 frames per second from a 30-only camera still succeeds.
+  // stopped and takes only what a capability offers: its subtype with the subtype's own
+  // compression and bit count, a size within its range and steps, and a frame rate within its
+  // range (VFW_E_INVALIDMEDIATYPE and no change otherwise). A rate off by the NTSC 1000/1001
+  // (29.97 for a 30-only camera) is brought into the range, as camera drivers do; a device
+  // with FrameRateRule::Nearest brings any rate to the nearest it supports. On a connected pin
+  // only the connection's own picture is accepted, at any rate it supports: the stream takes
+  // the new rate from its next start.
   HRESULT SetFormat(AM_MEDIA_TYPE* mt) override;
   HRESULT GetFormat(AM_MEDIA_TYPE** mt) override;
   HRESULT GetNumberOfCapabilities(int* count, int* size) override;
@@ -65,7 +69,12 @@ class VirtualCapturePin final : public SourceStream,
   // The capability a type fits (size, subtype, layout), or -1.
   int MatchCapability(const AM_MEDIA_TYPE& mt) const;
   MediaType CapabilityType(int index) const;
+  // The interval a stream of the capability takes for a requested one (0: the default rate).
   REFERENCE_TIME ClampInterval(int capability, REFERENCE_TIME interval) const;
+  // The interval SetFormat applies for a requested one, or false when it refuses the rate.
+  bool AcceptInterval(int capability, REFERENCE_TIME asked, REFERENCE_TIME* interval) const;
+  // Control thread, filter stopped, formatMutex_ held: the connection's rate.
+  void SetConnectionInterval(REFERENCE_TIME interval);
 
   VirtualCaptureFilter* const owner_;
 

@@ -30,6 +30,20 @@ struct VideoCapability {
   double maxFramesPerSecond = 0.0;  // 0: framesPerSecond
 };
 
+// Bounds of what a virtual device may describe: larger pictures or faster or slower rates are
+// refused when a device file is read (a device made in code is the caller's responsibility, but
+// its pin copes with any rate).
+inline constexpr int kMaxVirtualFrameSide = 16384;
+inline constexpr long long kMaxVirtualFrameBytes = 256ll << 20;
+inline constexpr double kMinVirtualFramesPerSecond = 0.1;
+inline constexpr double kMaxVirtualFramesPerSecond = 1000.0;
+
+// How IAMStreamConfig::SetFormat treats a frame rate outside a capability's range.
+enum class FrameRateRule {
+  Exact,    // refused, apart from the 29.97-for-30 rounding drivers accept (brought into range)
+  Nearest,  // brought to the nearest rate the capability supports
+};
+
 // The range of one IAMVideoProcAmp or IAMCameraControl property.
 struct ControlRange {
   long property = 0;
@@ -62,6 +76,7 @@ struct VirtualDeviceConfig {
   bool capturePin = true;
   bool previewPin = false;
   std::vector<VideoCapability> capabilities;
+  FrameRateRule frameRateRule = FrameRateRule::Exact;
   std::string scene = "pattern";  // frame generator: "demo" or "pattern"
   std::vector<ControlRange> videoProcAmp;
   std::vector<ControlRange> cameraControl;
@@ -77,7 +92,8 @@ struct VirtualDeviceConfig {
 inline constexpr const char16_t* kDemoCameraName = u"Frostwipe Demo Camera";
 
 // The demo camera: 640x480, 320x240 and 160x120 at 30 frames per second in YUY2 and RGB24,
-// brightness, contrast and saturation, the demo scene.
+// brightness, contrast and saturation, the demo scene. It takes any requested frame rate,
+// bringing it to 30.
 VirtualDeviceConfig DemoCameraConfig();
 
 // The controls every virtual camera gets unless its description gives its own.

@@ -64,6 +64,23 @@ TEST(MediaType, VideoBuildsConsistentHeader) {
   EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_RGB24, 3, 2), 24u);
 }
 
+// Catches: frame sizes computed in 32 bits, so a frame of more than 4 GB gets a wrapped, too
+// small size (RGB24 40000 x 40000 came out as 505032704 bytes) that buffers are made from.
+TEST(MediaType, FramesTooLargeForADwordHaveNoSize) {
+  EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_RGB24, 40000, 40000), 0u);
+  EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_YUY2, 65536, 65536), 0u);
+  EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_RGB32, 0x7FFFFFFF, 0x7FFFFFFF), 0u);
+  EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_I420, 0x7FFFFFFF, 0x7FFFFFFF), 0u);
+  // The largest that fits is still exact.
+  EXPECT_EQ(SubtypeFrameBytes(MEDIASUBTYPE_RGB32, 32768, 32767), 32768u * 32767u * 4u);
+  for (const GUID& subtype : {MEDIASUBTYPE_RGB24, MEDIASUBTYPE_MJPG}) {
+    SCOPED_TRACE(SubtypeName(subtype));
+    MediaType mt = MediaType::Video(subtype, 40000, 40000, UNITS / 30);
+    EXPECT_EQ(GetBitmapInfoHeader(*mt)->biSizeImage, 0u);
+    EXPECT_EQ(mt->lSampleSize, 0u);
+  }
+}
+
 // Catches: copies sharing the format block (double free) or pUnk not counted.
 TEST(MediaType, CopyAndFreeOwnTheFormatBlock) {
   MediaType a = MediaType::Video(MEDIASUBTYPE_YUY2, 320, 240, 0);

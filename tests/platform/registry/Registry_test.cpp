@@ -4,8 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,6 +31,7 @@ class RegistryTest : public testing::Test {
     RegCloseStore();
   }
   void TearDown() override {
+    RegTakeStoreProblems();  // a test leaves no problems to the next one
     RegCloseStore();
     fs::remove_all(dir_);
   }
@@ -298,6 +303,12 @@ TEST_F(RegistryTest, UnusableDatabaseIsMovedAsideAndReplaced) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("moved to"), std::string::npos) << err;
     EXPECT_EQ(err.find("moved to"), err.rfind("moved to")) << "reported more than once: " << err;
+    const std::vector<RegStoreProblem> problems = RegTakeStoreProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].message.find(path_ + " unusable"), std::string::npos);
+    EXPECT_NE(problems[0].message.find("moved to"), std::string::npos);
+    EXPECT_TRUE(problems[0].settingsNotKept);
+    EXPECT_TRUE(RegTakeStoreProblems().empty()) << "a problem was handed out twice";
     int asideCount = 0;
     for (const auto& entry : fs::directory_iterator(dir_ + "/sub")) {
       const std::string name = entry.path().filename().string();
@@ -316,6 +327,236 @@ TEST_F(RegistryTest, UnusableDatabaseIsMovedAsideAndReplaced) {
     EXPECT_EQ(v, 5u);
     RegCloseKey(reopened);
   }
+}
+
+// The files of dir moved aside as damaged stores ("registry.db.corrupt-..." without the journal
+// files), by path, with their contents.
+std::map<std::string, std::string> AsideFiles(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("registry.db.corrupt-", 0) == 0 && name.find("-wal") == std::string::npos &&
+        name.find("-shm") == std::string::npos)
+      files[entry.path().string()] = ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+// Catches: a good store reporting problems, or problems handed out more than once.
+TEST_F(RegistryTest, HealthyStoreHasNoProblems) {
+  RegCloseKey(Create("Fine"));
+  EXPECT_TRUE(RegTakeStoreProblems().empty());
+  RegCloseStore();
+  RegCloseKey(Create("Fine"));
+  EXPECT_TRUE(RegTakeStoreProblems().empty());
+}
+
+// Catches: a directory or a FIFO at the store's path renamed as if it were a damaged store
+// (with the store at /dev/null, root would rename /dev/null), or a hang on the FIFO.
+TEST_F(RegistryTest, NonRegularFileAtThePathIsLeftAlone) {
+  for (const std::string kind : {"directory", "fifo"}) {
+    SCOPED_TRACE(kind);
+    RegCloseStore();
+    fs::remove_all(dir_ + "/sub");
+    fs::create_directories(dir_ + "/sub");
+    if (kind == "directory") {
+      fs::create_directories(path_);
+      std::ofstream(path_ + "/inside.txt") << "keep me";
+    } else {
+      ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    }
+    testing::internal::CaptureStderr();
+    HKEY key = Create("InMemory");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(SetDword(key, "v", 3), ERROR_SUCCESS);
+    DWORD v = 0;
+    EXPECT_EQ(GetDword(key, "v", v), ERROR_SUCCESS);
+    EXPECT_EQ(v, 3u);
+    RegCloseKey(key);
+    RegCloseKey(Create("Again"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    struct stat st {};
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0) << "the path was moved away";
+    if (kind == "directory") {
+      EXPECT_TRUE(S_ISDIR(st.st_mode));
+      EXPECT_EQ(ReadFile(path_ + "/inside.txt"), "keep me");
+    } else {
+      EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    }
+    EXPECT_TRUE(AsideFiles(dir_ + "/sub").empty());
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    EXPECT_EQ(err.find("not a regular file"), err.rfind("not a regular file"))
+        << "reported more than once: " << err;
+    const std::vector<RegStoreProblem> problems = RegTakeStoreProblems();
+    EXPECT_EQ(problems.size(), 1u);
+    if (problems.empty()) continue;
+    const std::string said = path_ + (kind == "directory" ? " is a directory" : " is a FIFO");
+    EXPECT_NE(problems[0].message.find(said), std::string::npos) << problems[0].message;
+    EXPECT_TRUE(problems[0].settingsNotKept);
+  }
+}
+
+// Catches: a valid store that is only read-only (mode 444) treated as damaged, moved aside and
+// replaced by an empty one, so the player's settings silently reset; or written all the same
+// (root may write it).
+TEST_F(RegistryTest, ReadOnlyStoreIsReadButNeverWritten) {
+  HKEY key = Create("Kept\\Inner");
+  ASSERT_EQ(SetDword(key, "v", 11), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RegCloseStore();
+  ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+  const std::string before = ReadFile(path_);
+  testing::internal::CaptureStderr();
+  HKEY kept = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Kept\\Inner", 0, KEY_ALL_ACCESS, &kept),
+            ERROR_SUCCESS);
+  DWORD v = 0;
+  EXPECT_EQ(GetDword(kept, "v", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 11u);
+  EXPECT_EQ(SetDword(kept, "v", 12), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, "root", 1), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Kept"), ERROR_ACCESS_DENIED);
+  HKEY created = nullptr;
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                           &created, nullptr),
+            ERROR_ACCESS_DENIED);
+  HKEY existing = nullptr;
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                           &existing, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(existing);
+  EXPECT_EQ(GetDword(kept, "v", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 11u);
+  RegCloseKey(kept);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("read-only"), std::string::npos) << err;
+  EXPECT_EQ(err.find("read-only"), err.rfind("read-only")) << "reported more than once: " << err;
+  const std::vector<RegStoreProblem> problems = RegTakeStoreProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].message.find(path_ + " is read-only"), std::string::npos);
+  EXPECT_NE(problems[0].message.find("will not be kept"), std::string::npos);
+  EXPECT_TRUE(problems[0].settingsNotKept);
+  RegCloseStore();
+  EXPECT_EQ(ReadFile(path_), before) << "the read-only store was written";
+  struct stat st {};
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  EXPECT_TRUE(AsideFiles(dir_ + "/sub").empty()) << "the read-only store was moved aside";
+}
+
+// Catches: a second damaged store within the same second destroying the first one's bytes
+// (moved-aside names of one-second resolution, and a rename that replaces).
+TEST_F(RegistryTest, MovedAsideFilesNeverReplaceEachOther) {
+  fs::create_directories(dir_ + "/sub");
+  // The names the store may pick in the coming seconds are taken already.
+  std::map<std::string, std::string> taken;
+  const std::time_t now = std::time(nullptr);
+  for (int second = -1; second <= 5; ++second) {
+    const std::time_t t = now + second;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    const std::string name = path_ + ".corrupt-" + stamp;
+    taken[name] = "someone else's file " + std::string(stamp);
+    std::ofstream(name, std::ios::binary) << taken[name];
+  }
+  std::vector<std::string> damaged;
+  for (int round = 0; round < 3; ++round) {
+    RegCloseStore();
+    damaged.push_back("damaged store " + std::to_string(round) + std::string(4096, 'x'));
+    { std::ofstream(path_, std::ios::binary) << damaged.back(); }
+    testing::internal::CaptureStderr();
+    RegCloseKey(Create("After"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("moved to"), std::string::npos) << err;
+  }
+  RegCloseStore();
+  const std::map<std::string, std::string> aside = AsideFiles(dir_ + "/sub");
+  for (const auto& [name, content] : taken) {
+    ASSERT_TRUE(aside.count(name)) << name << " was moved away";
+    EXPECT_EQ(aside.at(name), content) << name << " was replaced";
+  }
+  for (const std::string& content : damaged) {
+    int copies = 0;
+    for (const auto& [name, bytes] : aside) copies += bytes == content;
+    EXPECT_EQ(copies, 1) << content.substr(0, 16) << " is lost";
+  }
+  EXPECT_EQ(aside.size(), taken.size() + damaged.size());
+}
+
+// Sets or unsets environment variables for one scope and restores them after.
+class EnvScope {
+ public:
+  void Set(const char* name, const char* value) {
+    Save(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~EnvScope() {
+    for (const auto& [name, value] : saved_)
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+  }
+
+ private:
+  void Save(const char* name) {
+    if (saved_.count(name)) return;
+    const char* v = std::getenv(name);
+    saved_[name] = v ? std::optional<std::string>(v) : std::nullopt;
+  }
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Catches: with HOME and XDG_CONFIG_HOME unset, the store landing in /.config/frostwipe.
+TEST(RegistryPath, WithoutHomeUsesThePasswordDatabase) {
+  EnvScope env;
+  for (const char* name : {"FROSTWIPE_REGISTRY", "XDG_CONFIG_HOME", "HOME"}) env.Set(name, nullptr);
+  const passwd* pw = getpwuid(getuid());
+  ASSERT_NE(pw, nullptr) << "this user has no password entry";
+  EXPECT_EQ(RegStorePath(), std::string(pw->pw_dir) + "/.config/frostwipe/registry.db");
+  env.Set("HOME", "");
+  EXPECT_EQ(RegStorePath(), std::string(pw->pw_dir) + "/.config/frostwipe/registry.db");
+}
+
+// Catches: a user with neither HOME nor a password entry getting a store under /.config instead
+// of one in memory, or not being told.
+TEST(RegistryPath, WithoutAnyHomeTheStoreLivesInMemory) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become a user without a password entry";
+  uid_t uid = 54321;
+  while (getpwuid(uid)) ++uid;
+  RegCloseStore();  // a connection must not cross fork()
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int failed = 0;
+    if (setgid(uid) != 0 || setuid(uid) != 0) _exit(100);
+    for (const char* name : {"FROSTWIPE_REGISTRY", "XDG_CONFIG_HOME", "HOME"}) unsetenv(name);
+    if (!RegStorePath().empty()) failed |= 1;
+    HKEY key = nullptr;
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, "Memory", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                       nullptr) != ERROR_SUCCESS)
+      failed |= 2;
+    const DWORD v = 9;
+    if (RegSetValueEx(key, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) !=
+        ERROR_SUCCESS)
+      failed |= 4;
+    RegCloseKey(key);
+    const std::vector<RegStoreProblem> problems = RegTakeStoreProblems();
+    if (problems.size() != 1 || !problems[0].settingsNotKept ||
+        problems[0].message.find("HOME is not set") == std::string::npos ||
+        problems[0].message.find("in memory") == std::string::npos)
+      failed |= 8;
+    _exit(failed);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a path, 2 and 4: no store in memory, 8: not told";
 }
 
 // Catches: the store's location ignoring the environment.

@@ -119,11 +119,15 @@ class FrameSink final : public RendererBase {
     LONGLONG start = -1;
     LONGLONG end = -1;
     sample->GetMediaTime(&start, &end);
+    REFERENCE_TIME timeStart = 0;
+    REFERENCE_TIME timeEnd = 0;
+    const bool timed = SUCCEEDED(sample->GetTime(&timeStart, &timeEnd));
     // A slow consumer, once: the source falls behind and must count what it skipped.
     if (const int stall = stallMs_.exchange(0))
       std::this_thread::sleep_for(std::chrono::milliseconds(stall));
     std::lock_guard lock(mutex_);
     last_.assign(data, data + sample->GetActualDataLength());
+    lastDuration_ = timed ? timeEnd - timeStart : -1;
     if (frames_ == 0) {
       first_ = last_;
       firstFrameNumber_ = start;
@@ -150,6 +154,11 @@ class FrameSink final : public RendererBase {
     std::lock_guard lock(mutex_);
     return frames_;
   }
+  // The time stamps' length of the latest frame: the stream's frame interval.
+  REFERENCE_TIME LastDuration() {
+    std::lock_guard lock(mutex_);
+    return lastDuration_;
+  }
   std::vector<BYTE> Last() {
     std::lock_guard lock(mutex_);
     return last_;
@@ -157,10 +166,11 @@ class FrameSink final : public RendererBase {
 
  private:
   const GUID subtype_;
-  std::mutex mutex_;  // guards last_ and frames_
+  std::mutex mutex_;  // guards the frames, their count and times
   std::vector<BYTE> last_;
   std::vector<BYTE> first_;
   LONGLONG firstFrameNumber_ = -1;
+  REFERENCE_TIME lastDuration_ = -1;
   int frames_ = 0;
   std::atomic<int> stallMs_{0};
 };

@@ -2,6 +2,12 @@
 // by category, and the analog parts a capture graph builder pulls in.
 #include "platform/media/virtual/ScriptedDevices.h"
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -98,6 +104,86 @@ TEST(ScriptedDeviceFile, RejectsMalformedFilesWhole) {
   }
 }
 
+// Catches: frame rates that make the frame interval 0 (above about 2e7, or 1e-300: the streaming
+// thread divides by it), sizes that exhaust memory on the streaming thread or overflow the
+// media type arithmetic, a lowest rate above the highest (std::clamp with lo > hi), and numbers
+// that are no integers or out of range silently becoming defaults ("width": 1e20 gave 640).
+TEST(ScriptedDeviceFile, RejectsNumbersOutOfBoundsOrOfTheWrongKind) {
+  const struct {
+    const char* capability;
+    const char* mentions;
+  } cases[] = {
+      {R"("frameRate": 3e7)", "frameRate"},
+      {R"("frameRate": 1e-300)", "frameRate"},
+      {R"("frameRate": 0)", "frameRate"},
+      {R"("minFrameRate": 0.05)", "minFrameRate"},
+      {R"("maxFrameRate": 2000)", "maxFrameRate"},
+      {R"("frameRate": "30")", "frameRate"},
+      {R"("width": 65536, "height": 65536)", "width"},
+      {R"("width": 20000, "height": 20000)", "width"},
+      {R"("maxWidth": 16385)", "maxWidth"},
+      {R"("width": 16384, "height": 16384, "subtype": "RGB32")", "larger than"},
+      {R"("maxWidth": 16384, "maxHeight": 16384)", "larger than"},
+      {R"("width": 1e20)", "width"},
+      {R"("width": 640.5)", "width"},
+      {R"("width": "640")", "width"},
+      {R"("height": -480)", "height"},
+      {R"("stepX": -2)", "stepX"},
+      {R"("minFrameRate": 30, "maxFrameRate": 5)", "frame rate"},
+      {R"("frameRate": 30, "minFrameRate": 60)", "frame rate"},
+      {R"("fps": 30)", "fps"},
+  };
+  for (const auto& c : cases) {
+    const QByteArray json =
+        QByteArray(R"([{"friendlyName": "A", "capabilities": [{)") + c.capability + "}]}]";
+    SCOPED_TRACE(json.toStdString());
+    std::vector<ScriptedDeviceEntry> devices;
+    QString error;
+    EXPECT_FALSE(ParseScriptedDevices(json, &devices, &error));
+    EXPECT_TRUE(devices.empty());
+    EXPECT_TRUE(error.contains(c.mentions)) << error.toStdString();
+  }
+  const struct {
+    const char* device;
+    const char* mentions;
+  } others[] = {
+      {R"("fail": {"loseAfterFrames": 1.5})", "loseAfterFrames"},
+      {R"("fail": {"setformat": true})", "setformat"},
+      {R"("fail": {"run": 1})", "run"},
+      {R"("videoProcAmp": [{"property": "Gain", "min": 1e12}])", "min"},
+      {R"("videoProcAmp": [{"property": "Gain", "step": 0.5}])", "step"},
+      {R"("crossbar": [{"name": "Composite", "type": 2.5}])", "type"},
+      {R"("plugged": "yes")", "plugged"},
+      {R"("tvTuner": 1)", "tvTuner"},
+  };
+  for (const auto& c : others) {
+    const QByteArray json = QByteArray(R"([{"friendlyName": "A", )") + c.device + "}]";
+    SCOPED_TRACE(json.toStdString());
+    std::vector<ScriptedDeviceEntry> devices;
+    QString error;
+    EXPECT_FALSE(ParseScriptedDevices(json, &devices, &error));
+    EXPECT_TRUE(error.contains(c.mentions)) << error.toStdString();
+  }
+}
+
+// Catches: bounds that refuse good descriptions: the limits themselves, NTSC rates, a frame
+// just within 256 MB, and integers written with a fraction of zero.
+TEST(ScriptedDeviceFile, AcceptsValuesAtTheBounds) {
+  const char* json = R"([{"friendlyName": "A", "capabilities": [
+      {"subtype": "YUY2", "width": 16384, "height": 8192, "frameRate": 0.1, "maxFrameRate": 1000},
+      {"subtype": "RGB32", "width": 8192, "height": 8192, "frameRate": 29.97},
+      {"subtype": "RGB24", "width": 16, "height": 16.0, "minWidth": 0, "stepX": 0,
+       "minFrameRate": 0, "maxFrameRate": 0}]}])";
+  std::vector<ScriptedDeviceEntry> devices;
+  QString error;
+  ASSERT_TRUE(ParseScriptedDevices(json, &devices, &error)) << error.toStdString();
+  ASSERT_EQ(devices[0].config.capabilities.size(), 3u);
+  EXPECT_EQ(devices[0].config.capabilities[0].width, 16384);
+  EXPECT_EQ(devices[0].config.capabilities[0].framesPerSecond, 0.1);
+  EXPECT_EQ(devices[0].config.capabilities[1].framesPerSecond, 29.97);
+  EXPECT_EQ(devices[0].config.capabilities[2].height, 16);
+}
+
 // Catches: a loaded file whose devices are not listed as the file says (unplugged ones listed,
 // names or driver kinds lost), and plugging that does not bring a device back.
 TEST(ScriptedDevices, LoadFileListsPluggedDevicesOnly) {
@@ -124,6 +210,121 @@ TEST(ScriptedDevices, LoadFileListsPluggedDevicesOnly) {
   EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(dir.filePath("missing.json"), &error),
             E_INVALIDARG);
   EXPECT_EQ(ScriptedDevices::Instance()->Plug(u"@device:nothing"), VFW_E_NOT_FOUND);
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+  return path;
+}
+
+// A device file of count devices with display names of their own; none plugged in, so that
+// loading is all that is measured.
+QByteArray ManyDevices(int count, int first = 0) {
+  QByteArray json = "[";
+  for (int i = first; i < first + count; ++i) {
+    if (i > first) json += ",";
+    json += QStringLiteral(R"({"friendlyName": "Camera %1", "displayName": "@device:test#%1",)"
+                           R"( "plugged": false})")
+                .arg(i)
+                .toUtf8();
+  }
+  return json + "]";
+}
+
+// Catches: a file rejected for a display name used twice (within the file, or by a device
+// already there) that leaves the devices before the duplicate listed and streaming.
+TEST(ScriptedDevices, LoadsAFileAllOrNothing) {
+  ScriptedScope scripted;
+  ProvidersScope providers("scripted");
+  QTemporaryDir dir;
+  const QString twice = WriteFile(dir, "twice.json", R"([
+      {"friendlyName": "First", "displayName": "@device:one"},
+      {"friendlyName": "Second", "displayName": "@device:two"},
+      {"friendlyName": "Third", "displayName": "@DEVICE:ONE"}])");
+  QString error;
+  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(twice, &error), E_INVALIDARG);
+  EXPECT_TRUE(error.contains("Third")) << error.toStdString();
+  EXPECT_TRUE(FriendlyNames(CLSID_VideoInputDeviceCategory).empty());
+  EXPECT_EQ(ScriptedDevices::Instance()->Plug(u"@device:one"), VFW_E_NOT_FOUND);
+
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"Existing"), true, nullptr), S_OK);
+  std::u16string taken;
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"Other"), false, &taken), S_OK);
+  const QString clash = WriteFile(
+      dir, "clash.json",
+      QStringLiteral(R"([{"friendlyName": "New"}, {"friendlyName": "Clash", "displayName": "%1"}])")
+          .arg(QString::fromStdU16String(taken).replace("\\", "\\\\"))
+          .toUtf8());
+  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(clash, &error), E_INVALIDARG);
+  EXPECT_TRUE(error.contains("Clash")) << error.toStdString();
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
+            std::vector<std::u16string>{u"Existing"});
+}
+
+// Catches: loading that is quadratic in the number of devices (each name compared with every
+// other: 1,000 devices 0.6 s, 20,000 devices 160 s). Eight times the devices must take about
+// eight times as long, not sixty-four.
+TEST(ScriptedDevices, LoadingGrowsLinearlyWithTheDevices) {
+  ScriptedScope scripted;
+  ProvidersScope providers("scripted");
+  QTemporaryDir dir;
+  auto secondsFor = [&](int count, int first) {
+    const QString path =
+        WriteFile(dir, QString("many%1.json").arg(first), ManyDevices(count, first));
+    QString error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(path, &error), S_OK) << error.toStdString();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  secondsFor(200, 1000000);  // warms up
+  ScriptedDevices::Instance()->Clear();
+  const double small = secondsFor(1000, 0);
+  ScriptedDevices::Instance()->Clear();
+  const double large = secondsFor(8000, 0);
+  EXPECT_LT(large, 24 * small + 0.05)
+      << "1,000 devices: " << small << " s, 8,000: " << large << " s";
+}
+
+// Catches: a device file read without a size limit (/dev/zero grows to 2 GB, then the process
+// aborts) or opened in a way that waits for ever (a FIFO without a writer).
+TEST(ScriptedDevices, ReadsOnlyRegularFilesOfBoundedSize) {
+  ScriptedScope scripted;
+  ProvidersScope providers("scripted");
+  QTemporaryDir dir;
+  QByteArray padded = R"([{"friendlyName": "Padded"}])";
+  padded += QByteArray(static_cast<int>(ScriptedDevices::kMaxFileBytes) - padded.size(), ' ');
+  QString error;
+  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile(WriteFile(dir, "limit.json", padded), &error),
+            S_OK)
+      << error.toStdString();
+  EXPECT_EQ(
+      ScriptedDevices::Instance()->LoadFile(WriteFile(dir, "over.json", padded + " "), &error),
+      E_INVALIDARG);
+  EXPECT_TRUE(error.contains("larger than")) << error.toStdString();
+  EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory), std::vector<std::u16string>{u"Padded"});
+
+  const QString fifo = dir.filePath("fifo.json");
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  auto loading = std::async(std::launch::async, [&] {
+    QString why;
+    const HRESULT hr = ScriptedDevices::Instance()->LoadFile(fifo, &why);
+    return std::make_pair(hr, why);
+  });
+  if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    // Let the stuck reader go (it sees the end of the file) before the test fails.
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+    FAIL() << "reading a FIFO waits for a writer";
+  }
+  const auto [hr, why] = loading.get();
+  EXPECT_EQ(hr, E_INVALIDARG);
+  EXPECT_TRUE(why.contains("not a regular file")) << why.toStdString();
+
+  EXPECT_EQ(ScriptedDevices::Instance()->LoadFile("/dev/zero", &error), E_INVALIDARG);
+  EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
 }
 
 // Run only as the child of the test below, in a process whose environment names a device file.

@@ -53,6 +53,37 @@ Rig MakeRig(ComPtr<IBaseFilter> device, GUID subtype, int width, int height) {
   return r;
 }
 
+// A graph of one device filter and a FrameSink, connected in the device's first format.
+Rig ConnectAsIs(ComPtr<IBaseFilter> device, GUID subtype) {
+  Rig r;
+  r.graph = NewGraph();
+  r.device = std::move(device);
+  r.sink = MakeComObject<FrameSink>(subtype);
+  EXPECT_TRUE(SUCCEEDED(r.graph->AddFilter(r.device.Get(), u"device")));
+  EXPECT_TRUE(SUCCEEDED(r.graph->AddFilter(r.sink.Get(), u"sink")));
+  EXPECT_EQ(r.graph->ConnectDirect(FirstPin(r.device.Get(), PINDIR_OUTPUT).Get(),
+                                   FirstPin(r.sink.Get(), PINDIR_INPUT).Get(), nullptr),
+            S_OK);
+  r.control = ComQuery<IMediaControl>(r.graph.Get());
+  r.events = ComQuery<IMediaEventEx>(r.graph.Get());
+  return r;
+}
+
+// Adds a scripted device and binds its filter.
+ComPtr<IBaseFilter> AddAndBind(const VirtualDeviceConfig& config) {
+  EXPECT_EQ(ScriptedDevices::Instance()->Add(config), S_OK);
+  return BindByName(CLSID_VideoInputDeviceCategory, config.friendlyName);
+}
+
+// A video type whose bitmap header claims another compression and bit count.
+MediaType WithHeader(GUID subtype, int width, int height, std::uint32_t compression, int bits) {
+  MediaType mt = MediaType::Video(subtype, width, height, UNITS / 30);
+  BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*mt.Get());
+  bih->biCompression = compression;
+  bih->biBitCount = static_cast<std::uint16_t>(bits);
+  return mt;
+}
+
 // Waits for an event code, freeing the others; its first parameter through *param1.
 bool WaitForEvent(IMediaEventEx* events, long wanted, LONG_PTR* param1, int timeoutMs = 3000) {
   return PumpUntil(
@@ -147,6 +178,134 @@ TEST_F(VirtualCaptureFilterTest, SetFormatSucceedsOrFailsWithoutSideEffects) {
 
   EXPECT_EQ(config->SetFormat(nullptr), S_OK);
   EXPECT_EQ(CurrentFormat(config.Get()).Width(), 640);
+}
+
+// Catches: the demo camera refusing a rate the capture control may ask for (it brings any rate
+// to its 30 frames per second), or taking a header of another bit count than its subtype's.
+TEST_F(VirtualCaptureFilterTest, DemoCameraBringsAnyRateToItsOwn) {
+  ComPtr<IAMStreamConfig> config = ConfigOf(DemoCamera().Get());
+  for (REFERENCE_TIME asked : {UNITS / 15, UNITS / 60, REFERENCE_TIME{0}}) {
+    MediaType rate = MediaType::Video(MEDIASUBTYPE_YUY2, 320, 240, asked);
+    ASSERT_EQ(config->SetFormat(rate.Get()), S_OK) << asked;
+    EXPECT_EQ(GetAvgTimePerFrame(*CurrentFormat(config.Get())), 333333);
+  }
+  MediaType bits24 = WithHeader(MEDIASUBTYPE_YUY2, 640, 480, MEDIASUBTYPE_YUY2.Data1, 24);
+  EXPECT_EQ(config->SetFormat(bits24.Get()), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(CurrentFormat(config.Get()).Width(), 320);
+}
+
+// Catches: SetFormat on a scripted device that takes a header the device cannot produce (YUY2,
+// I420 or RLE8 bits on an RGB24-only device, another bit count, a size off its steps, a rate
+// outside its range) and rewrites it as its own, so format discovery finds formats it lacks.
+TEST_F(VirtualCaptureFilterTest, SetFormatTakesOnlyWhatACapabilityOffers) {
+  VirtualDeviceConfig rgb;
+  rgb.friendlyName = u"RGB Camera";
+  VideoCapability cap;
+  cap.subtype = MEDIASUBTYPE_RGB24;
+  cap.width = cap.maxWidth = 320;
+  cap.height = cap.maxHeight = 240;
+  cap.minWidth = 160;
+  cap.minHeight = 120;
+  cap.stepX = 16;
+  cap.stepY = 12;
+  cap.minFramesPerSecond = 5;
+  rgb.capabilities = {cap};
+  ComPtr<IAMStreamConfig> config = ConfigOf(AddAndBind(rgb).Get());
+  ASSERT_TRUE(config);
+  const MediaType initial = CurrentFormat(config.Get());
+  const struct {
+    const char* what;
+    MediaType type;
+  } refused[] = {
+      {"YUY2 bits", WithHeader(MEDIASUBTYPE_RGB24, 320, 240, MakeFourcc('Y', 'U', 'Y', '2'), 16)},
+      {"I420 bits", WithHeader(MEDIASUBTYPE_RGB24, 320, 240, MakeFourcc('I', '4', '2', '0'), 12)},
+      {"RLE8", WithHeader(MEDIASUBTYPE_RGB24, 320, 240, 1, 8)},
+      {"32 bits", WithHeader(MEDIASUBTYPE_RGB24, 320, 240, BI_RGB, 32)},
+      {"YUY2", MediaType::Video(MEDIASUBTYPE_YUY2, 320, 240, UNITS / 30)},
+      {"off the steps", MediaType::Video(MEDIASUBTYPE_RGB24, 200, 150, UNITS / 30)},
+      {"too wide", MediaType::Video(MEDIASUBTYPE_RGB24, 336, 240, UNITS / 30)},
+      {"60 fps", MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, UNITS / 60)},
+      {"2 fps", MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, UNITS / 2)},
+      {"negative interval", MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, -333333)},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.what);
+    MediaType type = c.type;
+    EXPECT_EQ(config->SetFormat(type.Get()), VFW_E_INVALIDMEDIATYPE);
+    EXPECT_TRUE(CurrentFormat(config.Get()) == initial) << "a refused format changed the format";
+  }
+  const struct {
+    int width;
+    int height;
+    REFERENCE_TIME asked;
+    REFERENCE_TIME applied;
+  } accepted[] = {{176, 132, 333667, 333667},  // 29.97, within 5..30
+                  {176, 132, 333000, 333333},  // 30.03 for 30, as drivers take it
+                  {160, 120, UNITS / 15, UNITS / 15},
+                  {320, 240, 0, 333333},  // no rate: the default one
+                  {304, 228, 2000000, 2000000}};
+  for (const auto& c : accepted) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.asked);
+    MediaType type = MediaType::Video(MEDIASUBTYPE_RGB24, c.width, c.height, c.asked);
+    ASSERT_EQ(config->SetFormat(type.Get()), S_OK);
+    const MediaType now = CurrentFormat(config.Get());
+    EXPECT_EQ(now.Width(), c.width);
+    EXPECT_EQ(GetAvgTimePerFrame(*now), c.applied);
+    EXPECT_EQ(GetBitmapInfoHeader(*now)->biBitCount, 24);
+  }
+}
+
+// Catches: a frame-rate-only change on a connected pin answered with success but dropped: the
+// stream kept its old rate.
+TEST_F(VirtualCaptureFilterTest, RateChangeOnAConnectedPinApplies) {
+  VirtualDeviceConfig variable = SmallCamera(u"Variable Rate Camera");
+  variable.capabilities[0].minFramesPerSecond = 5;
+  Rig rig = MakeRig(AddAndBind(variable), MEDIASUBTYPE_YUY2, 160, 120);
+  ComPtr<IAMStreamConfig> config = ConfigOf(rig.device.Get());
+  MediaType slower = MediaType::Video(MEDIASUBTYPE_YUY2, 160, 120, UNITS / 10);
+  ASSERT_EQ(config->SetFormat(slower.Get()), S_OK);
+  EXPECT_EQ(GetAvgTimePerFrame(*CurrentFormat(config.Get())), UNITS / 10);
+  MediaType tooFast = MediaType::Video(MEDIASUBTYPE_YUY2, 160, 120, UNITS / 120);
+  EXPECT_EQ(config->SetFormat(tooFast.Get()), VFW_E_INVALIDMEDIATYPE);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 2; }));
+  EXPECT_EQ(rig.sink->LastDuration(), UNITS / 10);
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+}
+
+// Catches: a frame rate whose interval is 0 (above about 2e7 frames per second: the streaming
+// thread divided by it, SIGFPE) or beyond the interval arithmetic (1e-300, 0, negative), from a
+// device made in code past the bounds the device file sets.
+TEST_F(VirtualCaptureFilterTest, AnyFrameRateStreamsAndStops) {
+  for (double rate : {1e300, 2.5e7, 1e-300, 0.0, -5.0}) {
+    SCOPED_TRACE(rate);
+    VirtualDeviceConfig odd =
+        SmallCamera(u"Rate " + QString::number(rate).toStdU16String() + u" Camera");
+    odd.capabilities[0].framesPerSecond = rate;
+    Rig rig = ConnectAsIs(AddAndBind(odd), MEDIASUBTYPE_YUY2);
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 1; }));
+    const auto stopStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(rig.control->Stop(), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(1000));
+  }
+}
+
+// Catches: a frame too large to allocate ending the process from the streaming thread
+// (std::bad_alloc escaping it) instead of ending the stream with EC_ERRORABORT.
+TEST_F(VirtualCaptureFilterTest, AFrameTooLargeToAllocateAbortsTheStreamOnly) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers end the process on an allocation they cannot make";
+#endif
+  VirtualDeviceConfig huge = SmallCamera(u"Huge Camera");
+  huge.capabilities[0].width = huge.capabilities[0].height = 1 << 20;
+  Rig rig = ConnectAsIs(AddAndBind(huge), MEDIASUBTYPE_YUY2);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  LONG_PTR code = 0;
+  ASSERT_TRUE(WaitForEvent(rig.events.Get(), EC_ERRORABORT, &code));
+  EXPECT_EQ(static_cast<HRESULT>(code), E_OUTOFMEMORY);
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+  EXPECT_EQ(rig.sink->Frames(), 0);
 }
 
 // Catches: image controls that accept values outside their range, modes they do not offer, or

@@ -1,0 +1,26 @@
+#include "capture/StoreProblems.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include "capture/Diagnostics.h"
+#include "platform/registry/Registry.h"
+#include "platform/toolkit/Dialogs.h"
+
+void ReportStoreProblems(TCaptureCore* core) {
+  QStringList lost;
+  for (const RegStoreProblem& problem : RegTakeStoreProblems()) {
+    const QString text = QString::fromStdString(problem.message);
+    ReportResult(core, E_FAIL, problem.settingsNotKept ? sv_Warning : sv_Info, w_information, text);
+    if (problem.settingsNotKept) lost << text;
+  }
+  if (lost.isEmpty()) return;
+  const QString text =
+      QStringLiteral("Your settings could not be kept:\n\n") + lost.join(QStringLiteral("\n\n"));
+  // Not a modal box in the middle of building the main window: the event loop shows it.
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+  else
+    ShowMessage(text);
+}

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "capture/LogTypes.h"
+#include "platform/toolkit/DibTypes.h"
 #include "platform/toolkit/Graphics.h"
 #include "platform/toolkit/Method.h"
 #include "platform/toolkit/Screen.h"
@@ -98,24 +99,6 @@ Q_ENUM_NS(TMultiplexedRole)
 }  // namespace CaptureTypes
 using namespace CaptureTypes;
 
-// The platform's description of a bitmap's memory, as the frame record carries it.
-struct BITMAP_INFO {
-  std::int32_t bmType;
-  std::int32_t bmWidth;
-  std::int32_t bmHeight;
-  std::int32_t bmWidthBytes;
-  std::uint16_t bmPlanes;
-  std::uint16_t bmBitsPixel;
-  void* bmBits;
-};
-
-struct DIBSECTION {
-  BITMAP_INFO dsBm;
-  std::uint32_t dsBmih[10];  // the bitmap's info header, as 40 bytes
-  std::uint32_t dsBitfields[3];
-  void* dshSection;
-  std::uint32_t dsOffset;
-};
 using PDIBSection = DIBSECTION*;
 
 // One delivered frame. The bitmap is owned by the control and valid only during the handler.

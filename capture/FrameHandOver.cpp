@@ -30,10 +30,11 @@ DIBSECTION DescribeBitmap(TBitmap& bitmap) {
   ds.dsBm.bmPlanes = 1;
   ds.dsBm.bmBitsPixel = static_cast<std::uint16_t>(image.depth());
   ds.dsBm.bmBits = image.height() > 0 ? bitmap.ScanLine(0) : nullptr;
-  ds.dsBmih[0] = 40;
-  ds.dsBmih[1] = static_cast<std::uint32_t>(image.width());
-  ds.dsBmih[2] = static_cast<std::uint32_t>(-image.height());  // top-down
-  ds.dsBmih[3] = 1u | (static_cast<std::uint32_t>(image.depth()) << 16);
+  ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
+  ds.dsBmih.biWidth = image.width();
+  ds.dsBmih.biHeight = -image.height();  // top-down
+  ds.dsBmih.biPlanes = 1;
+  ds.dsBmih.biBitCount = static_cast<std::uint16_t>(image.depth());
   return ds;
 }
 

@@ -41,3 +41,22 @@ struct BITMAPINFO {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[1];
 };
+
+// A bitmap as GetObject describes it; bmBits points at the DIB section's pixels.
+struct BITMAP {
+  std::int32_t bmType;
+  std::int32_t bmWidth;
+  std::int32_t bmHeight;
+  std::int32_t bmWidthBytes;
+  std::uint16_t bmPlanes;
+  std::uint16_t bmBitsPixel;
+  void* bmBits;
+};
+
+struct DIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  std::uint32_t dsBitfields[3];
+  void* dshSection;
+  std::uint32_t dsOffset;
+};

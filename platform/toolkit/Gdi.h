@@ -17,25 +17,6 @@ using HDC = GdiDeviceContext*;
 
 inline constexpr unsigned DIB_RGB_COLORS = 0;
 
-// A bitmap as GetObject describes it; bmBits points at the DIB section's pixels.
-struct BITMAP {
-  std::int32_t bmType;
-  std::int32_t bmWidth;
-  std::int32_t bmHeight;
-  std::int32_t bmWidthBytes;
-  std::uint16_t bmPlanes;
-  std::uint16_t bmBitsPixel;
-  void* bmBits;
-};
-
-struct DIBSECTION {
-  BITMAP dsBm;
-  BITMAPINFOHEADER dsBmih;
-  std::uint32_t dsBitfields[3];
-  void* dshSection;
-  std::uint32_t dsOffset;
-};
-
 // Base of every drawing handle. Thread: any; one object is used by one thread at a time.
 class GdiObject {
  public:

@@ -1,4 +1,6 @@
 // Frostwipe start-up: the application object, its three windows and the message loop.
+#include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 
 #include "game/Video_capture_form.h"
@@ -25,6 +27,20 @@ void ArrangeScreenshot(TApplication& application) {
   });
 }
 
+// FROSTWIPE_AUTOPLAY=<freezing speed> presses Start shortly after start-up with "Freezing speed"
+// set to that value, as a player would: end-to-end tests and screenshots of a game in progress.
+void ArrangeAutoplay(TApplication& application) {
+  bool ok = false;
+  const int freezing = qEnvironmentVariableIntValue("FROSTWIPE_AUTOPLAY", &ok);
+  if (!ok) return;
+  QTimer::singleShot(300, &application, [&application, freezing] {
+    auto* form = qobject_cast<TVideoCaptureForm*>(application.MainForm());
+    if (!form) return;
+    form->FreezingSpeedTrackBar->setValue(freezing);
+    form->StartStopButton->click();
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,6 +51,7 @@ int main(int argc, char** argv) {
     application.CreateForm<TVideoCaptureForm>();
     application.CreateForm<TFormAbout>();
     application.CreateForm<TVideoSetingsForm>();
+    ArrangeAutoplay(application);
     ArrangeScreenshot(application);
     application.Run();
   } catch (...) {

@@ -4,6 +4,7 @@
 
 #include "capture/CaptureCtl.h"
 #include "capture/CaptureThread.h"
+#include "capture/DeviceGraph.h"
 #include "capture/DeviceList.h"
 #include "capture/Diagnostics.h"
 #include "capture/Registry2.h"
@@ -61,7 +62,7 @@ TCaptureCore::~TCaptureCore() {
     }
   }
   // The worker reads the queues and the frame records: it ends before they are released.
-  worker_.reset();
+  EndWorker();
   Queue.ReleaseAll();
   HandOver.Clear();
 }
@@ -234,13 +235,6 @@ void TCaptureCore::SetRotation(TVideoRotation value) {
   RefreshPreview(QStringLiteral("spr"));
 }
 
-void TCaptureCore::UpdateVideoProcessing() {
-  const TCaptureSettings& s = Settings;
-  ColorAdjustment = s.VideoProcessing_Brightness != 0 || s.VideoProcessing_Contrast != 0 ||
-                    s.VideoProcessing_Saturation != 0 || s.VideoProcessing_Hue != 0 ||
-                    s.VideoProcessing_GrayScale || s.VideoProcessing_InvertColors;
-  TransformNeeded = s.VideoProcessing_Rotation != rt_0_deg || HalfSizeDeinterlacing;
-}
 
 void TCaptureCore::UpdateOverlayNeeded() {
   OverlayNeeded.store(Settings.ShapeOverlayEnabled || Settings.TextOverlay_Enabled ||
@@ -338,9 +332,29 @@ void TCaptureCore::WorkerPass(bool timerMode) {
 
 void TCaptureCore::PeriodicTask() {
   if (taskRunning_.exchange(true)) return;
+  deliveryThread_.store(std::this_thread::get_id());
+  // Set running first, then look at GraphActive: a clear on another thread either sees this
+  // pass running and waits, or this pass sees the graph inactive.
   const TCaptureState s = CaptureState.load();
-  if (s == cs_Previewing || s == cs_Recording) HandOver.Deliver(*this);
+  if (GraphActive.load() && (s == cs_Previewing || s == cs_Recording)) HandOver.Deliver(*this);
+  deliveryThread_.store(std::thread::id());
+  if (clearDeferred_.exchange(false)) HandOver.Clear();
   taskRunning_.store(false);
+}
+
+void TCaptureCore::ReleaseFrameRecords() {
+  if (taskRunning_.load()) {
+    if (deliveryThread_.load() == std::this_thread::get_id()) {
+      clearDeferred_.store(true);
+      return;
+    }
+    while (taskRunning_.load()) std::this_thread::yield();
+  }
+  HandOver.Clear();
+}
+
+void TCaptureCore::EndWorker() {
+  worker_.reset();
 }
 
 void TCaptureCore::HandleGraphEvent(long code, long param1) {
@@ -416,49 +430,4 @@ void TCaptureCore::HandleNotificationFlags() {
 
 // ---- graph ----
 
-bool TCaptureCore::RestartGraph(TCaptureState mode) {
-  const TEventNotification reinitializing = Owner->OnReinitializing;
-  if (Owner->EventReady(reinitializing)) reinitializing(Owner);
-  BeginBusy();
-  TraceWrite({}, kMarkPurple,
-             QStringLiteral("BEGIN RestartGraph ") + QString::number(static_cast<int>(mode)));
-  if (GraphActive.load()) StopGraph();
-  RunFrameGrabber = Settings.FrameGrabber;
-  HandOver.Reset(*this);
-  bool built = false;
-  if (Settings.VideoSource == vs_VideoCaptureDevice) {
-    const TDevices* list = DeviceList(dk_VideoDevices);
-    if (!list || list->Count() == 0)
-      ReportIf(this, true, sv_Error, e_no_video_input_device,
-               QStringLiteral("no video capture device"));
-    // With a device listed the graph is built by the media framework, which this build does not
-    // have yet; the start fails as for a control without devices.
-  }
-  if (!built) {
-    GraphActive.store(false);
-    GraphState.store(gs_Stopped);
-    CaptureState.store(cs_Idle);
-    PreviewWanted = true;
-    if (mode == cs_Previewing)
-      ReportIf(this, true, sv_Error, e_failed_to_start_preview,
-               QStringLiteral("failed to start preview"));
-    else
-      ReportIf(this, true, sv_Error, e_failed_to_start_recording,
-               QStringLiteral("failed to start recording"));
-  }
-  TraceWrite({}, kMarkPurple, QStringLiteral("END RestartGraph"));
-  EndBusy();
-  return built;
-}
 
-void TCaptureCore::StopGraph() {
-  if (!GraphActive.load()) return;
-  BeginBusy();
-  const bool modeWasRunning = CaptureState.load() != cs_Idle;
-  GraphActive.store(false);
-  GraphState.store(gs_Stopped);
-  CaptureState.store(cs_Idle);
-  HandOver.Clear();
-  if (modeWasRunning && !Destroying.load()) PostEvent(Owner->OnInactive);
-  EndBusy();
-}

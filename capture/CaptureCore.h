@@ -4,22 +4,30 @@
 
 #include <atomic>
 #include <cstdint>
+#include <array>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include <QString>
+#include <QSize>
 #include <QStringList>
 
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureTypes.h"
 #include "capture/CommandQueue.h"
 #include "capture/FrameHandOver.h"
+#include "capture/FilterLibrary.h"
 #include "capture/RegistrySettings.h"
 #include "platform/com/Types.h"
 #include "platform/media/ControlInterfaces.h"
+#include "platform/media/DeviceInterfaces.h"
 #include "platform/media/MediaType.h"
+#include "platform/media/VideoWindow.h"
 
 class QImage;
 class TCaptureControl;
+class QWidget;
 class TDeviceGraph;
 class TTaskThread;
 
@@ -153,9 +161,28 @@ class TCaptureCore {
     HandOver.TakeFrame(*this, picture, sampleTime);
   }
 
+  // The frame grabber's callback (streaming thread): one sample's picture as the grabber
+  // describes it.
+  void GrabberFrame(GrabberControlBlock& block, std::int64_t sampleTime, std::int32_t length,
+                    const GrabberFrameDescription& description);
+  // The graph's notification message: drains the graph's events (UI thread).
+  void HandleGraphNotify();
+  // The picture settings the grabbers apply, as last set (any thread).
+  VideoProcessingBlock ProcessingBlock() const;
+  // Display: the video's size on screen, laying out and showing the display form.
+  QSize DisplayVideoSize() const;
+  void LayoutDisplay();
+  void ShowDisplay();
+  void HideDisplay();
+  QWidget* DisplayForm() const { return displayForm_; }
+  // The current graph's base (device filter and its interfaces), or nullptr.
+  TDeviceGraph* Graph() const { return graph_.get(); }
+
   void UpdateOverlayNeeded();
   void UpdateVideoProcessing();
   TTaskThread* Worker() const { return worker_.get(); }
+  // Ends the worker thread (before the control detaches its handlers).
+  void EndWorker();
   int EffectivePeriod() const { return effectivePeriod_; }
 
   TCaptureControl* const Owner;
@@ -165,7 +192,8 @@ class TCaptureCore {
   std::atomic<TCaptureState> CaptureState{cs_Idle};
   bool Initialized = false;
   std::atomic<bool> Destroying{false};
-  bool PreviewWanted = false;
+  // Written by command 0 (worker thread in thread mode), read on the UI thread.
+  std::atomic<bool> PreviewWanted{false};
   std::atomic<int> GraphState{gs_Stopped};
   std::atomic<bool> GraphActive{false};
   int OpenedVideoDevice = -1;
@@ -241,7 +269,21 @@ class TCaptureCore {
 
  private:
   bool RestartGraph(TCaptureState mode);
+  // The stop procedure: ends the current activity (a no-op unless a graph is active).
   void StopGraph();
+  // Stops and tears the graph down; resetState also returns to Idle.
+  void ClearGraph(bool resetState);
+  bool BuildPreview(TGrabberRgbFormat format);
+  TGrabberRgbFormat ChooseGrabberFormat();
+  static int ScreenDepth();
+  bool ConnectPins(IPin* out, IPin* in);
+  bool InsertGrabber(int slot, TGrabberMode mode, TGrabberRgbFormat format, bool delivery,
+                     ComPtr<IPin>& upstream);
+  void InsertTransforms(ComPtr<IPin>& upstream);
+  bool InsertRenderer(ComPtr<IPin>& upstream);
+  void ReadGrabberMediaType();
+  void FreeGrabberMediaType();
+  void ChangeGraphState(TGraphState target, const QString& tag);
   void HandleNotificationFlags();
   bool HasParentWindow() const;
   void AddSeedSeries(int width, int height, const SIZE& minSize, const SIZE& maxSize);
@@ -251,6 +293,29 @@ class TCaptureCore {
   void AddDvDecoderSubtypes();
   REFERENCE_TIME FrameDuration() const;
   QString ChosenSubtype();
+
+  enum TSlot { fs_FrameGrabber = 0, fs_DummyGrabber = 1, fs_PreGrabber = 2, fs_Transform = 3 };
+  std::unique_ptr<TDeviceGraph> graph_;
+  ComPtr<IMediaControl> mediaControl_;
+  ComPtr<IMediaEventEx> mediaEvent_;
+  ComPtr<IAMDroppedFrames> droppedFrames_;
+  ComPtr<IBaseFilter> renderer_;
+  ComPtr<IVideoWindow> videoWindow_;
+  std::array<FilterSlot, 17> slots_;
+  AM_MEDIA_TYPE* grabberMediaType_ = nullptr;
+  QWidget* displayForm_ = nullptr;  // owned by the control (a child widget)
+  bool building_ = false;
+  bool stopping_ = false;
+  bool layingOut_ = false;
+  int buildStage_ = 0;
+  mutable std::mutex processingLock_;  // guards processing_
+  VideoProcessingBlock processing_{};
+
+  // A delivery running on another thread finishes before the frame records are freed; one
+  // running on this thread (a frame handler that stops the preview) defers the clearing.
+  void ReleaseFrameRecords();
+  std::atomic<std::thread::id> deliveryThread_{};
+  std::atomic<bool> clearDeferred_{false};
 
   std::unique_ptr<TTaskThread> worker_;
   int effectivePeriod_ = 15;

@@ -42,6 +42,8 @@ TCaptureControl::~TCaptureControl() {
   ready_ = false;
   if (TSyncManager* manager = SyncManager()) manager->Components.Remove(core_.get());
   core_->Destroying.store(true);
+  // The worker reads the handlers: it ends before they are detached.
+  core_->EndWorker();
   DetachHandlers();
   core_.reset();
 }
@@ -255,8 +257,7 @@ void TCaptureControl::SetLogo(const QImage& logo) {
 
 bool TCaptureControl::event(QEvent* event) {
   if (GraphNotifyMessage() != QEvent::None && event->type() == GraphNotifyMessage()) {
-    // The graph's pending events are drained by the graph that posted the message; it hands
-    // each to HandleGraphEvent. Without a graph there is nothing pending.
+    core_->HandleGraphNotify();
     return true;
   }
   const bool handled = QFrame::event(event);

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QThread>
 #include <QTimer>
 
 #include "capture/CaptureCore.h"
@@ -59,19 +60,36 @@ bool TDualThread::TimerActive() const {
 }
 
 void TDualThread::SetMode(int mode) {
-  mode_ = mode;
+  mode_.store(mode);
   if (mode == Timer) {
     if (!Suspended()) Suspend();
-    if (timer_) {
-      if (paused_)
-        timer_->stop();
-      else
-        timer_->start(period_.load());
-    }
+    UpdateTimer();
   } else if (mode == Thread) {
-    if (timer_) timer_->stop();
+    UpdateTimer();
     if (!paused_ && Suspended()) Resume();
   }
+}
+
+void TDualThread::UpdateTimer() {
+  if (!timer_) return;
+  QTimer* timer = timer_.get();
+  auto apply = [this, timer] {
+    if (mode_.load() == Timer && !paused_)
+      timer->start(period_.load());
+    else
+      timer->stop();
+  };
+  // A timer is started and stopped only on its own thread; a switch made by a handler on the
+  // worker thread reaches it queued.
+  if (QThread::currentThread() == timer->thread())
+    apply();
+  else
+    QMetaObject::invokeMethod(timer, apply, Qt::QueuedConnection);
+}
+
+bool TDualThread::ThreadIdle() const {
+  std::lock_guard lock(mutex_);
+  return parked_;
 }
 
 void TDualThread::SetPeriod(int periodMs) {
@@ -113,12 +131,11 @@ void TDualThread::Terminate() {
 }
 
 void TDualThread::Suspend() {
-  std::unique_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   suspended_ = true;
   wake_.notify_all();
-  // Wait until the running pass is over, so that timer passes never overlap thread passes.
-  if (!thread_.joinable() || OnWorkerThread()) return;
-  wake_.wait(lock, [this] { return parked_ || terminated_.load(); });
+  // No wait here: a pass still running on the thread (whose handler may be waiting for this
+  // thread) finishes on its own; timer ticks skip until the thread has parked (ThreadIdle).
 }
 
 void TDualThread::Resume() {
@@ -177,7 +194,8 @@ void TTaskThread::Execute() {
 }
 
 void TTaskThread::Tick(QTimer* timer) {
-  if (busy_) return;
+  // Passes never overlap: the thread's last pass must be over before the timer's run.
+  if (busy_ || !ThreadIdle()) return;
   busy_ = true;
   TCaptureCore& core = *Core;
   if (core.Destroying.load())

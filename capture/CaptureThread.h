@@ -36,7 +36,7 @@ class TDualThread {
   void SetPriority(TThreadPriority priority);
 
   QString Name() const { return name_; }
-  int Mode() const { return mode_; }
+  int Mode() const { return mode_.load(); }
   int Period() const { return period_.load(); }
   bool Paused() const { return paused_; }
   bool Suspended() const;
@@ -57,20 +57,24 @@ class TDualThread {
   virtual void Tick(QTimer* timer) = 0;
   // Called by Execute between passes: sleeps Period ms, and stays while suspended.
   void SleepPeriod();
+  // The thread is parked (or was never started): no thread pass is running.
+  bool ThreadIdle() const;
   bool OnWorkerThread() const;
 
   bool busy_ = false;  // re-entry guard of the tick (creating thread only)
 
  private:
   void Suspend();
+  // Starts or stops the timer for the current mode, on the timer's own thread.
+  void UpdateTimer();
   void Resume();
   void ThreadMain();
   void ApplyPriority();
 
   QString name_;
   std::unique_ptr<QTimer> timer_;
-  bool paused_ = true;
-  int mode_ = Timer;
+  std::atomic<bool> paused_{true};
+  std::atomic<int> mode_{Timer};
   std::atomic<int> period_{15};
   std::atomic<bool> terminated_{false};
   TThreadPriority priority_;

@@ -81,8 +81,3 @@ bool TCaptureCore::SelectVideoDevice() {
   return DeviceDiscovered;
 }
 
-void TCaptureCore::UpdateDisplaySize() {
-  // The live picture's window follows the control (built with the preview graph); the control
-  // repaints its own area now.
-  if (!Destroying.load()) Owner->update();
-}

@@ -16,6 +16,7 @@ void TFrameRecord::TakeFrom(TFrameRecord& other) {
   Info = other.Info;
   AbsoluteFrameCount = other.AbsoluteFrameCount;
   AbsoluteTime = other.AbsoluteTime;
+  TakenAt = other.TakenAt;
 }
 
 namespace {
@@ -60,6 +61,7 @@ void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t
   }
   ++b.AbsoluteFrameCount;
   b.AbsoluteTime = sampleTime;
+  b.TakenAt = std::chrono::steady_clock::now();
   b.FrameNumber = b.AbsoluteFrameCount - frameBase_;
   b.FrameTime = sampleTime - timeBase_;
   TFrameInfo& info = b.Info;

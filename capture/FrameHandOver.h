@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,8 @@ struct TFrameRecord {
   TFrameInfo Info;
   std::int32_t AbsoluteFrameCount = 0;
   std::int64_t AbsoluteTime = 0;
+  // When the grabber handed the sample over (for latency figures).
+  std::chrono::steady_clock::time_point TakenAt{};
 
   // Copies every field but the bitmap, which moves.
   void TakeFrom(TFrameRecord& other);

@@ -128,6 +128,15 @@ QString TTempFiles::Find(const QString& key) const {
   return i < 0 ? QString() : files_[i];
 }
 
+bool TTempFiles::Remove(const QString& key) {
+  const qsizetype i = keys_.indexOf(key);
+  if (i < 0) return false;
+  unlink(QFile::encodeName(files_[i]).constData());
+  keys_.removeAt(i);
+  files_.removeAt(i);
+  return true;
+}
+
 TTempFiles::~TTempFiles() {
   for (const QString& file : files_) unlink(QFile::encodeName(file).constData());
   if (dir_.isEmpty()) return;

@@ -22,6 +22,9 @@ class TTempFiles {
   int Create(const QString& key, const QString& name, QString* path, QString* error);
   // The path listed under key, or empty.
   QString Find(const QString& key) const;
+  // Deletes the file listed under key and drops it from the list (a file that could not be
+  // written completely). False when nothing is listed under key.
+  bool Remove(const QString& key);
   // The private directory, or empty before the first file.
   QString Directory() const { return dir_; }
 

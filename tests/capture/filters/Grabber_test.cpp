@@ -1,0 +1,266 @@
+// Tests of the grabbers made through the packed filter library, streaming between the media
+// tests' synthetic source and recording sink.
+#include <atomic>
+#include <mutex>
+
+#include "FilterTestSupport.h"
+#include "GdiProbe.h"
+
+namespace {
+
+constexpr int kWidth = 16;
+constexpr int kHeight = 8;
+constexpr long kFrameBytes = kWidth * kHeight * 4;
+
+// RGB32 pixel bytes: blue = column, green = frame number, red = stored row: the column tells
+// whether a picture was mirrored.
+void FillPattern(const AM_MEDIA_TYPE&, BYTE* data, long bytes, long frame) {
+  for (long i = 0; i + 3 < bytes; i += 4) {
+    data[i] = static_cast<BYTE>((i / 4) % kWidth);
+    data[i + 1] = static_cast<BYTE>(frame);
+    data[i + 2] = static_cast<BYTE>((i / 4) / kWidth);
+    data[i + 3] = 0;
+  }
+}
+
+SourceOptions PatternSource(bool topDown = false) {
+  SourceOptions options;
+  MediaType type = MediaType::Video(MEDIASUBTYPE_RGB32, kWidth, kHeight, UNITS / 30);
+  if (topDown) GetBitmapInfoHeader(*type.Get())->biHeight = -kHeight;
+  options.types = {type};
+  options.frameIntervalMs = 2;
+  options.fill = FillPattern;
+  return options;
+}
+
+// What the frame callback saw; the block's Context points here.
+struct CallbackLog {
+  std::mutex mutex;
+  std::vector<int> column0Blue;  // blue of the first stored pixel, per call
+  std::vector<QString> problems;
+  std::int32_t expectedHeight = kHeight;
+  int flipAfterCall = -1;  // this call switches FlipHorizontal on for the next sample
+  bool mark = false;       // write 0xEE into the first pixel's unused byte
+  int Calls() {
+    std::lock_guard lock(mutex);
+    return static_cast<int>(column0Blue.size());
+  }
+};
+
+void Check(CallbackLog& log, bool ok, const char* what) {
+  if (!ok) log.problems.push_back(what);
+}
+
+void OnFrame(GrabberControlBlock* block, std::uint32_t startLow, std::int32_t startHigh,
+             std::int32_t, std::int32_t, IMediaSample* sample, std::int32_t length, void* bitmap,
+             void* dc, GrabberFrameDescription* description) {
+  auto& log = *static_cast<CallbackLog*>(block->Context);
+  std::lock_guard lock(log.mutex);
+  BYTE* bits = nullptr;
+  sample->GetPointer(&bits);
+  REFERENCE_TIME start = -1, end = -1;
+  sample->GetTime(&start, &end);
+  const auto time = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(static_cast<std::uint32_t>(startHigh)) << 32) | startLow);
+  Check(log, time == start, "start time halves");
+  Check(log, length == kFrameBytes, "picture length");
+  Check(log, bitmap && dc, "null bitmap or context");
+  Check(log, description->Picture == bits, "picture is not the sample's buffer");
+  const DIBSECTION& ds = description->DibSection;
+  Check(log, ds.dsBm.bmBits == bits, "bmBits");
+  Check(log, ds.dsBmih.biWidth == kWidth && ds.dsBmih.biHeight == log.expectedHeight,
+        "header size or row order");
+  Check(log, ds.dsBmih.biBitCount == 32 && ds.dsBm.bmWidthBytes == kWidth * 4, "bit depth");
+  if (bitmap && dc)
+    Check(log, BitmapIsOverPicture(bitmap, dc, bits),
+          "bitmap not over the picture or not selected");
+  log.column0Blue.push_back(bits[0]);
+  if (log.mark) bits[3] = 0xEE;
+  if (static_cast<int>(log.column0Blue.size()) == log.flipAfterCall)
+    std::atomic_ref<std::uint8_t>(block->Processing.FlipHorizontal)
+        .store(1, std::memory_order_relaxed);
+}
+
+class GrabberTest : public FilterLibraryTest {
+ protected:
+  // Creates a grabber through the library and sets it up as the control would.
+  GrabberControlBlock* MakeGrabber(const char* exportName, std::int32_t mode) {
+    if (!CreateLibraryFilter(Core(), "GRB", exportName, slot_) || !slot_.Grabber) return nullptr;
+    GrabberControlBlock* block = nullptr;
+    if (slot_.Grabber->Setup(mode, &block) != S_OK || !block) return nullptr;
+    block->FrameCallback = OnFrame;
+    block->Flag1 = block->Flag2 = block->Flag3 = 1;
+    block->Context = &log_;
+    block->Five = 5;
+    block->RgbFormat = grf_RGB32;
+    block->FrameDelivery = 1;
+    slot_.Block = block;
+    return block;
+  }
+  CallbackLog log_;
+};
+
+}  // namespace
+
+// Catches: a grabber that answers another version, accepts modes without a name, or lets the
+// pass-through grabber take the modifying mode.
+TEST_F(GrabberTest, SetupAnswersBlockWithVersionAndChecksModes) {
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(block->Version, 7035);
+  GrabberControlBlock* again = nullptr;
+  EXPECT_EQ(slot_.Grabber->Setup(GRB_Dummy, &again), S_OK);
+  EXPECT_EQ(again, block) << "the block lives as long as the filter";
+  EXPECT_EQ(slot_.Grabber->Setup(7, &again), E_INVALIDARG);
+  EXPECT_EQ(slot_.Grabber->Setup(9, &again), E_INVALIDARG);
+  EXPECT_EQ(slot_.Grabber->Setup(GRB_RGB, nullptr), E_POINTER);
+
+  FilterSlot plain;
+  ASSERT_TRUE(CreateLibraryFilter(Core(), "GRB_Dummy", kCreateLocalGrabberInstanceNoModify, plain));
+  GrabberControlBlock* plainBlock = nullptr;
+  EXPECT_EQ(plain.Grabber->Setup(GRB_RGB, &plainBlock), E_INVALIDARG);
+  EXPECT_EQ(plain.Grabber->Setup(GRB_Dummy, &plainBlock), S_OK);
+  ASSERT_TRUE(plainBlock);
+  EXPECT_EQ(plainBlock->Version, 7035);
+  plain.Release();
+}
+
+// Catches: the modifying grabber taking a subtype other than the block's RGB format (the graph
+// would then not insert the converter), or the pass-through grabber refusing a video type.
+TEST_F(GrabberTest, InputTypesFollowRgbFormat) {
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+  ASSERT_TRUE(block);
+  ComPtr<IPin> input = PinOf(slot_.Filter.Get(), PINDIR_INPUT);
+  const MediaType rgb32 = MediaType::Video(MEDIASUBTYPE_RGB32, kWidth, kHeight, 0);
+  const MediaType rgb24 = MediaType::Video(MEDIASUBTYPE_RGB24, kWidth, kHeight, 0);
+  const MediaType yuy2 = MediaType::Video(MEDIASUBTYPE_YUY2, kWidth, kHeight, 0);
+  EXPECT_EQ(input->QueryAccept(rgb32.Get()), S_OK);
+  EXPECT_NE(input->QueryAccept(rgb24.Get()), S_OK);
+  block->RgbFormat = grf_RGB24;
+  EXPECT_EQ(input->QueryAccept(rgb24.Get()), S_OK);
+  EXPECT_NE(input->QueryAccept(rgb32.Get()), S_OK);
+  EXPECT_NE(input->QueryAccept(yuy2.Get()), S_OK);
+
+  FilterSlot plain;
+  ASSERT_TRUE(CreateLibraryFilter(Core(), "GRB_Dummy", kCreateLocalGrabberInstanceNoModify, plain));
+  ComPtr<IPin> plainInput = PinOf(plain.Filter.Get(), PINDIR_INPUT);
+  EXPECT_EQ(plainInput->QueryAccept(yuy2.Get()), S_OK);
+  EXPECT_EQ(plainInput->QueryAccept(rgb24.Get()), S_OK);
+  plainInput.Reset();
+  plain.Release();
+}
+
+// Catches: a frame callback that is not called per sample, gets a description that disagrees
+// with the picture (size, row order, bit depth, address, handles), or whose drawing does not
+// reach downstream; and FlipHorizontal not mirroring what the callback and the sink see.
+TEST_F(GrabberTest, FlipHorizontalMirrorsCallbackAndDownstream) {
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+  ASSERT_TRUE(block);
+  block->Processing.FlipHorizontal = 1;
+  log_.mark = true;
+  {
+    FilterChain chain(PatternSource(), slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 5 && log_.Calls() >= 5; }));
+    chain.Stop();
+    const std::vector<BYTE> last = chain.sink->LastFrame();
+    ASSERT_EQ(last.size(), static_cast<std::size_t>(kFrameBytes));
+    for (int row = 0; row < kHeight; ++row) {
+      SCOPED_TRACE(row);
+      EXPECT_EQ(last[row * kWidth * 4], kWidth - 1);
+      EXPECT_EQ(last[(row * kWidth + kWidth - 1) * 4], 0);
+      EXPECT_EQ(last[row * kWidth * 4 + 2], row) << "rows moved";
+    }
+    EXPECT_EQ(last[3], 0xEE) << "the callback's drawing did not go downstream";
+  }
+  std::lock_guard lock(log_.mutex);
+  EXPECT_TRUE(log_.problems.empty()) << log_.problems.front().toStdString();
+  for (int blue : log_.column0Blue) EXPECT_EQ(blue, kWidth - 1);
+}
+
+// Catches: a top-down sample described bottom-up (a picture upside down for the control).
+TEST_F(GrabberTest, TopDownPictureDescribedWithNegativeHeight) {
+  ASSERT_TRUE(MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB));
+  log_.expectedHeight = -kHeight;
+  {
+    FilterChain chain(PatternSource(true), slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return log_.Calls() >= 3; }));
+  }
+  std::lock_guard lock(log_.mutex);
+  EXPECT_TRUE(log_.problems.empty()) << log_.problems.front().toStdString();
+}
+
+// Catches: the block read once per connection or cached, so that a FlipHorizontal switched
+// while streaming is late or never seen; or taking effect in the middle of a sample.
+TEST_F(GrabberTest, FlipSwitchedBetweenSamplesTakesEffectOnTheNext) {
+  ASSERT_TRUE(MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB));
+  log_.flipAfterCall = 3;
+  {
+    FilterChain chain(PatternSource(), slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return log_.Calls() >= 6; }));
+  }
+  std::lock_guard lock(log_.mutex);
+  ASSERT_GE(log_.column0Blue.size(), 6u);
+  for (std::size_t i = 0; i < log_.column0Blue.size(); ++i)
+    EXPECT_EQ(log_.column0Blue[i], i < 3 ? 0 : kWidth - 1) << "call " << i + 1;
+}
+
+// Catches: frame delivery switched off (a pre-processing grabber) still calling back, while the
+// processing still applies.
+TEST_F(GrabberTest, NoFrameDeliveryStillProcessesWithoutCallback) {
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+  ASSERT_TRUE(block);
+  block->FrameDelivery = 0;
+  block->Processing.FlipHorizontal = 1;
+  FilterChain chain(PatternSource(), slot_.Filter.Get());
+  ASSERT_TRUE(chain.connected);
+  ASSERT_TRUE(chain.Run());
+  EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 3; }));
+  chain.Stop();
+  EXPECT_EQ(log_.Calls(), 0);
+  EXPECT_EQ(chain.sink->LastFrame().at(0), kWidth - 1);
+}
+
+// Catches: the pass-through grabber (or the modifying one outside GRB_RGB) changing bytes or
+// calling the frame callback; the notify mode not calling its callback with sample times.
+TEST_F(GrabberTest, PassThroughModesLeaveBytesUnchanged) {
+  struct Case {
+    const char* exportName;
+    std::int32_t mode;
+  };
+  for (const Case& c : {Case{kCreateLocalGrabberInstanceNoModify, GRB_Dummy},
+                        Case{kCreateLocalGrabberInstanceNoModify, GRB_Notify},
+                        Case{kCreateLocalGrabberInstance, GRB_Dummy}}) {
+    SCOPED_TRACE(std::string(c.exportName) + " mode " + std::to_string(c.mode));
+    slot_.Release();
+    GrabberControlBlock* block = MakeGrabber(c.exportName, c.mode);
+    ASSERT_TRUE(block);
+    block->Processing.FlipHorizontal = 1;
+    block->Processing.InvertColors = 1;
+    static std::atomic<int> notified;
+    notified = 0;
+    block->NotifyCallback = [](GrabberControlBlock*, std::int64_t time) {
+      if (time >= 0) notified.fetch_add(1);
+    };
+    FilterChain chain(PatternSource(), slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 3; }));
+    chain.Stop();
+    std::vector<BYTE> expected(kFrameBytes);
+    const std::vector<BYTE> last = chain.sink->LastFrame();
+    ASSERT_EQ(last.size(), expected.size());
+    FillPattern(*MediaType().Get(), expected.data(), kFrameBytes, last[1]);
+    EXPECT_EQ(last, expected);
+    EXPECT_EQ(log_.Calls(), 0);
+    if (c.mode == GRB_Notify)
+      EXPECT_GE(notified.load(), 3);
+    else
+      EXPECT_EQ(notified.load(), 0);
+  }
+}

@@ -65,7 +65,8 @@ bool ExpandFilterImage(std::span<const std::uint8_t> image, std::vector<std::uin
   if (image.size() < 4) return Fail(out, why, "image shorter than its size field");
   const std::size_t total = GetLe32(image.data());
   if (total > kMaxFilterImageBytes) return Fail(out, why, "stated size too large");
-  out->reserve(total);
+  // Grown as runs prove the size, so a small hostile image cannot make us reserve the bound.
+  out->reserve(std::min(total, image.size() * 4));
   std::size_t pos = 4;
   while (pos < image.size()) {
     if (image.size() - pos < 4) return Fail(out, why, "run count cut off");

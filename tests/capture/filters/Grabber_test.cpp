@@ -2,6 +2,7 @@
 // tests' synthetic source and recording sink.
 #include <atomic>
 #include <mutex>
+#include <set>
 
 #include "FilterTestSupport.h"
 #include "GdiProbe.h"
@@ -23,6 +24,11 @@ void FillPattern(const AM_MEDIA_TYPE&, BYTE* data, long bytes, long frame) {
   }
 }
 
+// The pattern of frame 0 on every frame.
+void FillStill(const AM_MEDIA_TYPE& mt, BYTE* data, long bytes, long) {
+  FillPattern(mt, data, bytes, 0);
+}
+
 SourceOptions PatternSource(bool topDown = false) {
   SourceOptions options;
   MediaType type = MediaType::Video(MEDIASUBTYPE_RGB32, kWidth, kHeight, UNITS / 30);
@@ -37,6 +43,7 @@ SourceOptions PatternSource(bool topDown = false) {
 struct CallbackLog {
   std::mutex mutex;
   std::vector<int> column0Blue;  // blue of the first stored pixel, per call
+  std::set<void*> bitmaps;       // every bitmap handle handed out
   std::vector<QString> problems;
   std::int32_t expectedHeight = kHeight;
   int flipAfterCall = -1;  // this call switches FlipHorizontal on for the next sample
@@ -75,6 +82,7 @@ void OnFrame(GrabberControlBlock* block, std::uint32_t startLow, std::int32_t st
     Check(log, BitmapIsOverPicture(bitmap, dc, bits),
           "bitmap not over the picture or not selected");
   log.column0Blue.push_back(bits[0]);
+  log.bitmaps.insert(bitmap);
   if (log.mark) bits[3] = 0xEE;
   if (static_cast<int>(log.column0Blue.size()) == log.flipAfterCall)
     std::atomic_ref<std::uint8_t>(block->Processing.FlipHorizontal)
@@ -177,6 +185,74 @@ TEST_F(GrabberTest, FlipHorizontalMirrorsCallbackAndDownstream) {
   std::lock_guard lock(log_.mutex);
   EXPECT_TRUE(log_.problems.empty()) << log_.problems.front().toStdString();
   for (int blue : log_.column0Blue) EXPECT_EQ(blue, kWidth - 1);
+}
+
+// Catches: a bitmap (and its pixel copy) made for every sample instead of one per buffer of
+// the upstream pool, which would allocate on every frame.
+TEST_F(GrabberTest, BitmapsAreReusedAcrossSamples) {
+  ASSERT_TRUE(MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB));
+  {
+    FilterChain chain(PatternSource(), slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return log_.Calls() >= 30; }));
+  }
+  std::lock_guard lock(log_.mutex);
+  EXPECT_TRUE(log_.problems.empty());
+  EXPECT_LE(log_.bitmaps.size(), 4u) << "over " << log_.column0Blue.size() << " samples";
+}
+
+// Catches: colour operations that do nothing, touch the wrong channels, or break the picture
+// layout: inversion, grey scale, brightness and full-size deinterlacing on one sample each.
+TEST_F(GrabberTest, ColourOperationsChangePixelsAsSet) {
+  struct Case {
+    const char* what;
+    void (*set)(VideoProcessingBlock&);
+    bool (*pixelOk)(const BYTE* original, const BYTE* processed);
+  };
+  const Case cases[] = {
+      {"invert", [](VideoProcessingBlock& b) { b.InvertColors = b.ColorAdjustment = 1; },
+       [](const BYTE* o, const BYTE* p) {
+         return p[0] == 255 - o[0] && p[1] == 255 - o[1] && p[2] == 255 - o[2];
+       }},
+      {"grey", [](VideoProcessingBlock& b) { b.GrayScale = b.ColorAdjustment = 1; },
+       [](const BYTE*, const BYTE* p) { return p[0] == p[1] && p[1] == p[2]; }},
+      {"brightness",
+       [](VideoProcessingBlock& b) {
+         b.Brightness = 100;
+         b.ColorAdjustment = 1;
+       },
+       [](const BYTE*, const BYTE* p) { return p[0] == 255 && p[1] == 255 && p[2] == 255; }},
+      {"deinterlace", [](VideoProcessingBlock& b) { b.FullSizeDeinterlacing = 1; },
+       [](const BYTE* o, const BYTE* p) {
+         // Red holds the stored row: rows keep their value or take a neighbours' mean.
+         return p[0] == o[0] && (p[2] == o[2] || p[2] == o[2] + 1 || p[2] == o[2] - 1);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    slot_.Release();
+    GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+    ASSERT_TRUE(block);
+    c.set(block->Processing);
+    SourceOptions still = PatternSource();
+    still.fill = FillStill;
+    FilterChain chain(still, slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 2; }));
+    chain.Stop();
+    const std::vector<BYTE> last = chain.sink->LastFrame();
+    ASSERT_EQ(last.size(), static_cast<std::size_t>(kFrameBytes));
+    std::vector<BYTE> original(kFrameBytes);
+    FillStill(*MediaType().Get(), original.data(), kFrameBytes, 0);
+    int changed = 0;
+    for (long i = 0; i < kFrameBytes; i += 4) {
+      ASSERT_TRUE(c.pixelOk(&original[i], &last[i])) << "pixel " << i / 4;
+      changed += std::memcmp(&original[i], &last[i], 3) != 0;
+    }
+    EXPECT_GT(changed, 0) << "nothing changed";
+  }
 }
 
 // Catches: a top-down sample described bottom-up (a picture upside down for the control).

@@ -3,8 +3,6 @@
 // time per delivered frame with and without the camera's own picture synthesis next to the
 // engine's own time per frame, the latency from the grabber to the end of the handler, and the
 // resident memory over 10,000 delivered frames.
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -60,8 +59,8 @@ struct Probe {
   long frames = 0;
   double engineSeconds = 0;
   std::vector<double> latencyMs;
-  void Frame(TObject* sender, const TFrameData& data, TFrameCaptureDest dest,
-             const QString& name, bool success) {
+  void Frame(TObject* sender, const TFrameData& data, TFrameCaptureDest dest, const QString& name,
+             bool success) {
     const auto start = Clock::now();
     form->CaptureControl1FrameCaptureCompleted(sender, data, dest, name, success);
     const auto end = Clock::now();
@@ -103,7 +102,8 @@ void PrintPlayFigures() {
   probe.frames = 0;
   probe.engineSeconds = 0;
   probe.latencyMs.clear();
-  const long dropsBefore = form->CaptureControl1->Core().HandOver.DeliveredFrame.Info.DroppedFrameCount;
+  const long dropsBefore =
+      form->CaptureControl1->Core().HandOver.DeliveredFrame.Info.DroppedFrameCount;
   const double cpuStart = CpuSeconds();
   QElapsedTimer wall;
   wall.start();
@@ -121,9 +121,10 @@ void PrintPlayFigures() {
     return probe.latencyMs[std::min(probe.latencyMs.size() - 1,
                                     static_cast<std::size_t>(p * probe.latencyMs.size()))];
   };
-  std::printf("delivered: %ld frames in %.1f s (%.1f per second), dropped by the camera %ld\n",
-              probe.frames, seconds, probe.frames / seconds,
-              form->CaptureControl1->Core().HandOver.DeliveredFrame.Info.DroppedFrameCount - dropsBefore);
+  std::printf(
+      "delivered: %ld frames in %.1f s (%.1f per second), dropped by the camera %ld\n",
+      probe.frames, seconds, probe.frames / seconds,
+      form->CaptureControl1->Core().HandOver.DeliveredFrame.Info.DroppedFrameCount - dropsBefore);
   std::printf("cpu per delivered frame: %.3f ms, baseline engine %.3f ms, ratio %.2f\n",
               perFrame * 1e3, engine * 1e3, perFrame / engine);
   std::printf("cpu per frame without synthesis: %.3f ms, baseline engine %.3f ms, ratio %.2f\n",
@@ -132,8 +133,8 @@ void PrintPlayFigures() {
               outside * 1e3, engine * 1e3, outside / engine);
   std::printf("latency median: %.2f ms, baseline worker tick 15.00 ms, ratio %.2f\n",
               percentile(0.5), percentile(0.5) / 15.0);
-  std::printf("latency p99: %.2f ms, baseline worker tick 15.00 ms, ratio %.2f\n",
-              percentile(0.99), percentile(0.99) / 15.0);
+  std::printf("latency p99: %.2f ms, baseline worker tick 15.00 ms, ratio %.2f\n", percentile(0.99),
+              percentile(0.99) / 15.0);
   delete form;
 }
 
@@ -168,9 +169,10 @@ void PrintMemoryFigures() {
   }
   const long rssEnd = ResidentKb();
   if (rssAfterWarmup == 0) rssAfterWarmup = rssEnd;
-  std::printf("resident memory after %ld frames: %.1f MB, baseline after 10 s %.1f MB, ratio %.3f\n",
-              probe.frames, rssEnd / 1024.0, rssAfterWarmup / 1024.0,
-              static_cast<double>(rssEnd) / std::max(1L, rssAfterWarmup));
+  std::printf(
+      "resident memory after %ld frames: %.1f MB, baseline after 10 s %.1f MB, ratio %.3f\n",
+      probe.frames, rssEnd / 1024.0, rssAfterWarmup / 1024.0,
+      static_cast<double>(rssEnd) / std::max(1L, rssAfterWarmup));
   delete form;
 }
 

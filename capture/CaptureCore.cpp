@@ -235,7 +235,6 @@ void TCaptureCore::SetRotation(TVideoRotation value) {
   RefreshPreview(QStringLiteral("spr"));
 }
 
-
 void TCaptureCore::UpdateOverlayNeeded() {
   OverlayNeeded.store(Settings.ShapeOverlayEnabled || Settings.TextOverlay_Enabled ||
                       static_cast<bool>(Owner->OnFrameOverlayUsingDC()));
@@ -429,5 +428,3 @@ void TCaptureCore::HandleNotificationFlags() {
 }
 
 // ---- graph ----
-
-

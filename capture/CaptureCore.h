@@ -2,22 +2,22 @@
 // frame records, and the operations behind the control's members.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
-#include <array>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-#include <QString>
 #include <QSize>
+#include <QString>
 #include <QStringList>
 
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureTypes.h"
 #include "capture/CommandQueue.h"
-#include "capture/FrameHandOver.h"
 #include "capture/FilterLibrary.h"
+#include "capture/FrameHandOver.h"
 #include "capture/RegistrySettings.h"
 #include "platform/com/Types.h"
 #include "platform/media/ControlInterfaces.h"

@@ -80,4 +80,3 @@ bool TCaptureCore::SelectVideoDevice() {
   VideoSelectionDone = true;
   return DeviceDiscovered;
 }
-

@@ -54,8 +54,8 @@ void TCaptureCore::LayoutDisplay() {
   RunOnUiThread([this] {
     TCaptureControl* c = Owner;
     const int border = c->width() - c->contentsRect().width();
-    const bool autoSize = Settings.Display_Embedded && !Settings.Display_FullScreen &&
-                          Settings.Display_AutoSize;
+    const bool autoSize =
+        Settings.Display_Embedded && !Settings.Display_FullScreen && Settings.Display_AutoSize;
     const QSize video = DisplayVideoSize();
     if (autoSize && video.isValid()) c->resize(video.width() + border, video.height() + border);
     if (displayForm_ && videoWindow_ && CaptureState.load() != cs_Idle) {

@@ -25,9 +25,10 @@ QString RandomTag(const char* tag) {
 }
 
 // The grabber's frame callback, on the streaming thread.
-void GrabberFrameCallbackImpl(GrabberControlBlock* block, std::uint32_t startLow, std::int32_t startHigh,
-                   std::int32_t, std::int32_t, IMediaSample*, std::int32_t length, void* bitmap,
-                   void*, GrabberFrameDescription* description) {
+void GrabberFrameCallbackImpl(GrabberControlBlock* block, std::uint32_t startLow,
+                              std::int32_t startHigh, std::int32_t, std::int32_t, IMediaSample*,
+                              std::int32_t length, void* bitmap, void*,
+                              GrabberFrameDescription* description) {
   auto* core = block ? static_cast<TCaptureCore*>(block->Context) : nullptr;
   if (!core || !bitmap || !description) return;
   core->GrabberFrame(*block, (static_cast<std::int64_t>(startHigh) << 32) | startLow, length,
@@ -156,13 +157,12 @@ bool TCaptureCore::InsertGrabber(int slotIndex, TGrabberMode mode, TGrabberRgbFo
     TraceWrite({}, kMarkRed, QStringLiteral("insert grabber filter"));
     return false;
   };
-  if (!CreateLibraryFilter(this, name,
-                           modifying ? kCreateLocalGrabberInstance
-                                     : kCreateLocalGrabberInstanceNoModify,
-                           slot))
+  if (!CreateLibraryFilter(
+          this, name, modifying ? kCreateLocalGrabberInstance : kCreateLocalGrabberInstanceNoModify,
+          slot))
     return fail();
-  if (FAILED(slot.Filter.As(&slot.Grabber)) ||
-      FAILED(slot.Grabber->Setup(mode, &slot.Block)) || !slot.Block)
+  if (FAILED(slot.Filter.As(&slot.Grabber)) || FAILED(slot.Grabber->Setup(mode, &slot.Block)) ||
+      !slot.Block)
     return fail();
   GrabberControlBlock& b = *slot.Block;
   b.FrameCallback = modifying ? &GrabberFrameCallbackImpl : nullptr;

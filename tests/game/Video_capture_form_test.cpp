@@ -50,7 +50,9 @@ TEST_F(GameTest, StateRightAfterStartUp) {
   EXPECT_EQ(form->CaptureControl1->BurstCount(), 0);
   EXPECT_EQ(form->CaptureControl1->BurstInterval(), 0);
   // The window description puts the two pictures where the player expects them.
-  EXPECT_EQ(form->CaptureControl1->geometry(), QRect(8, 8, 320, 240));
+  // The control sizes itself so that its client area holds the 320 x 240 picture exactly.
+  EXPECT_EQ(form->CaptureControl1->pos(), QPoint(8, 8));
+  EXPECT_EQ(form->CaptureControl1->contentsRect().size(), QSize(320, 240));
   EXPECT_EQ(form->OutputImage->pos(), QPoint(352, 8));
   EXPECT_EQ(form->centralWidget()->size(), QSize(689, 316));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Frostwipe"));

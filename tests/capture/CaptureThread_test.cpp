@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTest>
 #include <QThread>
 
 #include "TestSupport.h"
@@ -136,3 +137,60 @@ TEST_F(CaptureThreadTest, ThreadModeDeliversFramesOnTheWorkerThread) {
 }
 
 }  // namespace
+
+// Catches: a handler on the worker thread that switches back to timer mode starting the UI
+// thread's timer from the worker (Qt refuses), so no pass ever runs again.
+TEST_F(CaptureThreadTest, SwitchToTimerModeFromAWorkerHandler) {
+  auto control = MakeControl();
+  struct Switcher {
+    TCaptureControl* control;
+    std::atomic<int> calls{0};
+    std::atomic<bool> onUi{false};
+    void Lost(TObject*) {
+      onUi.store(QThread::currentThread() == qApp->thread());
+      calls.fetch_add(1);
+      control->SetNotificationMethod(nm_Timer);
+    }
+  } switcher{control.get()};
+  control->OnDeviceLost = {&switcher, &Switcher::Lost};
+  control->SetNotificationMethod(nm_Thread);
+  control->Core().PostEvent(control->OnDeviceLost);
+  QElapsedTimer clock;
+  clock.start();
+  while (switcher.calls.load() < 1 && clock.elapsed() < 5000) QTest::qWait(5);
+  ASSERT_EQ(switcher.calls.load(), 1);
+  EXPECT_FALSE(switcher.onUi.load());
+  // The timer runs the next pass on the UI thread.
+  control->Core().PostEvent(control->OnDeviceLost);
+  while (switcher.calls.load() < 2 && clock.elapsed() < 5000) QTest::qWait(5);
+  EXPECT_EQ(switcher.calls.load(), 2);
+  EXPECT_TRUE(switcher.onUi.load());
+  EXPECT_TRUE(control->Core().Worker()->TimerActive());
+}
+
+// Catches: switching to timer mode blocking the UI thread until the worker's pass ends while
+// that pass's handler waits for the UI thread (a deadlock).
+TEST_F(CaptureThreadTest, SwitchToTimerModeWhileAWorkerHandlerWaitsForTheUiThread) {
+  auto control = MakeControl();
+  struct Waiter {
+    std::atomic<bool> entered{false};
+    std::atomic<bool> done{false};
+    void Lost(TObject*) {
+      entered.store(true);
+      // Waits for the UI thread, as a handler that updates a window would.
+      QMetaObject::invokeMethod(
+          qApp, [] {}, Qt::BlockingQueuedConnection);
+      done.store(true);
+    }
+  } waiter;
+  control->OnDeviceLost = {&waiter, &Waiter::Lost};
+  control->SetNotificationMethod(nm_Thread);
+  control->Core().PostEvent(control->OnDeviceLost);
+  QElapsedTimer clock;
+  clock.start();
+  while (!waiter.entered.load() && clock.elapsed() < 5000) std::this_thread::yield();
+  ASSERT_TRUE(waiter.entered.load());
+  control->SetNotificationMethod(nm_Timer);  // must return while the handler waits
+  while (!waiter.done.load() && clock.elapsed() < 5000) QTest::qWait(5);
+  EXPECT_TRUE(waiter.done.load());
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <libyuv.h>
 
 #include <QBuffer>
 #include <QImage>
@@ -214,8 +215,17 @@ long PackFrame(const std::uint32_t* pixels, int width, int height, REFGUID subty
   if (subtype == MEDIASUBTYPE_MJPG) return PackJpeg(pixels, width, height, adj, out, outBytes);
   const long needed = NeededBytes(subtype, width, height);
   if (needed == 0 || needed > outBytes) return 0;
-  if (subtype == MEDIASUBTYPE_YUY2 || subtype == MEDIASUBTYPE_UYVY)
-    PackPacked422(pixels, width, height, adj, subtype == MEDIASUBTYPE_UYVY, out);
+  const bool plain = adjust.brightness == 0 && adjust.contrast == 100 && adjust.saturation == 100;
+  const bool uyvy = subtype == MEDIASUBTYPE_UYVY;
+  if ((subtype == MEDIASUBTYPE_YUY2 || uyvy) && plain && width % 2 == 0) {
+    // Unadjusted pictures take libyuv's vectorised conversion (0xFFRRGGBB words are its ARGB).
+    const auto* argb = reinterpret_cast<const std::uint8_t*>(pixels);
+    if (uyvy)
+      libyuv::ARGBToUYVY(argb, width * 4, out, width * 2, width, height);
+    else
+      libyuv::ARGBToYUY2(argb, width * 4, out, width * 2, width, height);
+  } else if (subtype == MEDIASUBTYPE_YUY2 || uyvy)
+    PackPacked422(pixels, width, height, adj, uyvy, out);
   else if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_IYUV)
     PackPlanar420(pixels, width, height, adj, Planar::I420, out);
   else if (subtype == MEDIASUBTYPE_YV12)

@@ -128,6 +128,17 @@ TEST(FramePacker, RgbIsBottomUpAndYuvFollowsBt601) {
   EXPECT_NEAR(yuy2[1], 90, 1);   // U
   EXPECT_NEAR(yuy2[3], 240, 1);  // V
   EXPECT_NEAR(yuy2[8], 235, 1);  // Y of white on the second row
+  BYTE uyvy[w * h * 2];
+  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_UYVY, {}, uyvy, sizeof uyvy),
+            static_cast<long>(sizeof uyvy));
+  EXPECT_NEAR(uyvy[0], 90, 1);   // U first
+  EXPECT_NEAR(uyvy[1], 82, 1);   // then Y
+  EXPECT_NEAR(uyvy[2], 240, 1);  // V
+  // An adjusted picture takes the table path; unadjusted values stay the same there.
+  BYTE adjusted[w * h * 2];
+  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_YUY2, {0, 100, 99}, adjusted, sizeof adjusted),
+            static_cast<long>(sizeof adjusted));
+  for (std::size_t i = 0; i < sizeof yuy2; i += 2) EXPECT_NEAR(adjusted[i], yuy2[i], 1) << i;
   BYTE small[4];
   EXPECT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_YUY2, {}, small, sizeof small), 0);
   EXPECT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_dvsd, {}, yuy2, sizeof yuy2), 0);

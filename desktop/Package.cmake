@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_NAME "frostwipe")
 set(CPACK_PACKAGE_VENDOR "Frostwipe")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game: wave at the webcam to wipe the ice off a window")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A frozen window, a summer day behind it, and a webcam: wherever the camera sees motion the "
     "ice is wiped away and the summer picture shows through, while the frost slowly creeps back. "
     "Made for children and families; no mouse or keyboard is needed during play, and the game "

@@ -1,8 +1,11 @@
 // Frostwipe start-up: the application object, its three windows and the message loop.
+#include <cstdio>
+
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
+#include "app/CommandLine.h"
 #include "game/Video_capture_form.h"
 #include "platform/toolkit/Application.h"
 #include "ui/About.h"
@@ -41,9 +44,34 @@ void ArrangeAutoplay(TApplication& application) {
   });
 }
 
+// --list-cameras: prints each camera and its formats, one camera a paragraph. Cameras are not
+// enumerated here yet, so the list is always empty.
+int ListCameras() {
+  std::fputs("no cameras found\n", stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before QApplication exists, so they work without a display.
+  const TCommandLine commandLine = ParseCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case TCommandLine::Action::Help:
+      std::fputs(HelpText().c_str(), stdout);
+      return 0;
+    case TCommandLine::Action::Version:
+      std::fputs("frostwipe " FROSTWIPE_VERSION "\n", stdout);
+      return 0;
+    case TCommandLine::Action::ListCameras:
+      return ListCameras();
+    case TCommandLine::Action::Error:
+      std::fprintf(stderr, "frostwipe: %s\n%s", commandLine.error.c_str(), UsageText().c_str());
+      return 2;
+    case TCommandLine::Action::Run:
+      break;
+  }
+
   TApplication application(argc, argv);
   try {
     application.Initialize();

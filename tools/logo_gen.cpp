@@ -1,6 +1,7 @@
 // logo_gen: renders the Frostwipe logo shown in the about dialog.
 //
 //   logo_gen [--ppm <preview-file>] <output-file>
+//   logo_gen --icon-png <icon.png> [--icon-svg <icon.svg>]
 //
 // Writes a 200x69, 16-colour (4 bits per pixel), bottom-up DIB without the
 // BITMAPFILEHEADER. The word "Frostwipe" is drawn from hand-made block glyphs
@@ -9,6 +10,8 @@
 // uses a palette entry that nothing else uses. With --ppm, a top-down binary
 // PPM preview is written too. Only integer arithmetic is used, so the output
 // is identical on every platform.
+//
+// With --icon-png and --icon-svg, the application icon is written instead (logo_icon.cpp).
 
 #include <array>
 #include <cstdint>
@@ -17,6 +20,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "tools/logo_icon.h"
 
 namespace {
 
@@ -336,18 +341,34 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& data) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string out, ppm;
+  std::string out, ppm, iconPng, iconSvg;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--ppm" && i + 1 < argc)
       ppm = argv[++i];
+    else if (a == "--icon-png" && i + 1 < argc)
+      iconPng = argv[++i];
+    else if (a == "--icon-svg" && i + 1 < argc)
+      iconSvg = argv[++i];
     else if (out.empty() && !a.empty() && a[0] != '-')
       out = a;
     else
       out.clear(), i = argc;
   }
+  const bool icon = !iconPng.empty() || !iconSvg.empty();
+  if (icon && out.empty() && ppm.empty()) {
+    if (!iconPng.empty() && !WriteIconPng(iconPng))
+      return std::fprintf(stderr, "cannot write %s\n", iconPng.c_str()), 1;
+    if (!iconSvg.empty() && !WriteIconSvg(iconSvg))
+      return std::fprintf(stderr, "cannot write %s\n", iconSvg.c_str()), 1;
+    return 0;
+  }
+  if (icon) out.clear();  // the logo and the icon are written by separate runs
   if (out.empty()) {
-    std::fprintf(stderr, "usage: %s [--ppm <preview-file>] <output-file>\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s [--ppm <preview-file>] <output-file>\n"
+                 "       %s --icon-png <icon.png> [--icon-svg <icon.svg>]\n",
+                 argv[0], argv[0]);
     return 2;
   }
   Canvas cv;

@@ -1,0 +1,107 @@
+// End-to-end: the real program's command line (--help, --version, errors, Qt's options).
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+// Runs the program with `arguments`. `platform` is QT_QPA_PLATFORM: one that cannot load shows
+// whether an answer needed the window system.
+Outcome RunProgram(const QStringList& arguments, const QString& platform = "no-such-platform",
+                   const QProcessEnvironment& extra = {}) {
+  QTemporaryDir dir;
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", platform);
+  env.insert("FROSTWIPE_DEVICE_PROVIDERS", "");
+  env.insert("FROSTWIPE_REGISTRY", dir.filePath("registry.db"));
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  for (const QString& key : extra.keys()) env.insert(key, extra.value(key));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(dir.path());
+  program.start(QStringLiteral(FROSTWIPE_EXE), arguments);
+  if (!program.waitForFinished(30000)) {
+    program.kill();
+    program.waitForFinished();
+    return {};
+  }
+  if (program.exitStatus() != QProcess::NormalExit) return {};
+  return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
+          QString::fromUtf8(program.readAllStandardError())};
+}
+
+}  // namespace
+
+// Catches: --help printed to standard error, ending with a non-zero code, needing a display,
+// or leaving out an option it accepts.
+TEST(CommandLineTest, HelpGoesToStandardOutputWithoutADisplay) {
+  for (const QStringList& arguments :
+       {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--help", "--no-such-option"}}) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const Outcome outcome = RunProgram(arguments);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.out.startsWith("Usage: frostwipe [OPTION]...\n"))
+        << outcome.out.toStdString();
+    for (const char* option : {"--help", "--version", "--list-cameras", "-platform"})
+      EXPECT_TRUE(outcome.out.contains(option)) << option;
+    EXPECT_TRUE(outcome.out.contains("list the cameras and their formats, then exit"));
+    EXPECT_TRUE(outcome.err.isEmpty()) << outcome.err.toStdString();
+  }
+}
+
+// Catches: a version that is not the project's, extra output, or a version that needs a display.
+TEST(CommandLineTest, VersionIsTheProjectVersion) {
+  const Outcome outcome = RunProgram({"--version"});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+  EXPECT_EQ(outcome.out, QStringLiteral("frostwipe " FROSTWIPE_VERSION "\n"));
+  EXPECT_TRUE(outcome.err.isEmpty()) << outcome.err.toStdString();
+}
+
+// Catches: an unknown option or operand silently starting the game, exiting with a code other
+// than 2, or printing its complaint on standard output.
+TEST(CommandLineTest, UnknownOptionGivesUsageOnStandardErrorAndCodeTwo) {
+  const QStringList cases[] = {
+      {"--no-such-option"}, {"-x"}, {"picture.png"}, {"-platform"}, {"--list-cameras", "--bogus"}};
+  for (const QStringList& arguments : cases) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const Outcome outcome = RunProgram(arguments);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.out.isEmpty()) << outcome.out.toStdString();
+    EXPECT_TRUE(outcome.err.startsWith("frostwipe: ")) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains("Usage: frostwipe [OPTION]...")) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains("--help")) << outcome.err.toStdString();
+  }
+  EXPECT_TRUE(RunProgram({"--no-such-option"}).err.contains("'--no-such-option'"));
+}
+
+// Catches: --list-cameras starting the game or failing when there is no camera.
+TEST(CommandLineTest, ListCamerasWithoutCamerasSaysSo) {
+  const Outcome outcome = RunProgram({"--list-cameras"});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+  EXPECT_EQ(outcome.out, QStringLiteral("no cameras found\n"));
+}
+
+// Catches: Qt's own options rejected as unknown or swallowed before QApplication sees them: the
+// environment names a platform that cannot load, so only -platform offscreen lets the game start.
+TEST(CommandLineTest, QtOptionsReachQt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString shot = dir.filePath("main.png");
+  QProcessEnvironment extra;
+  extra.insert("FROSTWIPE_SCREENSHOT", shot);
+  extra.insert("FROSTWIPE_SCREENSHOT_DELAY_MS", "300");
+  const Outcome outcome = RunProgram({"-platform", "offscreen", "-style", "Fusion", "--reverse",
+                                      "-qwindowtitle", "Frost", "-stylesheet=none.qss"},
+                                     "no-such-platform", extra);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+  EXPECT_TRUE(QFile::exists(shot)) << "the game did not start";
+}

@@ -50,7 +50,8 @@ void TFrameHandOver::OverlayPass(TCaptureCore& core, QImage& picture) {
   handler(control, BuildingFrame.Info, &painter);
 }
 
-void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t sampleTime) {
+void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t sampleTime,
+                               bool bottomUp) {
   if (core.Destroying.load() || !core.GraphActive.load() || picture.isNull()) return;
 
   // Stamp the building record: numbering and timing since the first frame of this graph.
@@ -111,7 +112,7 @@ void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t
 
   if (taken && wanted) {
     b.Bitmap = std::make_unique<TBitmap>();
-    b.Bitmap->SetImage(picture.copy());
+    b.Bitmap->SetImage(bottomUp ? picture.mirrored(false, true) : picture.copy());
     b.DibSection = DescribeBitmap(*b.Bitmap);
   }
   if (taken) {

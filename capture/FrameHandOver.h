@@ -44,7 +44,10 @@ class TFrameHandOver {
 
   // The frame callback for one sample: stamps it, counts it for a burst, and hands it over when
   // no frame is waiting. picture may be drawn on by the overlay pass. sampleTime in 100-ns units.
-  void TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t sampleTime);
+  // A bottomUp picture holds its rows bottom row first; the frame is turned upright in the one
+  // copy made of a taken frame.
+  void TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t sampleTime,
+                 bool bottomUp = false);
   // The delivery step of the worker pass: moves the ready frame to DeliveredFrame and raises
   // OnFrameProgress and the waiting capture. Returns whether a frame was delivered.
   bool Deliver(TCaptureCore& core);

@@ -88,14 +88,11 @@ void TCaptureCore::GrabberFrame(GrabberControlBlock& block, std::int64_t sampleT
   }
   const qsizetype stride = ((static_cast<qsizetype>(width) * h.biBitCount + 31) / 32) * 4;
   if (width <= 0 || height <= 0 || !description.Picture || stride * height > length) return;
+  // The picture is the sample's own buffer; frames are kept top row first, so a bottom-up
+  // sample is turned only in the copy made of a taken frame (samples that are not taken cost no
+  // copy at all).
   QImage picture(description.Picture, width, height, stride, format);
-  // Frames are kept with their top row first; a bottom-up sample is turned for them.
-  if (h.biHeight > 0) {
-    QImage upright = picture.mirrored(false, true);
-    HandOver.TakeFrame(*this, upright, sampleTime);
-  } else {
-    HandOver.TakeFrame(*this, picture, sampleTime);
-  }
+  HandOver.TakeFrame(*this, picture, sampleTime, h.biHeight > 0);
 }
 
 // ---- building ----

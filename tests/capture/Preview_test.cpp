@@ -217,3 +217,22 @@ TEST_F(PreviewTest, FiveHundredStartStopCycles) {
   c.StopPreview();
   EXPECT_EQ(c.Core().Graph(), nullptr);
 }
+
+// Catches: frames delivered upside down (the converter's samples are stored bottom row first),
+// which would wipe the ice where the player's hands are not.
+TEST_F(PreviewTest, FramesAreDeliveredTopRowFirst) {
+  Add(PatternCamera(u"Cam"));
+  Start();
+  ASSERT_TRUE(WaitFrames(4));
+  // The pattern writes the frame number in cells along the top (high bits on the left, dark for
+  // small numbers) and one white cell out of 16 along the bottom.
+  auto bright = [](QRgb p) { return qGray(p) > 200; };
+  for (const QImage& frame : frames_.images) {
+    const int top = frame.height() / 24, bottom = frame.height() - 1 - frame.height() / 24;
+    int topLeftBright = 0, bottomBright = 0;
+    for (int x = 0; x < frame.width() / 2; ++x) topLeftBright += bright(frame.pixel(x, top));
+    for (int x = 0; x < frame.width(); ++x) bottomBright += bright(frame.pixel(x, bottom));
+    EXPECT_EQ(topLeftBright, 0);
+    EXPECT_NEAR(bottomBright, frame.width() / 16, 2);
+  }
+}

@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
@@ -16,7 +17,7 @@
 TFormAbout* FormAbout = nullptr;
 
 const char* const TFormAbout::WebAddress = "https://frostwipe.example/";
-const char* const TFormAbout::MailAddress = "play@frostwipe.example";
+const char* const TFormAbout::MailAddress = "hi@frostwipe.test";
 
 namespace {
 const char* const kDescription[] = {
@@ -60,9 +61,21 @@ TFormAbout::~TFormAbout() {
 }
 
 bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease) {
-    if (watched == Label2) TApplication::Guard([this] { Label2Click(); });
-    if (watched == Label3) TApplication::Guard([this] { Label3Click(); });
+  // A link opens on a primary click only: the left button released over the label it was
+  // pressed on. Right and middle clicks, and a press dragged off the label, open nothing.
+  if (watched == Label2 || watched == Label3) {
+    auto* label = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::MouseButtonPress) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton) pressedLink_ = label;
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const bool click = mouse->button() == Qt::LeftButton && pressedLink_ == label &&
+                         label->rect().contains(mouse->position().toPoint());
+      if (mouse->button() == Qt::LeftButton) pressedLink_ = nullptr;
+      if (click && watched == Label2) TApplication::Guard([this] { Label2Click(); });
+      if (click && watched == Label3) TApplication::Guard([this] { Label3Click(); });
+    }
   }
   return TForm::eventFilter(watched, event);
 }

@@ -37,6 +37,8 @@ class TFormAbout : public TForm {
 
  private:
   void ApplyColorKey();
+
+  QObject* pressedLink_ = nullptr;  // the link the left button went down on
 };
 
 extern TFormAbout* FormAbout;

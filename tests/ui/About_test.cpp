@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +84,34 @@ TEST(AboutTest, WindowColourAreasAreSeeThrough) {
   const QPoint button = about.Button1->mapTo(&about, QPoint(3, 3));
   EXPECT_FALSE(mask.contains(memo));
   EXPECT_TRUE(mask.contains(button));
+}
+
+// Catches: a link opened by a right or middle click, or by a press that ends off the label.
+TEST(AboutTest, LinksOpenOnPrimaryClickOnly) {
+  Hooks hooks;
+  TFormAbout about;
+  about.show();
+  for (TLabel* link : {about.Label2, about.Label3}) {
+    const QPoint inside = link->rect().center();
+    QTest::mouseClick(link, Qt::RightButton, Qt::NoModifier, inside);
+    QTest::mouseClick(link, Qt::MiddleButton, Qt::NoModifier, inside);
+    QTest::mousePress(link, Qt::LeftButton, Qt::NoModifier, inside);
+    QTest::mouseRelease(link, Qt::LeftButton, Qt::NoModifier, QPoint(-20, -20));
+  }
+  EXPECT_TRUE(hooks.targets.isEmpty());
+  QTest::mouseClick(about.Label2, Qt::LeftButton, Qt::NoModifier, about.Label2->rect().center());
+  QTest::mouseClick(about.Label3, Qt::LeftButton, Qt::NoModifier, about.Label3->rect().center());
+  EXPECT_EQ(hooks.targets, (QStringList{QString::fromLatin1(TFormAbout::WebAddress),
+                                        QStringLiteral("mailto:") + TFormAbout::MailAddress}));
+}
+
+// Catches: a mail address wider than its label, shown cut off before the OK button.
+TEST(AboutTest, MailAddressFitsBeforeTheOkButton) {
+  TFormAbout about;
+  about.show();
+  // The label is laid out 98 pixels wide, ending well before the button.
+  const int width = QFontMetrics(about.Label3->font()).horizontalAdvance(about.Label3->text());
+  EXPECT_LE(width, 98) << about.Label3->text().toStdString();
+  EXPECT_LE(about.Label3->geometry().right(), about.Button1->geometry().left());
+  EXPECT_EQ(about.Label3->text(), QString::fromLatin1(TFormAbout::MailAddress));
 }

@@ -166,17 +166,6 @@ void TCaptureCore::SetBurstMode(bool on) {
   BurstMode.store(on);
 }
 
-bool TCaptureCore::ShowDialog(unsigned index) {
-  constexpr unsigned kLastDialog = 11;
-  if (index > kLastDialog) return false;
-  const TDevices* list = DeviceList(dk_VideoDevices);
-  // The device's own dialogs need an opened device; without any the request is refused.
-  if ((index == 0 || index == 3) && (!list || list->Count() == 0))
-    ReportIf(this, true, sv_Error, e_no_video_input_device,
-             QStringLiteral("no video capture device"));
-  return false;
-}
-
 // ---- settings with behaviour ----
 
 void TCaptureCore::SetFrameGrabber(TFrameGrabber value) {

@@ -274,6 +274,21 @@ class TCaptureCore {
   // Stops and tears the graph down; resetState also returns to Idle.
   void ClearGraph(bool resetState);
   bool BuildPreview(TGrabberRgbFormat format);
+  // The device part of every graph: the bound device with its stored size, image and camera
+  // settings and crossbar routing applied (graph_ must exist).
+  bool BuildBaseGraph();
+
+  // Property dialogs. Each runs modally on the UI thread; a graph built for one is torn down
+  // before it returns.
+  bool ShowDevicePages();
+  bool DialogPreconditions();
+  // The device graph of a dialog, in graph_; a WDM device runs it with a renderer so the
+  // control shows the effect of the pages.
+  bool BuildDialogGraph();
+  bool DeviceDialogProcedure(unsigned dialog);
+  bool StreamDialogProcedure();
+  bool ShowCompressorDialog(bool audio);
+  bool ShowAudioDevicePages();
   TGrabberRgbFormat ChooseGrabberFormat();
   static int ScreenDepth();
   bool ConnectPins(IPin* out, IPin* in);

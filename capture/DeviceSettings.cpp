@@ -94,15 +94,24 @@ void TCaptureCore::CaptureDeviceState(TDeviceGraph& graph) {
         r.Max = static_cast<std::int32_t>(max);
         r.Step = static_cast<std::int32_t>(step);
         r.Default = static_cast<std::int32_t>(def);
-        if (SUCCEEDED(control->Get(i, &value, &flags))) r.Value = static_cast<std::int32_t>(value);
+        if (SUCCEEDED(control->Get(i, &value, &flags))) {
+          r.Value = static_cast<std::int32_t>(value);
+          r.Automatic = (flags & VideoProcAmp_Flags_Auto) != 0;
+        }
       }
       WriteControlRecord(block, i, r);
     }
   };
-  if (graph.VideoProcAmp)
+  // Once the records hold the device's own state, property by property, they are what the
+  // next graph applies: a value the player chose is not reset to the default in automatic mode.
+  if (graph.VideoProcAmp) {
     capture(graph.VideoProcAmp.Get(), t.VideoQualityBlock(), kVideoQualityRecords);
-  if (graph.CameraControl)
+    t.SetBool(vrs_VideoQualityAuto, false);
+  }
+  if (graph.CameraControl) {
     capture(graph.CameraControl.Get(), t.CameraControlBlock(), kCameraControlRecords);
+    t.SetBool(vrs_CameraControlAuto, false);
+  }
 }
 
 void TCaptureCore::ApplyVideoQuality(TDeviceGraph& graph) {
@@ -113,8 +122,11 @@ void TCaptureCore::ApplyVideoQuality(TDeviceGraph& graph) {
   for (int i = 0; i < kVideoQualityRecords; ++i) {
     const TControlRecord r = ReadControlRecord(VideoRegSave.VideoQualityBlock(), i);
     // Errors of Set are ignored: a property the device lacks simply stays as it is.
-    graph.VideoProcAmp->Set(i, automatic ? r.Default : r.Value,
-                            automatic ? VideoProcAmp_Flags_Auto : VideoProcAmp_Flags_Manual);
+    if (automatic)
+      graph.VideoProcAmp->Set(i, r.Default, VideoProcAmp_Flags_Auto);
+    else if (r.Available)
+      graph.VideoProcAmp->Set(i, r.Value,
+                              r.Automatic ? VideoProcAmp_Flags_Auto : VideoProcAmp_Flags_Manual);
   }
 }
 
@@ -125,7 +137,10 @@ void TCaptureCore::ApplyCameraControl(TDeviceGraph& graph) {
   const bool automatic = VideoRegSave.Bool(vrs_CameraControlAuto);
   for (int i = 0; i < kCameraControlRecords; ++i) {
     const TControlRecord r = ReadControlRecord(VideoRegSave.CameraControlBlock(), i);
-    graph.CameraControl->Set(i, automatic ? r.Default : r.Value,
-                             automatic ? CameraControl_Flags_Auto : CameraControl_Flags_Manual);
+    if (automatic)
+      graph.CameraControl->Set(i, r.Default, CameraControl_Flags_Auto);
+    else if (r.Available)
+      graph.CameraControl->Set(i, r.Value,
+                               r.Automatic ? CameraControl_Flags_Auto : CameraControl_Flags_Manual);
   }
 }

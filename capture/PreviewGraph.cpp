@@ -286,9 +286,8 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
   return ok;
 }
 
-bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
+bool TCaptureCore::BuildBaseGraph() {
   TraceWrite({}, kMarkDefault, QStringLiteral("creating base graph"));
-  graph_ = std::make_unique<TDeviceGraph>();
   if (!graph_->Build(this, OpenedVideoDevice, false)) return false;
   ApplyVideoSize(*graph_);
   ApplyVideoQuality(*graph_);
@@ -296,6 +295,12 @@ bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
   if (graph_->VideoCrossbar)
     RestoreCrossbarRouting(graph_->VideoCrossbar.Get(), VideoRegSave[vrs_AMVideoCrossbar].StrValue);
   TraceWrite({}, kMarkDefault, QStringLiteral("base graph created"));
+  return true;
+}
+
+bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
+  graph_ = std::make_unique<TDeviceGraph>();
+  if (!BuildBaseGraph()) return false;
 
   const bool previewWanted = !(Settings.VideoRenderer == vr_None && RunFrameGrabber == fg_Disabled);
   if (previewWanted) {

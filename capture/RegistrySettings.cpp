@@ -219,7 +219,7 @@ TControlRecord ReadControlRecord(const std::uint8_t* block, int index) {
                                      static_cast<std::uint32_t>(p[offset + 2]) << 16 |
                                      static_cast<std::uint32_t>(p[offset + 3]) << 24);
   };
-  return {p[0] != 0, read32(4), read32(8), read32(12), read32(16), read32(20)};
+  return {p[0] != 0, read32(4), read32(8), read32(12), read32(16), read32(20), p[1] == 1};
 }
 
 void WriteControlRecord(std::uint8_t* block, int index, const TControlRecord& r) {
@@ -229,7 +229,8 @@ void WriteControlRecord(std::uint8_t* block, int index, const TControlRecord& r)
     for (int i = 0; i < 4; ++i) p[offset + i] = static_cast<std::uint8_t>(u >> (8 * i));
   };
   p[0] = r.Available ? 1 : 0;
-  p[1] = p[2] = p[3] = 0;
+  p[1] = r.Automatic ? 1 : 0;
+  p[2] = p[3] = 0;
   write32(4, r.Value);
   write32(8, r.Min);
   write32(12, r.Max);

@@ -125,10 +125,13 @@ inline constexpr int kVideoQualityRecords = 10;
 inline constexpr int kCameraControlRecords = 7;
 inline constexpr int kControlRecordBytes = 24;
 
-// One image-quality or camera-control record of the stored blocks (24 bytes, little-endian).
+// One image-quality or camera-control record of the stored blocks (24 bytes, little-endian):
+// byte 0 available, byte 1 the property was in automatic mode, then value, minimum, maximum,
+// step and default. Records written before the automatic byte existed read as manual.
 struct TControlRecord {
   bool Available = false;
   std::int32_t Value = 0, Min = 0, Max = 0, Step = 0, Default = 0;
+  bool Automatic = false;
 };
 TControlRecord ReadControlRecord(const std::uint8_t* block, int index);
 void WriteControlRecord(std::uint8_t* block, int index, const TControlRecord& record);

@@ -38,13 +38,6 @@ bool HasVideoInfoHeader(const AM_MEDIA_TYPE& mt) {
          GetBitmapInfoHeader(mt) != nullptr;
 }
 
-struct MediaTypeHolder {
-  AM_MEDIA_TYPE* mt = nullptr;
-  ~MediaTypeHolder() {
-    if (mt) DeleteMediaType(mt);
-  }
-};
-
 }  // namespace
 
 QString SizeEntry(int width, int height) {

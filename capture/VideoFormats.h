@@ -5,6 +5,18 @@
 #include <QStringList>
 
 #include "platform/com/Guid.h"
+#include "platform/media/MediaType.h"
+
+// Owns a media type a format call handed out.
+struct MediaTypeHolder {
+  AM_MEDIA_TYPE* mt = nullptr;
+  MediaTypeHolder() = default;
+  MediaTypeHolder(const MediaTypeHolder&) = delete;
+  MediaTypeHolder& operator=(const MediaTypeHolder&) = delete;
+  ~MediaTypeHolder() {
+    if (mt) DeleteMediaType(mt);
+  }
+};
 
 // "640x480" with leading spaces so that a sorted list runs by width: none from 1000 on, one
 // from 100 to 999, two below 100.

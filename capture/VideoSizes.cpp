@@ -15,13 +15,6 @@
 
 namespace {
 
-struct MediaTypeHolder {
-  AM_MEDIA_TYPE* mt = nullptr;
-  ~MediaTypeHolder() {
-    if (mt) DeleteMediaType(mt);
-  }
-};
-
 // DV display resolutions by entry index: 625-line and 525-line.
 constexpr int kDvSizes[5][4] = {{360, 288, 360, 240},
                                 {88, 72, 88, 60},

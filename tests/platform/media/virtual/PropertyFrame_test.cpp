@@ -14,24 +14,9 @@
 
 #include "DeviceTestSupport.h"
 #include "platform/media/PropertyPages.h"
+#include "tests/support/PropertyFrameDriver.h"
 
 namespace {
-
-// Runs `inside` on the frame once it is open (from the frame's own event loop).
-void WhenFrameOpens(std::function<void(QDialog*)> inside) {
-  auto* poll = new QTimer(qApp);
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, inside] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!dialog || dialog->objectName() != kPropertyFrameObjectName) return;
-    poll->deleteLater();
-    inside(dialog);
-  });
-  poll->start(10);
-}
-
-void Press(QDialog* dialog, QDialogButtonBox::StandardButton which) {
-  dialog->findChild<QDialogButtonBox*>()->button(which)->click();
-}
 
 std::vector<CLSID> PagesOf(IUnknown* object) {
   ComPtr<ISpecifyPropertyPages> specify = ComQuery<ISpecifyPropertyPages>(object);

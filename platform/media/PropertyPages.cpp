@@ -275,6 +275,7 @@ class StreamConfigPage final : public PropertyPage {
     rateBox_ = new QDoubleSpinBox(this);
     rateBox_->setObjectName("Frame Rate");
     rateBox_->setDecimals(2);
+    rateBox_->setSuffix(tr(" frames per second"));
     status_ = new QLabel(this);
     status_->setObjectName("status");
     status_->setWordWrap(true);

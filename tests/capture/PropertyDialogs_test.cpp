@@ -217,3 +217,65 @@ TEST_F(PropertyDialogsTest, UnknownDialogsAndMissingObjectsChangeNothing) {
     EXPECT_EQ(core.Graph(), graph) << "the preview was rebuilt by dialog " << n;
   }
 }
+
+// Catches: a crash or a stopped preview for a device that offers no pages of its own.
+TEST_F(PropertyDialogsTest, DeviceWithoutPagesOffersNothing) {
+  ScriptedDevices::Instance()->Clear();
+  VirtualDeviceConfig bare = Camera();
+  bare.friendlyName = u"Bare Cam";
+  bare.videoProcAmp.clear();
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(bare), S_OK);
+  TCaptureControl& c = Start();
+  ASSERT_TRUE(WaitFrames(1));
+  bool opened = false;
+  QPointer<QTimer> watch = WhenFrameOpens([&](QDialog* dialog) {
+    opened = true;
+    Press(dialog, QDialogButtonBox::Cancel);
+  });
+  EXPECT_FALSE(c.ShowDialog(0)) << "no pages on the live filter";
+  EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing);
+  c.StopPreview();
+  EXPECT_TRUE(c.ShowDialog(0)) << "the dialog procedure ran";
+  EXPECT_EQ(c.Core().Graph(), nullptr);
+  QTest::qWait(50);
+  EXPECT_FALSE(opened);
+  delete watch.data();
+}
+
+// Catches: the old-driver format dialog opened on a running filter (which refuses a format
+// change), its choice not read back, or the preview not coming back after it.
+TEST_F(PropertyDialogsTest, OldDriverFormatDialogChangesTheSize) {
+  ScriptedDevices::Instance()->Clear();
+  VirtualDeviceConfig old = Camera();
+  old.friendlyName = u"Old Cam";
+  old.driver = DriverKind::Vfw;
+  old.vfwDialogs = VfwCaptureDialog_Format | VfwCaptureDialog_Source;
+  ASSERT_EQ(ScriptedDevices::Instance()->Add(old), S_OK);
+  TCaptureControl& c = Start();
+  ASSERT_TRUE(WaitFrames(1));
+  const int selected = seen_.selected;
+  WhenFrameOpens([&](QDialog* dialog) {
+    auto* sizes = dialog->findChild<QComboBox*>("Output Size");
+    ASSERT_NE(sizes, nullptr);
+    sizes->setCurrentIndex(sizes->findText("160 x 120"));
+    Press(dialog, QDialogButtonBox::Ok);
+  });
+  EXPECT_TRUE(c.ShowDialog(4));
+  EXPECT_EQ(seen_.selected, selected + 1);
+  int w = 0, h = 0;
+  ASSERT_TRUE(c.Core().CurrentVideoSize(-1, &w, &h));
+  EXPECT_EQ(QSize(w, h), QSize(160, 120));
+  EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing);
+  // The driver has no display dialog: nothing opens, no event, the preview comes back.
+  bool opened = false;
+  QPointer<QTimer> watch = WhenFrameOpens([&](QDialog* dialog) {
+    opened = true;
+    Press(dialog, QDialogButtonBox::Cancel);
+  });
+  EXPECT_TRUE(c.ShowDialog(6));
+  QTest::qWait(50);
+  EXPECT_FALSE(opened);
+  delete watch.data();
+  EXPECT_EQ(seen_.selected, selected + 1);
+  EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing);
+}

@@ -6,13 +6,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
 #include "platform/media/PropertyFrame.h"
 
 // Runs `inside` on the next property frame once it is open (from the frame's own event loop).
-inline void WhenFrameOpens(std::function<void(QDialog*)> inside) {
+// A test that expects no frame deletes the returned watch, so it cannot act on a later one.
+inline QPointer<QTimer> WhenFrameOpens(std::function<void(QDialog*)> inside) {
   auto* poll = new QTimer(qApp);
   QObject::connect(poll, &QTimer::timeout, poll, [poll, inside] {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -21,6 +23,7 @@ inline void WhenFrameOpens(std::function<void(QDialog*)> inside) {
     inside(dialog);
   });
   poll->start(10);
+  return poll;
 }
 
 inline void Press(QDialog* dialog, QDialogButtonBox::StandardButton which) {

@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -204,4 +205,66 @@ TEST_F(VideoSettingsPlayTest, SwitchCameraAndSizeWhilePlayingAndKeepTheBrightnes
   ASSERT_TRUE(RunUntil([&] { return again.Control().Core().Graph() != nullptr; }));
   EXPECT_EQ(again.settings->VideoDeviceComboBox->currentText(), "Second Camera (WDM)");
   EXPECT_EQ(again.Brightness(), 50);
+}
+
+namespace {
+
+// Runs the real program with the demo camera: it starts a game and saves its window.
+QImage PlayShot(const QString& registry, const QString& shot, QString* errors) {
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("FROSTWIPE_SCREENSHOT", shot);
+  env.insert("FROSTWIPE_SCREENSHOT_DELAY_MS", "2500");
+  env.insert("FROSTWIPE_AUTOPLAY", "5");
+  env.insert("FROSTWIPE_DEVICE_PROVIDERS", "demo");
+  env.insert("FROSTWIPE_REGISTRY", registry);
+  program.setProcessEnvironment(env);
+  program.start(QStringLiteral(FROSTWIPE_EXE), {});
+  if (!program.waitForFinished(60000)) return {};
+  *errors = QString::fromLocal8Bit(program.readAllStandardError());
+  if (program.exitCode() != 0) return {};
+  return QImage(shot).convertToFormat(QImage::Format_RGB32);
+}
+
+// The mean level of the live camera picture in the main window.
+double LivePictureLevel(const QImage& window) {
+  double sum = 0;
+  int n = 0;
+  for (int y = 40; y < 260; y += 3)
+    for (int x = 10; x < 326; x += 3) {
+      const QRgb p = window.pixel(x, y);
+      sum += (qRed(p) + qGreen(p) + qBlue(p)) / 3.0;
+      ++n;
+    }
+  return sum / n;
+}
+
+}  // namespace
+
+// Catches: a brightness chosen on the camera's page that the next start of the program does
+// not apply (the stored value reset to the camera's default).
+TEST_F(VideoSettingsPlayTest, BrightnessChosenInTheDialogShowsInTheNextRunOfTheProgram) {
+  setenv("FROSTWIPE_DEVICE_PROVIDERS", "demo", 1);
+  {
+    Program p;
+    ASSERT_TRUE(RunUntil([&] { return p.settings->VideoSizesComboBox->count() > 0; }));
+    p.main->StartStopButton->click();
+    ASSERT_TRUE(RunUntil([&] { return p.Control().Core().Graph() != nullptr; }));
+    WhenFrameOpens([&](QDialog* dialog) {
+      dialog->findChild<QSlider*>("Brightness")->setValue(70);
+      Press(dialog, QDialogButtonBox::Ok);
+    });
+    p.main->DeviceButton->click();
+    ASSERT_EQ(p.Brightness(), 70);
+  }
+  QString errors;
+  const QImage brighter =
+      PlayShot(dir_.filePath("registry.db"), dir_.filePath("brighter.png"), &errors);
+  ASSERT_FALSE(brighter.isNull()) << errors.toStdString();
+  const QImage plain = PlayShot(dir_.filePath("fresh.db"), dir_.filePath("plain.png"), &errors);
+  ASSERT_FALSE(plain.isNull()) << errors.toStdString();
+  const double level = LivePictureLevel(brighter);
+  const double plainLevel = LivePictureLevel(plain);
+  EXPECT_GT(level, plainLevel + 25) << level << " vs " << plainLevel;
 }

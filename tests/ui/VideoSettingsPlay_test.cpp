@@ -96,6 +96,8 @@ class VideoSettingsPlayTest : public testing::Test {
     ASSERT_TRUE(dir_.isValid());
     setenv("FROSTWIPE_REGISTRY", qPrintable(dir_.filePath("registry.db")), 1);
     setenv("FROSTWIPE_DEVICE_PROVIDERS", "demo,scripted", 1);
+    // The device lists are made once per process: start from none, as a new program does.
+    FinalizeCaptureUnit();
     RegCloseStore();
     oldDir_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());

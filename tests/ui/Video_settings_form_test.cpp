@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/CaptureCtl.h"
+#include "capture/SyncManager.h"
 #include "game/Video_capture_form.h"
 
 // Catches: the check box not showing the control's mirror setting at each show, or its click
@@ -47,6 +48,7 @@ TEST(VideoSettingsTest, DeviceSelectedFillsTheDialogsSizeList) {
 // whose boxes do not show the device and its sizes.
 TEST(VideoSettingsTest, DemoCameraOpensAtFirstIdleAndFillsTheBoxes) {
   setenv("FROSTWIPE_DEVICE_PROVIDERS", "demo", 1);
+  FinalizeCaptureUnit();  // the device lists of an earlier test in this process
   TVideoCaptureForm main;
   TVideoSetingsForm settings;
   QComboBox* sizes = settings.findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include "platform/media/UiThread.h"
+
 DeviceNotify* DeviceNotify::Instance() {
   static std::mutex mutex;
   static DeviceNotify* instance = nullptr;  // lives as long as the process
@@ -23,8 +25,7 @@ DeviceNotify* DeviceNotify::Instance() {
 void DeviceNotify::Broadcast(const DeviceChange& change) {
   DeviceNotify* notify = Instance();
   if (!notify) return;
-  QMetaObject::invokeMethod(
-      notify, [notify, change] { emit notify->DeviceChanged(change); }, Qt::QueuedConnection);
+  PostToUiThread([notify, change] { emit notify->DeviceChanged(change); });
 }
 
 QMetaObject::Connection DeviceNotify::Listen(QObject* context,

@@ -7,24 +7,15 @@
 #include <QThread>
 #include <QWidget>
 
-EventQueue::EventQueue() : target_(std::make_shared<Target>()), relay_(new QObject) {
-  // The relay lives on the user-interface thread whichever thread makes the graph, so that
-  // notifications reach the window there even when the graph's thread runs no event loop.
-  if (QCoreApplication* app = QCoreApplication::instance()) relay_->moveToThread(app->thread());
-}
+#include "platform/media/UiThread.h"
+
+EventQueue::EventQueue() : target_(std::make_shared<Target>()) {}
 
 EventQueue::~EventQueue() {
   Clear();
-  // Pending notifications die with the relay. Deleted here when on its thread; otherwise its
-  // thread deletes it (posted calls then find no target: the window pointer is cleared below).
-  {
-    std::lock_guard lock(target_->mutex);
-    target_->window.clear();
-  }
-  if (relay_->thread() == QThread::currentThread())
-    delete relay_;
-  else
-    relay_->deleteLater();
+  // Notifications still on their way find no window.
+  std::lock_guard lock(target_->mutex);
+  target_->window.clear();
 }
 
 void EventQueue::Add(long code, LONG_PTR param1, LONG_PTR param2) {
@@ -38,25 +29,22 @@ void EventQueue::Add(long code, LONG_PTR param1, LONG_PTR param2) {
   }
   arrived_.notify_all();
   // One notification per event, posted to the user-interface thread; the window is looked up
-  // there, when the call runs, so a window destroyed meanwhile is never touched.
+  // there, when the work runs, so a window destroyed meanwhile is never touched.
   std::shared_ptr<Target> target = target_;
-  QMetaObject::invokeMethod(
-      relay_,
-      [target] {
-        QWidget* window = nullptr;
-        long message = 0;
-        LONG_PTR instanceData = 0;
-        {
-          std::lock_guard lock(target->mutex);
-          window = target->window.data();
-          message = target->message;
-          instanceData = target->instanceData;
-        }
-        if (!window) return;
-        GraphNotifyEvent notification(message, instanceData);
-        QCoreApplication::sendEvent(window, &notification);
-      },
-      Qt::QueuedConnection);
+  PostToUiThread([target] {
+    QWidget* window = nullptr;
+    long message = 0;
+    LONG_PTR instanceData = 0;
+    {
+      std::lock_guard lock(target->mutex);
+      window = target->window.data();
+      message = target->message;
+      instanceData = target->instanceData;
+    }
+    if (!window) return;
+    GraphNotifyEvent notification(message, instanceData);
+    QCoreApplication::sendEvent(window, &notification);
+  });
 }
 
 HRESULT EventQueue::Get(long* code, LONG_PTR* param1, LONG_PTR* param2, long msTimeout) {

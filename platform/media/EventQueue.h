@@ -16,7 +16,7 @@ class QObject;
 // Thread: Add from any thread (streaming threads report there); Get and the settings from the
 // control thread, which may be the user-interface thread or a worker. queueMutex_ guards the
 // queue and settings; it is released before a notification is posted. Notifications reach the
-// window on the user-interface thread, through a relay object that lives there.
+// window on the user-interface thread.
 class EventQueue {
  public:
   EventQueue();
@@ -61,5 +61,4 @@ class EventQueue {
   long flags_ = 0;
   std::set<long> cancelled_;
   std::shared_ptr<Target> target_;
-  QObject* relay_;  // lives on the user-interface thread; deleted with the queue
 };

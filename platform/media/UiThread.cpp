@@ -1,12 +1,72 @@
 #include "platform/media/UiThread.h"
 
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 
 #include <QCoreApplication>
+#include <QObject>
 #include <QThread>
+#include <QtGlobal>
+
+namespace {
+
+// The works posted to the user-interface thread. Thread: Post from any thread; Drain on the
+// user-interface thread. mutex_ guards works_ and wakePending_.
+class UiPoster : public QObject {
+  Q_OBJECT
+ public:
+  static UiPoster* Instance(QCoreApplication* app) {
+    // Made by whichever thread posts first, then handed to the user-interface thread.
+    static UiPoster* poster = [app] {
+      auto* p = new UiPoster;
+      p->moveToThread(app->thread());
+      return p;
+    }();
+    return poster;
+  }
+
+  void Post(std::function<void()> work) {
+    {
+      std::lock_guard lock(mutex_);
+      works_.push_back(std::move(work));
+      if (wakePending_) return;
+      wakePending_ = true;
+    }
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+  }
+
+  Q_INVOKABLE void Drain() {
+    for (;;) {
+      std::function<void()> work;
+      {
+        std::lock_guard lock(mutex_);
+        if (works_.empty()) {
+          wakePending_ = false;
+          return;
+        }
+        work = std::move(works_.front());
+        works_.pop_front();
+      }
+      try {
+        work();
+      } catch (const std::exception& e) {
+        qWarning("work posted to the user-interface thread failed: %s", e.what());
+      } catch (...) {
+        qWarning("work posted to the user-interface thread failed");
+      }
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::function<void()>> works_;
+  bool wakePending_ = false;
+};
+
+}  // namespace
 
 bool IsUiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -47,3 +107,14 @@ void RunOnUiThread(const std::function<void()>& work) {
   completion->doneChanged.wait(lock, [&] { return completion->done; });
   if (completion->failure) std::rethrow_exception(completion->failure);
 }
+
+void PostToUiThread(std::function<void()> work) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) {
+    work();
+    return;
+  }
+  UiPoster::Instance(app)->Post(std::move(work));
+}
+
+#include "UiThread.moc"

@@ -11,3 +11,9 @@ bool IsUiThread();
 // which needs the UI thread to be processing events. Without an application object the work
 // runs on the caller.
 void RunOnUiThread(const std::function<void()>& work);
+
+// Queues work to run on the user-interface thread and returns at once; works run in the order
+// they were posted. The work crosses threads through our own lock, so the thread sanitizer
+// sees the hand-over; Qt only carries a wake-up call by name. Without an application object
+// the work runs on the caller.
+void PostToUiThread(std::function<void()> work);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "platform/media/UiThread.h"
+
 VideoWindow::VideoWindow(std::shared_ptr<VideoFrameSlot> slot) : slot_(std::move(slot)) {
   setObjectName(QStringLiteral("VideoRenderer"));
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -92,10 +94,17 @@ void OfferFrame(const std::shared_ptr<VideoFrameSlot>& slot, QImage image) {
   KeepSpare(*slot, std::move(slot->image));  // replaced before the window showed it
   slot->image = std::move(image);
   // One post at a time: frames arriving before it runs just replace the waiting image. The
-  // window cannot go away meanwhile: its destructor takes the lock held here.
+  // window is looked up again when the post runs: its destructor clears it under the lock.
   if (!slot->postPending.exchange(true, std::memory_order_acq_rel))
-    QMetaObject::invokeMethod(
-        window, [window] { static_cast<VideoWindow*>(window)->TakeFrame(); }, Qt::QueuedConnection);
+    PostToUiThread([slot] {
+      QWidget* target = nullptr;
+      {
+        std::lock_guard lock(slot->mutex);
+        target = slot->window;
+        if (!target) slot->postPending.store(false, std::memory_order_release);
+      }
+      if (target) static_cast<VideoWindow*>(target)->TakeFrame();
+    });
 }
 
 QImage TakeSpareImage(const std::shared_ptr<VideoFrameSlot>& slot, QSize size,

@@ -185,9 +185,9 @@ TEST_F(PreviewTest, RefusedFormatAndFailedRun) {
 // the delivery (run under the sanitizers).
 TEST_F(PreviewTest, StopWithFramesInFlightInThreadMode) {
   Add(PatternCamera(u"Cam"));
+  frames_.sleepMs = 1;  // set before the worker thread that reads it starts
   TCaptureControl& c = Start();
   c.SetNotificationMethod(nm_Thread);
-  frames_.sleepMs = 1;
   for (int i = 0; i < 20; ++i) {
     QTest::qWait(15);
     c.StopPreview();

@@ -88,7 +88,11 @@ void TCaptureCore::CaptureDeviceState(TDeviceGraph& graph) {
     for (int i = 0; i < records; ++i) {
       long min = 0, max = 0, step = 0, def = 0, caps = 0, value = 0, flags = 0;
       TControlRecord r;
-      r.Available = SUCCEEDED(control->GetRange(i, &min, &max, &step, &def, &caps));
+      const HRESULT range = control->GetRange(i, &min, &max, &step, &def, &caps);
+      // A device that stopped answering (unplugged) keeps what was stored for it; only a
+      // property the device says it lacks is recorded as unavailable.
+      if (FAILED(range) && range != E_PROP_ID_UNSUPPORTED) continue;
+      r.Available = SUCCEEDED(range);
       if (r.Available) {
         r.Min = static_cast<std::int32_t>(min);
         r.Max = static_cast<std::int32_t>(max);

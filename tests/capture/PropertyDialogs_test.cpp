@@ -279,3 +279,80 @@ TEST_F(PropertyDialogsTest, OldDriverFormatDialogChangesTheSize) {
   EXPECT_EQ(seen_.selected, selected + 1);
   EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing);
 }
+
+// Catches: a camera unplugged while its pages are open crashing the dialog or the control, or
+// leaving the control unable to start again once the camera is back.
+TEST_F(PropertyDialogsTest, CameraUnpluggedWhileItsPagesAreOpen) {
+  TCaptureControl& c = Start();
+  ASSERT_TRUE(WaitFrames(1));
+  TCaptureState afterUnplug = cs_Previewing;
+  WhenFrameOpens([&](QDialog* dialog) {
+    ScriptedDevices::Instance()->Unplug(name_);
+    QElapsedTimer t;
+    t.start();
+    while (c.Core().CaptureState.load() != cs_Idle && t.elapsed() < 5000) QTest::qWait(10);
+    afterUnplug = c.Core().CaptureState.load();
+    dialog->findChild<QSlider*>("Brightness")->setValue(30);
+    Press(dialog, QDialogButtonBox::Ok);
+    if (dialog->isVisible()) Press(dialog, QDialogButtonBox::Cancel);
+  });
+  c.ShowDialog(0);
+  EXPECT_EQ(afterUnplug, cs_Idle);
+  EXPECT_EQ(c.Core().Graph(), nullptr);
+  ScriptedDevices::Instance()->Plug(name_);
+  EXPECT_TRUE(c.StartPreview());
+  c.CaptureFrameTo(fc_TBitmap, QString());
+  const std::size_t n = seen_.frames.size();
+  EXPECT_TRUE(WaitFrames(n + 2));
+}
+
+namespace {
+
+// Image controls that answer a fixed brightness, or nothing at all once "unplugged".
+class FakeProcAmp final : public UnknownImpl, public IAMVideoProcAmp {
+ public:
+  COM_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override {
+    if (MatchInterface<IAMVideoProcAmp>(this, iid, object)) return S_OK;
+    return UnknownImpl::NonDelegatingQueryInterface(iid, object);
+  }
+  HRESULT GetRange(long property, long* min, long* max, long* step, long* def,
+                   long* caps) override {
+    if (unplugged) return E_FAIL;
+    if (property != VideoProcAmp_Brightness) return E_PROP_ID_UNSUPPORTED;
+    *min = -100, *max = 100, *step = 1, *def = 0, *caps = VideoProcAmp_Flags_Manual;
+    return S_OK;
+  }
+  HRESULT Set(long, long, long) override { return unplugged ? E_FAIL : S_OK; }
+  HRESULT Get(long property, long* value, long* flags) override {
+    if (unplugged || property != VideoProcAmp_Brightness) return E_FAIL;
+    *value = brightness;
+    *flags = VideoProcAmp_Flags_Manual;
+    return S_OK;
+  }
+  bool unplugged = false;
+  long brightness = 40;
+};
+
+}  // namespace
+
+// Catches: the device state taken from a camera that no longer answers wiping what was stored
+// for it, and properties the camera lacks recorded as available.
+TEST_F(PropertyDialogsTest, DeviceThatStopsAnsweringKeepsItsStoredState) {
+  TCaptureControl& c = Start();
+  TCaptureCore& core = c.Core();
+  ComPtr<FakeProcAmp> fake;
+  fake.Attach(new FakeProcAmp);
+  TDeviceGraph graph;
+  graph.VideoProcAmp = fake;
+  core.CaptureDeviceState(graph);
+  EXPECT_TRUE(StoredBrightness().Available);
+  EXPECT_EQ(StoredBrightness().Value, 40);
+  EXPECT_FALSE(
+      ReadControlRecord(core.VideoRegSave.VideoQualityBlock(), VideoProcAmp_Contrast).Available);
+  fake->unplugged = true;
+  core.CaptureDeviceState(graph);
+  EXPECT_TRUE(StoredBrightness().Available);
+  EXPECT_EQ(StoredBrightness().Value, 40);
+  graph.VideoProcAmp.Reset();
+}

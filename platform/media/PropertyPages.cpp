@@ -152,7 +152,8 @@ class VideoProcAmpPage final : public ControlsPage {
                       {VideoProcAmp_ColorEnable, "ColorEnable"},
                       {VideoProcAmp_WhiteBalance, "WhiteBalance"},
                       {VideoProcAmp_BacklightCompensation, "BacklightComp"},
-                      {VideoProcAmp_Gain, "Gain"}}) {}
+                      {VideoProcAmp_Gain, "Gain"},
+                      {VideoProcAmp_PowerlineFrequency, "PowerlineFrequency"}}) {}
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)
       if (ComPtr<IAMVideoProcAmp> amp = ComQuery<IAMVideoProcAmp>(o.Get())) {

@@ -38,6 +38,7 @@ target_sources(platform_media PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Io.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Io.h
   ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Log.h
   ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Provider.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Provider.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Report.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Report.h
   ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Udev.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Udev.h
 )
 target_link_libraries(platform_media PRIVATE PkgConfig::UDEV)

@@ -337,6 +337,8 @@ HRESULT V4l2CapturePin::Active() {
     StopDevice();
     return hr;
   }
+  // A wake left from the last stop must not end the new stream's first wait.
+  wake_.Drain();
   const HRESULT hr = SourceStream::Active();
   if (FAILED(hr)) StopDevice();
   return hr;
@@ -423,7 +425,6 @@ void V4l2CapturePin::OnStopRequested() {
 }
 
 HRESULT V4l2CapturePin::OnThreadStart() {
-  wake_.Drain();
   haveFirst_ = false;
   framesSeen_ = 0;
   timeoutLogged_ = false;

@@ -54,7 +54,8 @@ void RegisterV4l2ModelFactory(V4l2ModelFactory factory);
 // system. Made once per process.
 std::shared_ptr<V4l2Io> DefaultV4l2Io();
 
-// The eventfd that wakes a streaming thread out of Poll.
+// The eventfd that wakes a streaming thread out of Poll: it stays readable from Signal until
+// Drain. Thread: Signal from any thread; Drain while no thread waits on it.
 class WakeEvent {
  public:
   WakeEvent();

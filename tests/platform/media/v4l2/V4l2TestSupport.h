@@ -13,7 +13,7 @@
 #include "platform/media/v4l2/model/V4l2Model.h"
 
 // For one test: a model with no cameras behind a provider registered as "v4l2", the only
-// enabled provider. The registry's own provider comes back afterwards.
+// enabled provider. The registry's own provider comes back afterwards. Thread: the test's.
 class ModelScope {
  public:
   ModelScope()
@@ -36,7 +36,7 @@ class ModelScope {
   std::shared_ptr<DeviceProvider> previous_;
 };
 
-// Collects the log lines of one scope.
+// Collects the log lines of one scope, from any thread (mutex_ guards lines_).
 class LogCapture {
  public:
   LogCapture() {

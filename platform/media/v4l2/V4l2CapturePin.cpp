@@ -451,10 +451,12 @@ void V4l2CapturePin::CountDropped(long from, long count) {
 bool V4l2CapturePin::Damaged(const BYTE* data, std::uint32_t bytesUsed, std::uint32_t flags) const {
   if (flags & V4L2_BUF_FLAG_ERROR) return true;
   if (active_.subtype == MEDIASUBTYPE_MJPG) {
-    // A whole JPEG starts with SOI and ends with EOI; cameras may pad a little after it.
+    // A whole JPEG starts with SOI and ends with EOI. Some cameras fill the rest of the buffer
+    // with zeros, or put a few bytes after EOI.
     if (bytesUsed < 4 || data[0] != 0xFF || data[1] != 0xD8) return true;
-    const std::uint32_t tail = std::min<std::uint32_t>(bytesUsed, 1024);
-    for (std::uint32_t i = bytesUsed - 1; i > bytesUsed - tail; --i)
+    std::uint32_t end = bytesUsed;
+    while (end > 2 && data[end - 1] == 0) --end;
+    for (std::uint32_t i = end - 1; i >= 1 && i + 64 > end; --i)
       if (data[i - 1] == 0xFF && data[i] == 0xD9) return false;
     return true;
   }

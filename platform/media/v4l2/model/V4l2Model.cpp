@@ -185,6 +185,10 @@ struct V4l2Model::Camera {
     if (format.pixelformat == V4L2_PIX_FMT_MJPEG) {
       used = static_cast<std::uint32_t>(std::min<long>(bytes, static_cast<long>(b.memory.size())));
       std::memcpy(b.memory.data(), packed.data(), used);
+      if (spec.padMjpeg) {
+        std::fill(b.memory.begin() + used, b.memory.end(), 0);
+        used = static_cast<std::uint32_t>(b.memory.size());
+      }
     } else {
       // Packed rows into the driver's padded ones: NV12 has h luma rows then h/2 chroma rows.
       const std::size_t row =

@@ -339,6 +339,19 @@ TEST_F(V4l2CaptureFilterTest, DamagedFramesAreDroppedAndCounted) {
   }
 }
 
+// Catches: MJPEG frames followed by zeros up to the buffer's end (as some cameras send them)
+// taken for damaged ones: such a camera would show nothing.
+TEST_F(V4l2CaptureFilterTest, ZeroPaddedMjpegFramesAreWhole) {
+  ModelCameraSpec padded = UsbCameraSpec();
+  padded.padMjpeg = true;
+  scope_.Model().Plug(padded);
+  Rig rig = MakeRig(MEDIASUBTYPE_MJPG, 320, 240, MEDIASUBTYPE_RGB24);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  // Were they taken for damaged, none would arrive.
+  EXPECT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 3; }));
+  rig.control->Stop();
+}
+
 // Catches: a consumer that falls behind without the lost frames being counted.
 TEST_F(V4l2CaptureFilterTest, SequenceGapsCountAsDroppedFrames) {
   scope_.Model().Plug(UsbCameraSpec());

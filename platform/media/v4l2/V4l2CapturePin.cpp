@@ -6,6 +6,7 @@
 #include <cstring>
 #include <libyuv.h>
 #include <linux/videodev2.h>
+#include <numeric>
 #include <poll.h>
 
 #include "platform/media/PropertyPages.h"
@@ -181,8 +182,10 @@ HRESULT V4l2CapturePin::ApplyFormat(const V4l2Capability& cap, REFERENCE_TIME in
 
   v4l2_streamparm parm{};
   parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  parm.parm.capture.timeperframe = {static_cast<std::uint32_t>(interval),
-                                    static_cast<std::uint32_t>(UNITS)};
+  // The interval in 100 ns units as a reduced fraction of a second (333333/10000000 for 30 fps).
+  const REFERENCE_TIME divisor = std::gcd(interval, UNITS);
+  parm.parm.capture.timeperframe = {static_cast<std::uint32_t>(interval / divisor),
+                                    static_cast<std::uint32_t>(UNITS / divisor)};
   if (const int r = io_->Ioctl(fd_, VIDIOC_S_PARM, &parm); r < 0) {
     // A driver without rate control streams at its own rate.
     if (r != -ENOTTY && r != -EINVAL) {

@@ -517,7 +517,11 @@ HRESULT V4l2CapturePin::FillBuffer(IMediaSample* sample) {
 
   v4l2_buffer b = MmapBuffer(0);
   if (const int r = io_->Ioctl(fd_, VIDIOC_DQBUF, &b); r < 0) {
-    if (r == -EAGAIN) return S_SKIP_SAMPLE;
+    if (r == -EAGAIN) {
+      // An error poll with nothing to dequeue (no buffer queued): wait rather than spin.
+      if (events & POLLERR) WaitFor(std::chrono::milliseconds(10));
+      return S_SKIP_SAMPLE;
+    }
     if (r == -ENODEV || (events & (POLLERR | POLLHUP))) {
       owner_->ReportDeviceLost();
       return S_SKIP_SAMPLE;

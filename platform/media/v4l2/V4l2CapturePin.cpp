@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::uint32_t kBufferCount = 4;
 constexpr std::size_t kDroppedKept = 64;
+// More frames than this between two buffers is a restarted count, not a loss (an hour at 30 fps).
+constexpr long kMaxSequenceGap = 30 * 3600;
 // A frame rate the driver sets within 1 % of the asked one (29.97 for 30) is the asked one.
 constexpr double kRateTolerance = 0.01;
 
@@ -445,7 +447,8 @@ HRESULT V4l2CapturePin::OnThreadStart() {
 void V4l2CapturePin::CountDropped(long from, long count) {
   dropped_.fetch_add(count, std::memory_order_relaxed);
   std::lock_guard lock(droppedMutex_);
-  for (long f = from; f < from + count; ++f) {
+  for (long f = std::max(from, from + count - static_cast<long>(kDroppedKept)); f < from + count;
+       ++f) {
     droppedFrames_.push_back(f);
     if (droppedFrames_.size() > kDroppedKept) droppedFrames_.pop_front();
   }
@@ -540,9 +543,12 @@ HRESULT V4l2CapturePin::FillBuffer(IMediaSample* sample) {
     firstStreamTime_ = 0;
     owner_->StreamTime(&firstStreamTime_);
   } else {
-    const long gap = static_cast<long>(b.sequence - lastSequence_);
+    // A sequence that goes back or leaps (a driver that restarted its count) is no loss; the
+    // unsigned difference also covers the wrap at 2^32.
+    long gap = static_cast<long>(b.sequence - lastSequence_);
+    if (gap < 1 || gap > kMaxSequenceGap) gap = 1;
     if (gap > 1) CountDropped(framesSeen_ + 1, gap - 1);
-    framesSeen_ += std::max(gap, 1L);
+    framesSeen_ += gap;
   }
   lastSequence_ = b.sequence;
 

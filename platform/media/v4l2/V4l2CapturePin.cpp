@@ -555,10 +555,11 @@ HRESULT V4l2CapturePin::FillBuffer(IMediaSample* sample) {
   const BYTE* data = static_cast<const BYTE*>(buffers_[b.index].address);
   const std::uint32_t used = std::min<std::uint32_t>(b.bytesused, buffers_[b.index].length);
   BYTE* out = nullptr;
-  const bool fits =
-      SUCCEEDED(sample->GetPointer(&out)) && out && static_cast<long>(used) <= sample->GetSize() &&
-      (active_.subtype != MEDIASUBTYPE_RGB24 ||
-       static_cast<long>(DibRowBytes(active_.width, 24)) * active_.height <= sample->GetSize());
+  // RGB frames are rewritten as bitmaps; everything else is copied as the driver filled it.
+  const long needed = active_.subtype == MEDIASUBTYPE_RGB24
+                          ? static_cast<long>(DibRowBytes(active_.width, 24)) * active_.height
+                          : static_cast<long>(used);
+  const bool fits = SUCCEEDED(sample->GetPointer(&out)) && out && needed <= sample->GetSize();
   if (Damaged(data, used, b.flags) || !fits) {
     damaged_.fetch_add(1, std::memory_order_relaxed);
     CountDropped(framesSeen_, 1);

@@ -33,6 +33,9 @@ GUID SubtypeOf(std::uint32_t pixelformat) {
       return MEDIASUBTYPE_NV12;
     case V4L2_PIX_FMT_MJPEG:
       return MEDIASUBTYPE_MJPG;
+    case V4L2_PIX_FMT_BGR24:
+    case V4L2_PIX_FMT_RGB24:
+      return MEDIASUBTYPE_RGB24;  // packed as a bitmap, then turned into the driver's rows
     default:
       return GUID_NULL;
   }
@@ -149,6 +152,9 @@ struct V4l2Model::Camera {
     } else if (f->pixelformat == V4L2_PIX_FMT_NV12) {
       out.bytesperline = (out.width + align - 1) / align * align;
       out.sizeimage = out.bytesperline * out.height * 3 / 2;
+    } else if (f->pixelformat == V4L2_PIX_FMT_BGR24 || f->pixelformat == V4L2_PIX_FMT_RGB24) {
+      out.bytesperline = (3 * out.width + align - 1) / align * align;
+      out.sizeimage = out.bytesperline * out.height;
     } else {
       out.bytesperline = 0;
       out.sizeimage = out.width * out.height * 2;  // room for any JPEG of the picture
@@ -189,6 +195,16 @@ struct V4l2Model::Camera {
         std::fill(b.memory.begin() + used, b.memory.end(), 0);
         used = static_cast<std::uint32_t>(b.memory.size());
       }
+    } else if (SubtypeOf(format.pixelformat) == MEDIASUBTYPE_RGB24) {
+      // The bitmap's bottom-up rows into top-down ones, red first for RGB24.
+      const std::size_t dibRow = (3u * w + 3) / 4 * 4;
+      for (int r = 0; r < h; ++r) {
+        std::uint8_t* dst = b.memory.data() + static_cast<std::size_t>(r) * format.bytesperline;
+        std::memcpy(dst, packed.data() + (h - 1 - r) * dibRow, 3u * w);
+        if (format.pixelformat == V4L2_PIX_FMT_RGB24)
+          for (int x = 0; x < w; ++x) std::swap(dst[3 * x], dst[3 * x + 2]);
+      }
+      used = format.sizeimage;
     } else {
       // Packed rows into the driver's padded ones: NV12 has h luma rows then h/2 chroma rows.
       const std::size_t row =

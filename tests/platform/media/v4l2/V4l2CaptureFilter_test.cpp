@@ -231,6 +231,42 @@ TEST_F(V4l2CaptureFilterTest, FramesFlowWithThePictureAndTimes) {
   EXPECT_TRUE(matched) << "the first frame is none of the scene's first frames";
 }
 
+// Catches: RGB24 and BGR24 cameras whose top-down, padded rows reach the graph upside down,
+// with red and blue swapped, or sheared, instead of as the bitmap the framework expects.
+TEST_F(V4l2CaptureFilterTest, RgbCamerasDeliverBitmaps) {
+  for (std::uint32_t pixelformat : {V4L2_PIX_FMT_BGR24, V4L2_PIX_FMT_RGB24}) {
+    SCOPED_TRACE(FourccText(pixelformat));
+    ModelCameraSpec rgb = UsbCameraSpec();
+    rgb.strideAlign = 64;  // 160 pixels: 480 bytes a row, padded to 512
+    ModelFormat format;
+    format.pixelformat = pixelformat;
+    format.description = "RGB";
+    format.sizes = {{160, 120}};
+    rgb.formats = {format};
+    const std::string node = scope_.Model().Plug(rgb);
+    {
+      Rig rig = MakeRig(MEDIASUBTYPE_RGB24, 160, 120, MEDIASUBTYPE_RGB24);
+      ASSERT_TRUE(rig.control);
+      ASSERT_EQ(rig.control->Run(), S_OK);
+      ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 2; }));
+      rig.control->Stop();
+      DemoScene scene;
+      std::vector<std::uint32_t> pixels(160 * 120);
+      std::vector<BYTE> expected(DibRowBytes(160, 24) * 120);
+      const std::vector<BYTE> first = rig.sink->First();
+      bool matched = false;
+      for (int frame = 0; frame < 8 && !matched; ++frame) {
+        scene.Render(frame, 160, 120, pixels.data());
+        PackFrame(pixels.data(), 160, 120, MEDIASUBTYPE_RGB24, {}, expected.data(),
+                  static_cast<long>(expected.size()));
+        matched = first == expected;
+      }
+      EXPECT_TRUE(matched) << "the first frame is none of the scene's first bitmaps";
+    }
+    scope_.Model().Unplug(node);
+  }
+}
+
 // Catches: a stop that waits for the poll timeout (or forever) while the camera sends nothing,
 // and a stream that leaves buffers mapped or the queue taken after it stops.
 TEST_F(V4l2CaptureFilterTest, StopWakesAStreamWaitingInPoll) {

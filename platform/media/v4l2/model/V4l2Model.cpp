@@ -581,9 +581,17 @@ int V4l2Model::CameraIoctl(int fd, Camera& camera, unsigned long request, void* 
       auto* i = static_cast<v4l2_frmivalenum*>(arg);
       const ModelFormat* format = camera.Format(i->pixel_format);
       if (!format ||
-          !camera.SizeListed(*format, static_cast<int>(i->width), static_cast<int>(i->height)) ||
-          i->index >= format->framesPerSecond.size())
+          !camera.SizeListed(*format, static_cast<int>(i->width), static_cast<int>(i->height)))
         return -EINVAL;
+      if (format->minFramesPerSecond > 0) {
+        if (i->index != 0) return -EINVAL;
+        i->type = V4L2_FRMIVAL_TYPE_CONTINUOUS;
+        i->stepwise.min = {1, static_cast<std::uint32_t>(format->maxFramesPerSecond)};
+        i->stepwise.max = {1, static_cast<std::uint32_t>(format->minFramesPerSecond)};
+        i->stepwise.step = {1, 1000000};
+        return 0;
+      }
+      if (i->index >= format->framesPerSecond.size()) return -EINVAL;
       i->type = V4L2_FRMIVAL_TYPE_DISCRETE;
       i->discrete = {1, static_cast<std::uint32_t>(format->framesPerSecond[i->index])};
       return 0;

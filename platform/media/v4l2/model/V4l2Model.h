@@ -25,6 +25,8 @@ struct ModelFormat {
   bool stepwise = false;
   ModelFrameSize minSize, maxSize, step;
   std::vector<int> framesPerSecond = {30};
+  // Rates as a continuous range from the slowest to the fastest instead (both above 0).
+  int minFramesPerSecond = 0, maxFramesPerSecond = 0;
 };
 
 // One control; a control with autoId is inactive while that control is not at its manual

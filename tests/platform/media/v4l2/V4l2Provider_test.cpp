@@ -166,6 +166,22 @@ TEST(V4l2FormatsTest, SampleSizesOfRanges) {
   EXPECT_TRUE(SampleSizes(640, 320, 1, 480, 240, 1).empty());
 }
 
+// Catches: a continuous range of frame rates read as one rate, or its common rates lost.
+TEST(V4l2FormatsTest, ContinuousFrameRatesGiveTheirRangeAndCommonRates) {
+  V4l2Model model;
+  ModelCameraSpec spec = LaptopCameraSpec();
+  spec.formats[0].minFramesPerSecond = 5;
+  spec.formats[0].maxFramesPerSecond = 30;
+  const std::string node = model.Plug(spec);
+  const int fd = model.Open(node);
+  const std::vector<V4l2Capability> caps = ReadCapabilities(model, fd, node, nullptr);
+  model.Close(fd);
+  ASSERT_FALSE(caps.empty());
+  // The fastest first (the default), then the rest from the shortest interval on.
+  EXPECT_EQ(caps[0].intervals, (std::vector<REFERENCE_TIME>{UNITS / 30, UNITS / 25, UNITS / 20,
+                                                            UNITS / 15, UNITS / 10, UNITS / 5}));
+}
+
 // Catches: pixel formats mapped to the wrong subtype, or an unconvertible one offered.
 TEST(V4l2FormatsTest, PixelFormatsMapToSubtypes) {
   EXPECT_EQ(SubtypeForPixelFormat(V4L2_PIX_FMT_YUYV), MEDIASUBTYPE_YUY2);

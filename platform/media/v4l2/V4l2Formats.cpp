@@ -169,6 +169,19 @@ std::vector<V4l2Capability> ReadCapabilities(V4l2Io& io, int fd, const std::stri
         sizes.push_back(size);
       break;
     }
+    if (sizes.empty()) {
+      // A driver that does not enumerate sizes: the size it makes of its current one.
+      v4l2_format f{};
+      f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+      if (io.Ioctl(fd, VIDIOC_G_FMT, &f) == 0) {
+        f.fmt.pix.pixelformat = desc.pixelformat;
+        if (io.Ioctl(fd, VIDIOC_TRY_FMT, &f) == 0 && f.fmt.pix.pixelformat == desc.pixelformat)
+          sizes.emplace_back(f.fmt.pix.width, f.fmt.pix.height);
+      }
+      if (sizes.empty())
+        qCInfo(lcV4l2, "%s: format %s has no frame size; left out", node.c_str(),
+               FourccText(desc.pixelformat).c_str());
+    }
     for (const auto& [w, h] : sizes) {
       if (w <= 0 || h <= 0 || w > 16384 || h > 16384) continue;
       V4l2Capability cap;

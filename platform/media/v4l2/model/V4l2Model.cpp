@@ -556,6 +556,7 @@ int V4l2Model::CameraIoctl(int fd, Camera& camera, unsigned long request, void* 
       return 0;
     }
     case VIDIOC_ENUM_FRAMESIZES: {
+      if (camera.spec.noSizeEnumeration) return -ENOTTY;
       auto* s = static_cast<v4l2_frmsizeenum*>(arg);
       const ModelFormat* format = camera.Format(s->pixel_format);
       if (!format) return -EINVAL;

@@ -53,6 +53,8 @@ struct ModelCameraSpec {
   unsigned strideAlign = 1;  // bytesperline is the row rounded up to this
   std::vector<ModelFormat> formats;
   std::vector<ModelControl> controls;
+  // VIDIOC_ENUM_FRAMESIZES answers ENOTTY (older drivers).
+  bool noSizeEnumeration = false;
   // MJPEG frames fill the whole buffer, zeros after the picture (as some cameras send them).
   bool padMjpeg = false;
   // A size the driver lists but S_FMT turns into another (a driver quirk).

@@ -166,6 +166,22 @@ TEST(V4l2FormatsTest, SampleSizesOfRanges) {
   EXPECT_TRUE(SampleSizes(640, 320, 1, 480, 240, 1).empty());
 }
 
+// Catches: a driver that cannot enumerate frame sizes offering no format at all.
+TEST(V4l2FormatsTest, WithoutSizeEnumerationTheCurrentSizeIsOffered) {
+  V4l2Model model;
+  ModelCameraSpec spec = UsbCameraSpec();
+  spec.noSizeEnumeration = true;
+  const std::string node = model.Plug(spec);
+  const int fd = model.Open(node);
+  const std::vector<V4l2Capability> caps = ReadCapabilities(model, fd, node, nullptr);
+  model.Close(fd);
+  ASSERT_EQ(caps.size(), 2u);
+  EXPECT_EQ(caps[0].subtype, MEDIASUBTYPE_YUY2);
+  EXPECT_EQ(std::pair(caps[0].width, caps[0].height), (std::pair{640, 480}));
+  EXPECT_EQ(caps[1].subtype, MEDIASUBTYPE_MJPG);
+  EXPECT_EQ(std::pair(caps[1].width, caps[1].height), (std::pair{640, 480}));
+}
+
 // Catches: a continuous range of frame rates read as one rate, or its common rates lost.
 TEST(V4l2FormatsTest, ContinuousFrameRatesGiveTheirRangeAndCommonRates) {
   V4l2Model model;

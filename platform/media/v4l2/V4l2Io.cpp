@@ -26,7 +26,7 @@ int NodeNumber(const std::string& name) {
   return std::atoi(digits.c_str());
 }
 
-// The name of the first link in dir that resolves to node.
+// The first link in dir that resolves to node, as a full path.
 std::string LinkTo(const char* dir, const std::string& node) {
   std::error_code ec;
   const std::filesystem::path target = std::filesystem::canonical(node, ec);
@@ -34,7 +34,7 @@ std::string LinkTo(const char* dir, const std::string& node) {
   for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
     std::error_code linkError;
     if (std::filesystem::canonical(entry.path(), linkError) == target && !linkError)
-      return entry.path().filename().string();
+      return entry.path().string();
   }
   return {};
 }
@@ -58,10 +58,10 @@ class SystemV4l2Io final : public V4l2Io {
     return nodes;
   }
 
-  std::string StableName(const std::string& node) override {
-    std::string name = LinkTo("/dev/v4l/by-path", node);
-    if (name.empty()) name = LinkTo("/dev/v4l/by-id", node);
-    return name;
+  std::string StablePath(const std::string& node) override {
+    std::string path = LinkTo("/dev/v4l/by-path", node);
+    if (path.empty()) path = LinkTo("/dev/v4l/by-id", node);
+    return path;
   }
 
   int Open(const std::string& node) override {

@@ -22,9 +22,9 @@ class V4l2Io {
   virtual ~V4l2Io() = default;
   // The /dev/video* nodes present now, in node-number order.
   virtual std::vector<std::string> ListNodes() = 0;
-  // The node's identity that survives replugging into the same port: the name of its
-  // /dev/v4l/by-path link (else its by-id link); empty when it has none.
-  virtual std::string StableName(const std::string& node) = 0;
+  // The node's identity that survives replugging into the same port: its /dev/v4l/by-path
+  // link (else its /dev/v4l/by-id link), as a full path; empty when it has none.
+  virtual std::string StablePath(const std::string& node) = 0;
   // Opens read-write, non-blocking, close-on-exec: a file descriptor or -errno.
   virtual int Open(const std::string& node) = 0;
   virtual int Close(int fd) = 0;

@@ -81,24 +81,19 @@ bool V4l2Provider::Describe(V4l2Io& io, const std::string& node, V4l2Camera* cam
            camera->card.c_str());
   if (usable) {
     std::vector<std::string> skipped;
-    if (ReadCapabilities(io, fd, node, &skipped).empty())
+    if (ReadCapabilities(io, fd, node, &skipped).empty()) {
+      std::string names;
+      for (const std::string& s : skipped) names += (names.empty() ? "" : " ") + s;
       qCWarning(lcV4l2,
                 "%s (%s): offers no format Frostwipe can convert (it has: %s); listed, but it "
                 "cannot show a picture",
-                node.c_str(), camera->card.c_str(),
-                skipped.empty() ? "none"
-                                : QString::fromStdString([&] {
-                                    std::string all;
-                                    for (const std::string& s : skipped)
-                                      all += (all.empty() ? "" : " ") + s;
-                                    return all;
-                                  }())
-                                      .toUtf8()
-                                      .constData());
+                node.c_str(), camera->card.c_str(), names.empty() ? "none" : names.c_str());
+    }
   }
   io.Close(fd);
   if (!usable) return false;
-  camera->stableName = io.StableName(node);
+  camera->stablePath = io.StablePath(node);
+  camera->stableName = camera->stablePath.substr(camera->stablePath.find_last_of('/') + 1);
   const std::string identity =
       camera->stableName.empty() ? camera->busInfo + ":" + camera->card : camera->stableName;
   DeviceDescription& d = camera->description;
@@ -106,7 +101,7 @@ bool V4l2Provider::Describe(V4l2Io& io, const std::string& node, V4l2Camera* cam
   d.friendlyName = U16(camera->card.empty() ? node : camera->card);
   d.displayName = U16("@device:v4l2:" + identity);
   d.clsid = CLSID_Proxy;
-  d.devicePath = U16(camera->stableName.empty() ? node : "/dev/v4l/by-path/" + camera->stableName);
+  d.devicePath = U16(camera->stablePath.empty() ? node : camera->stablePath);
   return true;
 }
 

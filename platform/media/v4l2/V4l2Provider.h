@@ -12,7 +12,8 @@
 // A video capture node as the provider found it.
 struct V4l2Camera {
   std::string node;        // "/dev/video0"
-  std::string stableName;  // by-path (or by-id) link name; empty if none
+  std::string stablePath;  // its /dev/v4l/by-path (or by-id) link; empty if none
+  std::string stableName;  // the link's own name
   std::string card, driver, busInfo;
   bool multiplanar = false;
   DeviceDescription description;
@@ -20,11 +21,11 @@ struct V4l2Camera {
 
 // Lists every /dev/video* node with single-planar video capture and streaming, skipping
 // metadata and output nodes. The friendly name is the driver's card name; the display name
-// "@device:v4l2:<by-path name>" (or the bus info with the card when there is no link) stays
-// the same when the camera is replugged into the same port. "DevicePath" is the by-path link,
-// or the node. Filters are made for the node that has the display name now.
-// With a user-interface thread, the first listing starts watching nodes; a camera added or
-// removed is broadcast through DeviceNotify (the broadcast reaches listeners on that thread).
+// "@device:v4l2:<by-path link name>" (by-id when there is no by-path link, the bus info with
+// the card when there is neither) stays the same when the camera is replugged into the same
+// port. "DevicePath" is that link, or the node. Filters are made for the node that has the display
+// name now. With a user-interface thread, the first listing starts watching nodes; a camera added
+// or removed is broadcast through DeviceNotify (the broadcast reaches listeners on that thread).
 // Thread: any; mutex_ guards io_, known_ and watching_, and is not held during io calls that
 // may block.
 class V4l2Provider final : public DeviceProvider {

@@ -474,14 +474,14 @@ std::vector<std::string> V4l2Model::ListNodes() {
   return result;
 }
 
-std::string V4l2Model::StableName(const std::string& node) {
+std::string V4l2Model::StablePath(const std::string& node) {
   std::lock_guard lock(mutex_);
   for (const auto& c : cameras_) {
-    if (c->node == node) return c->spec.byPath;
+    if (c->node == node) return "/dev/v4l/by-path/" + c->spec.byPath;
     if (c->metadataNode == node) {
       std::string name = c->spec.byPath;
       if (name.ends_with("index0")) name.back() = '1';
-      return name;
+      return "/dev/v4l/by-path/" + name;
     }
   }
   return {};

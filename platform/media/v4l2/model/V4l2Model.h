@@ -94,7 +94,7 @@ class V4l2Model final : public V4l2Io {
   std::int32_t ControlValue(const std::string& node, std::uint32_t id) const;
 
   std::vector<std::string> ListNodes() override;
-  std::string StableName(const std::string& node) override;
+  std::string StablePath(const std::string& node) override;
   int Open(const std::string& node) override;
   int Close(int fd) override;
   int Ioctl(int fd, unsigned long request, void* arg) override;

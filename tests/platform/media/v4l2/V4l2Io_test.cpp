@@ -26,7 +26,7 @@ TEST(SystemV4l2IoTest, ErrorsAreNegativeErrnoAndNodesAreVideoNodes) {
     EXPECT_TRUE(node.starts_with("/dev/video"));
     EXPECT_EQ(node.find_first_not_of("0123456789", 10), std::string::npos);
   }
-  EXPECT_EQ(io->StableName("/nonexistent/video0"), "");
+  EXPECT_EQ(io->StablePath("/nonexistent/video0"), "");
 }
 
 // Catches: a poll that the wake event cannot end (Stop would wait for the timeout), one that

@@ -1,5 +1,6 @@
 #include "platform/media/v4l2/V4l2CaptureFilter.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/media/ControlInterfaces.h"

@@ -1,5 +1,6 @@
 #include "platform/media/v4l2/V4l2Io.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>

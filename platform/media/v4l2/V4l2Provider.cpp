@@ -1,5 +1,6 @@
 #include "platform/media/v4l2/V4l2Provider.h"
 
+#include <cerrno>
 #include <cstring>
 #include <linux/videodev2.h>
 

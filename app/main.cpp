@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "game/Video_capture_form.h"
+#include "platform/media/v4l2/V4l2Report.h"
 #include "platform/toolkit/Application.h"
 #include "ui/About.h"
 #include "ui/Video_settings_form.h"
@@ -44,10 +45,10 @@ void ArrangeAutoplay(TApplication& application) {
   });
 }
 
-// --list-cameras: prints each camera and its formats, one camera a paragraph. Cameras are not
-// enumerated here yet, so the list is always empty.
+// --list-cameras: prints each V4L2 camera with its node, formats and controls, one camera a
+// paragraph (the model cameras when FROSTWIPE_V4L2_MODEL names them).
 int ListCameras() {
-  std::fputs("no cameras found\n", stdout);
+  std::fputs(DescribeV4l2Cameras().c_str(), stdout);
   return 0;
 }
 

@@ -21,33 +21,62 @@ bool IsRgbInput(REFGUID s) {
 const GUID* const kOutputs[] = {&MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_RGB24, &MEDIASUBTYPE_RGB565,
                                 &MEDIASUBTYPE_RGB555};
 
+bool IsPackedYuv(REFGUID s) {
+  return s == MEDIASUBTYPE_YUY2 || s == MEDIASUBTYPE_YUYV || s == MEDIASUBTYPE_UYVY;
+}
+
+bool IsPlanarYuv(REFGUID s) {
+  return s == MEDIASUBTYPE_I420 || s == MEDIASUBTYPE_IYUV || s == MEDIASUBTYPE_YV12 ||
+         s == MEDIASUBTYPE_NV12;
+}
+
+// The luma (or packed) row stride of a YUV input. Rows are packed unless the frame size says
+// otherwise: capture drivers pad rows (V4L2 bytesperline), and a frame size of exactly stride x
+// rows (x 3/2 for 4:2:0) with a stride above the packed row gives that stride.
+long YuvStride(REFGUID s, int w, int h, DWORD sizeImage) {
+  const long packed = IsPackedYuv(s) ? 2L * w : w;
+  if (h <= 0 || sizeImage == 0) return packed;
+  const bool planar = IsPlanarYuv(s);
+  const long stride =
+      planar ? static_cast<long>(sizeImage) * 2 / (3L * h) : static_cast<long>(sizeImage) / h;
+  const long size = planar ? stride * h * 3 / 2 : stride * h;
+  if (stride > packed && size == static_cast<long>(sizeImage) &&
+      (!planar || (stride % 2 == 0 && h % 2 == 0)))
+    return stride;
+  return packed;
+}
+
 // Bytes the input frame must have, with its row layout.
-long InputBytesNeeded(REFGUID s, int w, int h) {
-  if (s == MEDIASUBTYPE_YUY2 || s == MEDIASUBTYPE_YUYV || s == MEDIASUBTYPE_UYVY) return 2L * w * h;
-  if (s == MEDIASUBTYPE_I420 || s == MEDIASUBTYPE_IYUV || s == MEDIASUBTYPE_YV12 ||
-      s == MEDIASUBTYPE_NV12)
+long InputBytesNeeded(REFGUID s, int w, int h, long stride) {
+  if (IsPackedYuv(s)) return stride * h;
+  if (IsPlanarYuv(s)) {
+    if (stride > w) return stride * h + stride * ((h + 1) / 2);
     return static_cast<long>(w) * h + 2L * ((w + 1) / 2) * ((h + 1) / 2);
+  }
   return static_cast<long>(DibRowBytes(w, SubtypeBitCount(s))) * h;
 }
 
 // Converts the input into 32-bit rows (B, G, R, A in memory) of dst. Height negative flips.
-bool ToArgb(REFGUID s, const BYTE* in, int w, int h, BYTE* dst, int dstStride) {
+// stride is the input's (luma) row stride for YUV.
+bool ToArgb(REFGUID s, const BYTE* in, long stride, int w, int h, BYTE* dst, int dstStride) {
   const int absH = std::abs(h);
+  const int st = static_cast<int>(stride);
   int r = -1;
   if (s == MEDIASUBTYPE_YUY2 || s == MEDIASUBTYPE_YUYV) {
-    r = libyuv::YUY2ToARGB(in, 2 * w, dst, dstStride, w, h);
+    r = libyuv::YUY2ToARGB(in, st, dst, dstStride, w, h);
   } else if (s == MEDIASUBTYPE_UYVY) {
-    r = libyuv::UYVYToARGB(in, 2 * w, dst, dstStride, w, h);
+    r = libyuv::UYVYToARGB(in, st, dst, dstStride, w, h);
   } else if (s == MEDIASUBTYPE_I420 || s == MEDIASUBTYPE_IYUV || s == MEDIASUBTYPE_YV12) {
-    const int cw = (w + 1) / 2, ch = (absH + 1) / 2;
+    const bool padded = st > w;
+    const int cw = padded ? st / 2 : (w + 1) / 2, ch = (absH + 1) / 2;
     const BYTE* y = in;
-    const BYTE* u = in + static_cast<long>(w) * absH;
+    const BYTE* u = in + static_cast<long>(st) * absH;
     const BYTE* v = u + static_cast<long>(cw) * ch;
     if (s == MEDIASUBTYPE_YV12) std::swap(u, v);  // YV12 stores V before U
-    r = libyuv::I420ToARGB(y, w, u, cw, v, cw, dst, dstStride, w, h);
+    r = libyuv::I420ToARGB(y, st, u, cw, v, cw, dst, dstStride, w, h);
   } else if (s == MEDIASUBTYPE_NV12) {
-    const BYTE* uv = in + static_cast<long>(w) * absH;
-    r = libyuv::NV12ToARGB(in, w, uv, 2 * ((w + 1) / 2), dst, dstStride, w, h);
+    const BYTE* uv = in + static_cast<long>(st) * absH;
+    r = libyuv::NV12ToARGB(in, st, uv, st > w ? st : 2 * ((w + 1) / 2), dst, dstStride, w, h);
   } else if (s == MEDIASUBTYPE_RGB32 || s == MEDIASUBTYPE_ARGB32) {
     r = libyuv::ARGBCopy(in, DibRowBytes(w, 32), dst, dstStride, w, h);
   } else if (s == MEDIASUBTYPE_RGB24) {
@@ -84,7 +113,10 @@ bool ConvertFrame(const AM_MEDIA_TYPE& inType, const BYTE* in, long inBytes,
   if (!ColorConverter::IsInputSubtype(inType.subtype) ||
       !ColorConverter::IsOutputSubtype(outType.subtype))
     return false;
-  if (inBytes < InputBytesNeeded(inType.subtype, w, h)) return false;
+  const long stride = IsYuvSubtype(inType.subtype)
+                          ? YuvStride(inType.subtype, w, h, ib->biSizeImage)
+                          : static_cast<long>(DibRowBytes(w, SubtypeBitCount(inType.subtype)));
+  if (inBytes < InputBytesNeeded(inType.subtype, w, h, stride)) return false;
   const int outBits = SubtypeBitCount(outType.subtype);
   if (outBytes < static_cast<long>(DibRowBytes(w, outBits)) * h) return false;
 
@@ -94,10 +126,10 @@ bool ConvertFrame(const AM_MEDIA_TYPE& inType, const BYTE* in, long inBytes,
   const int signedH = inTopDown != outTopDown ? -h : h;  // libyuv flips on a negative height
 
   if (outType.subtype == MEDIASUBTYPE_RGB32)
-    return ToArgb(inType.subtype, in, w, signedH, out, DibRowBytes(w, 32));
+    return ToArgb(inType.subtype, in, stride, w, signedH, out, DibRowBytes(w, 32));
   const int argbStride = w * 4;
   scratch.resize(static_cast<std::size_t>(argbStride) * h);
-  return ToArgb(inType.subtype, in, w, signedH, scratch.data(), argbStride) &&
+  return ToArgb(inType.subtype, in, stride, w, signedH, scratch.data(), argbStride) &&
          FromArgb(scratch.data(), argbStride, outType.subtype, out, w, h);
 }
 

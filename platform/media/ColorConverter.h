@@ -5,9 +5,9 @@
 
 #include "platform/media/TransformFilter.h"
 
-// Output frames are bottom-up RGB of the input's size. Conversion uses libyuv (BT.601, limited
-// range for YUV input).
-// Thread: as TransformFilter.
+// Output frames are bottom-up RGB of the input's size. YUV input rows may be padded: a frame
+// size (biSizeImage) of exactly stride x rows (x 3/2 for 4:2:0) gives the stride. Conversion uses
+// libyuv (BT.601, limited range for YUV input). Thread: as TransformFilter.
 class ColorConverter final : public TransformFilter {
  public:
   ColorConverter();

@@ -35,7 +35,6 @@ class DeviceProvider {
 
 // The process-wide table of providers. Devices are listed provider by provider in the fixed
 // order of kProviderOrder: real cameras first, then scripted devices, the demo camera last.
-// "v4l2" is an empty slot until a V4L2 provider registers under that name.
 // Thread: any; mutex_ guards providers_ and is not held while a provider runs.
 class DeviceProviderRegistry {
  public:

@@ -53,6 +53,7 @@ enum VideoProcAmpProperty {
   VideoProcAmp_WhiteBalance = 7,
   VideoProcAmp_BacklightCompensation = 8,
   VideoProcAmp_Gain = 9,
+  VideoProcAmp_PowerlineFrequency = 13,  // 0 off, 1 50 Hz, 2 60 Hz
 };
 inline constexpr long VideoProcAmp_Flags_Auto = 0x0001;
 inline constexpr long VideoProcAmp_Flags_Manual = 0x0002;

@@ -23,3 +23,30 @@ target_sources(platform_media PRIVATE
 # The device enumerator registers itself from DeviceEnumerator.cpp; this keeps that object in
 # every link, as the media classes' anchor does for theirs.
 target_link_options(platform_media INTERFACE "LINKER:--undefined=frostwipe_device_enumerator_anchor")
+
+# Real webcams through V4L2, with hot-plug through libudev.
+pkg_check_modules(UDEV IMPORTED_TARGET libudev)
+if(NOT UDEV_FOUND)
+  message(FATAL_ERROR "libudev is required by platform/media/v4l2: run scripts/setup "
+                      "(Debian package libudev-dev).")
+endif()
+target_sources(platform_media PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2CaptureFilter.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2CaptureFilter.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2CapturePin.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2CapturePin.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Controls.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Controls.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Formats.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Formats.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Io.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Io.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Log.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Provider.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Provider.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Report.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Report.h
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Udev.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/V4l2Udev.h
+)
+target_link_libraries(platform_media PRIVATE PkgConfig::UDEV)
+
+# Model cameras behind the V4L2 seam, for tests and for running the program without a webcam:
+# a program that links this offers them through FROSTWIPE_V4L2_MODEL, and only through it.
+add_library(v4l2_model STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/v4l2/model/V4l2Model.cpp ${CMAKE_CURRENT_LIST_DIR}/v4l2/model/V4l2Model.h)
+target_link_libraries(v4l2_model PUBLIC platform_media)
+# The model registers itself from V4l2Model.cpp; this keeps that object in every link.
+target_link_options(v4l2_model INTERFACE "LINKER:--undefined=frostwipe_v4l2_model_anchor")

@@ -5,12 +5,16 @@
 #include <cstdlib>
 #include <iterator>
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
+#include <libyuv.h>
 
 namespace {
 
 struct ErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
+  bool truncated = false;
 };
 
 void OnError(j_common_ptr info) {
@@ -19,6 +23,12 @@ void OnError(j_common_ptr info) {
 
 // Warnings about damaged data are expected from cameras; the frame is judged by its outcome.
 void OnMessage(j_common_ptr) {}
+
+// Notes a frame that ends before its picture does (the decoder fills the rest with grey).
+void OnEmit(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+    reinterpret_cast<ErrorManager*>(info->err)->truncated = true;
+}
 
 const GUID* const kOutputs[] = {&MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_RGB24};
 
@@ -57,6 +67,82 @@ bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bi
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
+}
+
+namespace {
+
+// Reads the header and decodes at the smallest of the scales 1/8, 1/4, 1/2 and 1 (the ones
+// libjpeg-turbo runs with SIMD) that is at least `width` wide, into top-down BGRX rows from
+// reserve; C-style like DecodeJpegFrame, as longjmp leaves it.
+bool DecodeAtScale(const BYTE* data, long bytes, int width, BYTE* (*reserve)(void*, long),
+                   void* context, int* scaledWidth, int* scaledHeight, BYTE** pixels) {
+  jpeg_decompress_struct info;
+  ErrorManager errors;
+  info.err = jpeg_std_error(&errors.base);
+  errors.base.error_exit = OnError;
+  errors.base.output_message = OnMessage;
+  errors.base.emit_message = OnEmit;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, data, static_cast<unsigned long>(bytes));
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  info.out_color_space = JCS_EXT_BGRX;
+  info.scale_denom = 8;
+  for (info.scale_num = 1; info.scale_num < 8; info.scale_num *= 2) {
+    jpeg_calc_output_dimensions(&info);
+    if (static_cast<int>(info.output_width) >= width) break;
+  }
+  jpeg_start_decompress(&info);
+  const long stride = 4L * info.output_width;
+  BYTE* target = reserve(context, stride * info.output_height);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = target + stride * info.output_scanline;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  *scaledWidth = static_cast<int>(info.output_width);
+  *scaledHeight = static_cast<int>(info.output_height);
+  *pixels = target;
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return !errors.truncated;
+}
+
+}  // namespace
+
+bool DecodeJpegScaled(const BYTE* data, long bytes, int width, int height, int bitCount, BYTE* out,
+                      long outBytes, std::vector<BYTE>& scratch) {
+  if (!data || bytes < 4 || !out || width <= 0 || height <= 0 || (bitCount != 24 && bitCount != 32))
+    return false;
+  const long stride = DibRowBytes(width, bitCount);
+  if (outBytes < stride * height) return false;
+  // scratch: the decoded picture first, then (for RGB24) the scaled BGRX picture.
+  const long finalBytes = bitCount == 24 ? 4L * width * height : 0;
+  struct Context {
+    std::vector<BYTE>* scratch;
+    long extra;
+  } context{&scratch, finalBytes};
+  int w = 0, h = 0;
+  BYTE* decoded = nullptr;
+  auto reserve = [](void* c, long size) -> BYTE* {
+    auto* ctx = static_cast<Context*>(c);
+    ctx->scratch->resize(static_cast<std::size_t>(size + ctx->extra));
+    return ctx->scratch->data();
+  };
+  if (!DecodeAtScale(data, bytes, width, reserve, &context, &w, &h, &decoded)) return false;
+  // A negative source height turns the top-down picture into bottom-up rows.
+  if (bitCount == 32)
+    return libyuv::ARGBScale(decoded, 4 * w, w, -h, out, static_cast<int>(stride), width, height,
+                             libyuv::kFilterBox) == 0;
+  BYTE* argb = scratch.data() + 4L * w * h;
+  return libyuv::ARGBScale(decoded, 4 * w, w, -h, argb, 4 * width, width, height,
+                           libyuv::kFilterBox) == 0 &&
+         libyuv::ARGBToRGB24(argb, 4 * width, out, static_cast<int>(stride), width, height) == 0;
 }
 
 MjpegDecoder::MjpegDecoder() : TransformFilter(CLSID_MjpegDec, u"MJPEG Decompressor") {}

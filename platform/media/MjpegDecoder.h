@@ -1,6 +1,8 @@
 // Motion-JPEG decoder: MJPG samples to RGB32 or RGB24 frames, with libjpeg-turbo.
 #pragma once
 
+#include <vector>
+
 #include "platform/media/TransformFilter.h"
 
 // A frame that cannot be decoded (corrupt or short) is dropped and counted, not an error: cameras
@@ -20,3 +22,11 @@ class MjpegDecoder final : public TransformFilter {
 // is not a JPEG of exactly that size.
 bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bitCount, BYTE* out,
                      long outBytes);
+
+// Decodes one JPEG image of any size into bottom-up RGB32 or RGB24 rows of width x height:
+// libjpeg-turbo decodes at the smallest of its scales 1/8, 1/4, 1/2 that is still as wide as the
+// target, which skips most of the inverse transform and colour work, and libyuv scales the rest
+// of the way (box filter). scratch holds the intermediate pictures. False for data that is not
+// a whole JPEG.
+bool DecodeJpegScaled(const BYTE* data, long bytes, int width, int height, int bitCount, BYTE* out,
+                      long outBytes, std::vector<BYTE>& scratch);

@@ -72,7 +72,7 @@ class ControlsPage : public PropertyPage {
       long value = def;
       long flags = access_.manualFlag;
       access_.get(name.property, &value, &flags);
-      Row row{name.property, nullptr, nullptr, nullptr, value, flags, def};
+      Row row{name.property, nullptr, nullptr, nullptr, value, flags, def, min, std::max(1L, step)};
       row.slider = new QSlider(Qt::Horizontal, this);
       row.slider->setObjectName(QString::fromLatin1(name.text));
       row.slider->setRange(static_cast<int>(min), static_cast<int>(max));
@@ -120,6 +120,8 @@ class ControlsPage : public PropertyPage {
     long originalValue;
     long originalFlags;
     long defaultValue;
+    long minimum;
+    long step;  // the property takes only values on this grid from minimum
   };
 
   // Sets one property from its row, so the effect shows while the dialog is open.
@@ -127,6 +129,15 @@ class ControlsPage : public PropertyPage {
     Row& row = rows_[index];
     const bool automatic = row.automatic->isChecked();
     row.slider->setEnabled(!automatic);
+    // A slider dragged between two steps goes to the nearer one (pan and tilt, for instance,
+    // move in whole degrees of 3600 units); setting it calls Push again with that value.
+    const long offset = row.slider->value() - row.minimum;
+    long snapped = row.minimum + (offset + row.step / 2) / row.step * row.step;
+    if (snapped > row.slider->maximum()) snapped -= row.step;
+    if (snapped != row.slider->value()) {
+      row.slider->setValue(static_cast<int>(snapped));
+      return;
+    }
     row.value->setText(QString::number(row.slider->value()));
     access_.set(row.property, row.slider->value(),
                 automatic ? access_.autoFlag : access_.manualFlag);
@@ -152,7 +163,8 @@ class VideoProcAmpPage final : public ControlsPage {
                       {VideoProcAmp_ColorEnable, "ColorEnable"},
                       {VideoProcAmp_WhiteBalance, "WhiteBalance"},
                       {VideoProcAmp_BacklightCompensation, "BacklightComp"},
-                      {VideoProcAmp_Gain, "Gain"}}) {}
+                      {VideoProcAmp_Gain, "Gain"},
+                      {VideoProcAmp_PowerlineFrequency, "PowerlineFrequency"}}) {}
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)
       if (ComPtr<IAMVideoProcAmp> amp = ComQuery<IAMVideoProcAmp>(o.Get())) {

@@ -46,6 +46,7 @@ void SourceStream::Inactive() {
       stopRequested_.store(true, std::memory_order_release);
     }
     wake_.notify_all();
+    OnStopRequested();
     CancelBufferWait();  // the thread may wait for a sample that downstream still holds
     thread_.join();
   }

@@ -47,6 +47,9 @@ class SourceStream : public OutputPin {
   // posts EC_ERRORABORT and ends the thread.
   virtual HRESULT OnThreadStart() { return S_OK; }
   virtual void OnThreadStop() {}
+  // Control thread, while stopping: the stop flag is set; a FillBuffer blocked outside WaitFor
+  // (in poll on a device) must be woken here, or the join waits for it.
+  virtual void OnStopRequested() {}
 
   // Streaming thread: waits for the duration, or until stop is requested (returns false then).
   bool WaitFor(std::chrono::nanoseconds duration);

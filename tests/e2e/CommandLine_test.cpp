@@ -83,11 +83,33 @@ TEST(CommandLineTest, UnknownOptionGivesUsageOnStandardErrorAndCodeTwo) {
   EXPECT_TRUE(RunProgram({"--no-such-option"}).err.contains("'--no-such-option'"));
 }
 
-// Catches: --list-cameras starting the game or failing when there is no camera.
+// Catches: --list-cameras starting the game or failing when there is no camera (an empty model
+// camera set, so a machine's own webcam does not change the answer).
 TEST(CommandLineTest, ListCamerasWithoutCamerasSaysSo) {
-  const Outcome outcome = RunProgram({"--list-cameras"});
+  QProcessEnvironment none;
+  none.insert("FROSTWIPE_V4L2_MODEL", "");
+  const Outcome outcome = RunProgram({"--list-cameras"}, "no-such-platform", none);
   EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
   EXPECT_EQ(outcome.out, QStringLiteral("no cameras found\n"));
+}
+
+// Catches: --list-cameras that leaves out a camera, its node, a format, a size, a frame rate or
+// a control, or lists the metadata node of a UVC camera as a camera of its own.
+TEST(CommandLineTest, ListCamerasPrintsFormatsAndControls) {
+  QProcessEnvironment model;
+  model.insert("FROSTWIPE_V4L2_MODEL", "usb,laptop");
+  const Outcome outcome = RunProgram({"--list-cameras"}, "no-such-platform", model);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+  const QString& out = outcome.out;
+  EXPECT_TRUE(out.startsWith("USB Camera\n  node: /dev/video0\n")) << out.toStdString();
+  for (const char* line :
+       {"  identity: pci-0000:00:14.0-usb-0:1:1.0-video-index0\n", "    YUYV 640x480: 30, 15 fps\n",
+        "    YUYV 160x120: 30, 15 fps\n", "    MJPG 1280x720: 30, 15 fps\n",
+        "    White Balance Temperature: 2800..6500 step 10, default 4600, automatic mode\n",
+        "\nIntegrated Camera\n  node: /dev/video2\n", "    NV12 320x240: 30, 15 fps\n",
+        "    Pan, Absolute: -36000..36000 step 3600, default 0\n"})
+    EXPECT_TRUE(out.contains(QString::fromUtf8(line))) << line << "\n" << out.toStdString();
+  EXPECT_FALSE(out.contains("/dev/video1")) << "a metadata node is no camera";
 }
 
 // Catches: Qt's own options rejected as unknown or swallowed before QApplication sees them: the

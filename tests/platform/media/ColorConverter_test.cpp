@@ -160,6 +160,55 @@ TEST(ConvertRgb, RefusesShortBuffersAndOddPairs) {
                             static_cast<long>(out.size()), scratch));
 }
 
+// The rows of a packed YUV frame (4x4, from MakeYuv) laid out with `pad` bytes of junk after
+// every luma or packed row (pad / 2 after every row of a planar frame's chroma planes), as capture
+// drivers with a larger bytesperline deliver them.
+std::vector<BYTE> PadRows(REFGUID s, const std::vector<BYTE>& packed, int pad) {
+  std::vector<BYTE> out;
+  auto copyRows = [&](std::size_t offset, int rows, int rowBytes, int padBytes) {
+    for (int r = 0; r < rows; ++r) {
+      out.insert(out.end(), packed.begin() + offset + r * rowBytes,
+                 packed.begin() + offset + (r + 1) * rowBytes);
+      out.insert(out.end(), padBytes, 0xEE);
+    }
+  };
+  if (s == MEDIASUBTYPE_YUY2 || s == MEDIASUBTYPE_UYVY) {
+    copyRows(0, H, 2 * W, pad);
+  } else if (s == MEDIASUBTYPE_NV12) {
+    copyRows(0, H, W, pad);
+    copyRows(W * H, H / 2, W, pad);
+  } else {
+    copyRows(0, H, W, pad);
+    copyRows(W * H, H / 2, W / 2, pad / 2);
+    copyRows(W * H + (W / 2) * (H / 2), H / 2, W / 2, pad / 2);
+  }
+  return out;
+}
+
+// Catches: converters that assume packed rows and draw a padded frame sheared, read chroma
+// from the padding, or refuse the larger frame.
+TEST(ConvertYuvStride, PaddedRowsGiveThePackedPicture) {
+  for (const GUID* s :
+       {&MEDIASUBTYPE_YUY2, &MEDIASUBTYPE_UYVY, &MEDIASUBTYPE_NV12, &MEDIASUBTYPE_I420}) {
+    SCOPED_TRACE(SubtypeName(*s));
+    const std::vector<BYTE> packed = MakeYuv(*s, kRed, kBlue);
+    const std::vector<BYTE> padded = PadRows(*s, packed, 8);
+    MediaType packedType = MediaType::Video(*s, W, H, 0);
+    MediaType paddedType = MediaType::Video(*s, W, H, 0);
+    GetBitmapInfoHeader(*paddedType.Get())->biSizeImage = static_cast<DWORD>(padded.size());
+    MediaType out = MediaType::Video(MEDIASUBTYPE_RGB24, W, H, 0);
+    std::vector<BYTE> expected(DibRowBytes(W, 24) * H), actual(expected.size()), scratch;
+    ASSERT_TRUE(ConvertFrame(*packedType, packed.data(), static_cast<long>(packed.size()), *out,
+                             expected.data(), static_cast<long>(expected.size()), scratch));
+    ASSERT_TRUE(ConvertFrame(*paddedType, padded.data(), static_cast<long>(padded.size()), *out,
+                             actual.data(), static_cast<long>(actual.size()), scratch));
+    EXPECT_EQ(actual, expected);
+    // A frame shorter than its padded layout says is refused, not read past its end.
+    EXPECT_FALSE(ConvertFrame(*paddedType, padded.data(), static_cast<long>(packed.size()), *out,
+                              actual.data(), static_cast<long>(actual.size()), scratch));
+  }
+}
+
 // Catches: the converter offering (and so being inserted for) a conversion to its own input type.
 TEST(ColorConverterFilter, OffersOnlyRealConversions) {
   ComPtr<ColorConverter> conv = MakeComObject<ColorConverter>();

@@ -83,6 +83,34 @@ TEST(MjpegDecode, RefusesDamagedAndWrongSize) {
                                static_cast<long>(out.size()) - 1));
 }
 
+// Catches: a scaled decode that leaves the picture upside down, swaps channels, draws it at
+// the decoded scale instead of the asked size, or accepts a truncated frame.
+TEST(MjpegDecode, ScaledDecodeFillsTheTargetSize) {
+  const std::vector<BYTE> jpeg = EncodeRedOverBlue(1280, 720);
+  std::vector<BYTE> scratch;
+  for (int bits : {24, 32}) {
+    SCOPED_TRACE(bits);
+    const int w = 320, h = 240;
+    const long stride = DibRowBytes(w, bits);
+    std::vector<BYTE> out(static_cast<std::size_t>(stride) * h, 0x77);
+    ASSERT_TRUE(DecodeJpegScaled(jpeg.data(), static_cast<long>(jpeg.size()), w, h, bits,
+                                 out.data(), static_cast<long>(out.size()), scratch));
+    for (int row : {0, h / 4, 3 * h / 4, h - 1})
+      for (int x : {0, w / 2, w - 1}) {
+        SCOPED_TRACE(std::to_string(row) + "," + std::to_string(x));
+        const BYTE* p = out.data() + row * stride + x * bits / 8;
+        // Stored row 0 is the picture's bottom: blue; the top half is red (B, G, R in memory).
+        const bool top = row >= h / 2;
+        EXPECT_NEAR(p[0], top ? 0 : 255, 24);
+        EXPECT_NEAR(p[2], top ? 255 : 0, 24);
+      }
+    EXPECT_FALSE(DecodeJpegScaled(jpeg.data(), static_cast<long>(jpeg.size()) / 2, w, h, bits,
+                                  out.data(), static_cast<long>(out.size()), scratch));
+    EXPECT_FALSE(DecodeJpegScaled(jpeg.data(), static_cast<long>(jpeg.size()), w, h, bits,
+                                  out.data(), static_cast<long>(out.size()) - 1, scratch));
+  }
+}
+
 // Catches: a damaged camera frame ending the stream with an error instead of being skipped.
 TEST(MjpegDecoderFilter, DamagedFramesAreDroppedNotErrors) {
   const int w = 32, h = 16;

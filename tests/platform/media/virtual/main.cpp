@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("FROSTWIPE_TEST_CHILD")) {
     qputenv("FROSTWIPE_DEVICE_PROVIDERS", "demo,scripted");
     qunsetenv("FROSTWIPE_VIRTUAL_DEVICES");
+    // The "v4l2" provider, where a test enables it, sees an empty set of model cameras.
+    qputenv("FROSTWIPE_V4L2_MODEL", "");
   }
   QApplication application(argc, argv);
   testing::InitGoogleTest(&argc, argv);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -209,6 +210,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("FROSTWIPE_DEVICE_PROVIDERS", "scripted");
   qunsetenv("FROSTWIPE_VIRTUAL_DEVICES");
+  QLoggingCategory::setFilterRules(QStringLiteral("frostwipe.*.info=false"));
   // A store of this run's own, never the user's.
   static QTemporaryDir dir;
   qputenv("FROSTWIPE_REGISTRY", dir.filePath("registry.db").toLocal8Bit());

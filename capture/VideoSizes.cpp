@@ -175,7 +175,8 @@ REFERENCE_TIME TCaptureCore::FrameDuration() const {
 }
 
 QString TCaptureCore::ChosenSubtype() {
-  if (VideoSubtype == 0 || VideoSubtype >= static_cast<int>(VideoSubtypeList.size())) {
+  // The index comes from the store: anything but an entry of the list means the default.
+  if (VideoSubtype <= 0 || VideoSubtype >= static_cast<int>(VideoSubtypeList.size())) {
     VideoSubtype = 0;
     if (Settings.FrameGrabber != fg_Disabled) {
       for (const QString& entry : VideoSubtypeList) {

@@ -38,8 +38,9 @@ QImage DecodeDib(const QByteArray& data, QString* error) {
   if (bits == 1 || bits == 4 || bits == 8) {
     if (h.biCompression != BI_RGB)
       return Fail(error, QStringLiteral("compressed palette bitmaps are not supported"));
+    // Compared before the conversion: a count above the int range would turn negative.
+    if (h.biClrUsed > (1u << bits)) return Fail(error, QStringLiteral("bad colour count"));
     colours = h.biClrUsed ? static_cast<int>(h.biClrUsed) : (1 << bits);
-    if (colours > (1 << bits)) return Fail(error, QStringLiteral("bad colour count"));
     if (offset + colours * 4 > data.size())
       return Fail(error, QStringLiteral("colour table truncated"));
     std::memcpy(palette, data.constData() + offset, static_cast<size_t>(colours) * 4);

@@ -253,6 +253,30 @@ TEST_F(DevicesTest, SecondRunLoadsTheCacheAndDistrustsWrongTypes) {
   }
 }
 
+// Catches: a stored subtype or size index below zero used to index the device's lists when the
+// preview starts (a crash), instead of falling back to the defaults.
+TEST_F(DevicesTest, NegativeStoredIndexesFallBackToDefaults) {
+  Add(Camera(u"Cam"));
+  const QString key = [&] {
+    auto control = MakeControl();
+    Idle();
+    return Video().RegistryKey(0);
+  }();
+  FinalizeCaptureUnit();
+  TRegistry2 reg;
+  ASSERT_TRUE(reg.OpenKey(key, false));
+  reg.WriteInteger(QStringLiteral("VideoSubtype"), -1);
+  reg.WriteInteger(QStringLiteral("VideoSize"), -7);
+  reg.CloseKey();
+  auto control = MakeControl();
+  Idle();
+  EXPECT_TRUE(control->StartPreview());
+  EXPECT_EQ(control->Core().CaptureState.load(), cs_Previewing);
+  EXPECT_EQ(control->Core().VideoSubtype, 0);
+  control->StopPreview();
+  EXPECT_EQ(control->Core().CaptureState.load(), cs_Idle);
+}
+
 // Catches: a start of the preview that reopens the device every time (selection never marked
 // done), and a worker in thread mode without component objects.
 TEST_F(DevicesTest, SelectionRunsOnceAndThreadModeInitialisesComponentObjects) {

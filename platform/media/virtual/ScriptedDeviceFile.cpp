@@ -291,6 +291,17 @@ class DeviceReader {
         return Fail(QStringLiteral("the lowest frame rate %1 is above the highest %2")
                         .arg(minRate)
                         .arg(maxRate));
+      // The capability's own format is what the device offers first: the device must take it.
+      if (vc.framesPerSecond < minRate || vc.framesPerSecond > maxRate)
+        return Fail(QStringLiteral("the frame rate %1 is outside %2 to %3")
+                        .arg(vc.framesPerSecond)
+                        .arg(minRate)
+                        .arg(maxRate));
+      if (!CapabilityTakesSize(vc, vc.width, vc.height))
+        return Fail(QStringLiteral("the size %1 x %2 is outside the capability's range or steps, "
+                                   "or odd where the subtype needs it even")
+                        .arg(vc.width)
+                        .arg(vc.height));
       if (LargestFrameBytes(vc) > kMaxVirtualFrameBytes)
         return Fail(QStringLiteral("a frame of %1 bytes is larger than %2 bytes")
                         .arg(LargestFrameBytes(vc))

@@ -51,7 +51,9 @@ bool NeedsEvenHeight(REFGUID subtype) {
          subtype == MEDIASUBTYPE_YV12 || subtype == MEDIASUBTYPE_NV12;
 }
 
-bool SizeFits(const VideoCapability& cap, int width, int height) {
+}  // namespace
+
+bool CapabilityTakesSize(const VideoCapability& cap, int width, int height) {
   const int minW = MinOf(cap.minWidth, cap.width);
   const int minH = MinOf(cap.minHeight, cap.height);
   const int maxW = MinOf(cap.maxWidth, cap.width);
@@ -63,8 +65,6 @@ bool SizeFits(const VideoCapability& cap, int width, int height) {
   if (NeedsEvenHeight(cap.subtype) && height % 2) return false;
   return true;
 }
-
-}  // namespace
 
 VirtualCapturePin::VirtualCapturePin(VirtualCaptureFilter* filter, std::u16string name,
                                      REFGUID category)
@@ -106,7 +106,8 @@ int VirtualCapturePin::MatchCapability(const AM_MEDIA_TYPE& mt) const {
     return -1;
   const auto& caps = owner_->Config().capabilities;
   for (std::size_t i = 0; i < caps.size(); ++i)
-    if (caps[i].subtype == mt.subtype && SizeFits(caps[i], bih->biWidth, std::abs(bih->biHeight)))
+    if (caps[i].subtype == mt.subtype &&
+        CapabilityTakesSize(caps[i], bih->biWidth, std::abs(bih->biHeight)))
       return static_cast<int>(i);
   return -1;
 }

@@ -30,6 +30,10 @@ struct VideoCapability {
   double maxFramesPerSecond = 0.0;  // 0: framesPerSecond
 };
 
+// Whether a capability streams at a size: within its range and on its steps, and even where the
+// subtype's chroma needs it (YUY2, UYVY: width; I420, IYUV, YV12, NV12: both).
+bool CapabilityTakesSize(const VideoCapability& cap, int width, int height);
+
 // Bounds of what a virtual device may describe: larger pictures or faster or slower rates are
 // refused when a device file is read (a device made in code is the caller's responsibility, but
 // its pin copes with any rate).

@@ -86,6 +86,10 @@ TEST(DibTest, ShortOrInconsistentDataIsRefused) {
       {"absurd size", MakeDib(1 << 20, 1 << 20, 24, {}, QByteArray(16, 0))},
       {"unknown depth", MakeDib(1, 1, 7, {}, QByteArray(4, 0))},
       {"too many colours", MakeDib(1, 1, 4, QByteArray(64 * 4, 0), QByteArray(4, 0), BI_RGB, 64)},
+      // Colour counts beyond the int range turned negative and passed the checks (found by
+      // fuzzing: a copy of a negative size).
+      {"colour count 2^32 - 1", MakeDib(1, 1, 8, {}, QByteArray(4, 0), BI_RGB, 0xFFFFFFFFu)},
+      {"colour count 2^31", MakeDib(1, 1, 8, {}, QByteArray(4, 0), BI_RGB, 0x80000000u)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -166,6 +166,38 @@ TEST(ScriptedDeviceFile, RejectsNumbersOutOfBoundsOrOfTheWrongKind) {
   }
 }
 
+// Catches: capabilities whose own format the device then refuses in SetFormat (found by
+// fuzzing): an odd size for a subtype with subsampled chroma, a size outside the capability's
+// range or off its steps, a default rate outside its rate range.
+TEST(ScriptedDeviceFile, RejectsCapabilitiesTheDeviceWouldRefuse) {
+  const char* cases[] = {
+      R"("subtype": "I420", "width": 17, "height": 13)",
+      R"("subtype": "NV12", "width": 16, "height": 13)",
+      R"("subtype": "YUY2", "width": 641, "height": 480)",
+      R"("width": 640, "height": 480, "maxWidth": 320, "maxHeight": 240)",
+      R"("width": 160, "height": 120, "minWidth": 320, "minHeight": 240)",
+      R"("width": 650, "minWidth": 160, "maxWidth": 800, "stepX": 160)",
+      R"("frameRate": 60, "minFrameRate": 5, "maxFrameRate": 30)",
+      R"("frameRate": 2, "minFrameRate": 5, "maxFrameRate": 30)",
+  };
+  for (const char* capability : cases) {
+    const QByteArray json =
+        QByteArray(R"([{"friendlyName": "A", "capabilities": [{)") + capability + "}]}]";
+    SCOPED_TRACE(json.toStdString());
+    std::vector<ScriptedDeviceEntry> devices;
+    QString error;
+    EXPECT_FALSE(ParseScriptedDevices(json, &devices, &error));
+    EXPECT_TRUE(error.contains("size") || error.contains("frame rate")) << error.toStdString();
+  }
+  // Odd sizes are fine where nothing is subsampled, and sizes on the steps within the range.
+  std::vector<ScriptedDeviceEntry> devices;
+  EXPECT_TRUE(ParseScriptedDevices(R"([{"friendlyName": "A", "capabilities": [
+      {"subtype": "RGB24", "width": 17, "height": 13},
+      {"subtype": "YUY2", "width": 480, "height": 360, "minWidth": 160, "minHeight": 120,
+       "maxWidth": 640, "maxHeight": 480, "stepX": 160, "stepY": 120}]}])",
+                                   &devices, nullptr));
+}
+
 // Catches: bounds that refuse good descriptions: the limits themselves, NTSC rates, a frame
 // just within 256 MB, and integers written with a fraction of zero.
 TEST(ScriptedDeviceFile, AcceptsValuesAtTheBounds) {

@@ -116,20 +116,28 @@ std::string FourccText(std::uint32_t f) {
   return text;
 }
 
-std::vector<std::pair<int, int>> SampleSizes(int minW, int maxW, int stepW, int minH, int maxH,
-                                             int stepH) {
-  stepW = std::max(1, stepW);
-  stepH = std::max(1, stepH);
-  auto onGrid = [&](int w, int h) {
+std::vector<std::pair<int, int>> SampleSizes(std::uint32_t minWidth, std::uint32_t maxWidth,
+                                             std::uint32_t stepWidth, std::uint32_t minHeight,
+                                             std::uint32_t maxHeight, std::uint32_t stepHeight) {
+  // The driver's 32-bit values are taken as they are (no sign, no overflow); the part of a
+  // range beyond the largest frame side the framework takes is cut off.
+  constexpr std::int64_t kMaxSide = 16384;
+  const std::int64_t stepW = std::max<std::int64_t>(1, stepWidth);
+  const std::int64_t stepH = std::max<std::int64_t>(1, stepHeight);
+  const std::int64_t minW = minWidth, minH = minHeight;
+  const std::int64_t maxW = std::min<std::int64_t>(maxWidth, kMaxSide);
+  const std::int64_t maxH = std::min<std::int64_t>(maxHeight, kMaxSide);
+  auto onGrid = [&](std::int64_t w, std::int64_t h) {
     return w >= minW && w <= maxW && h >= minH && h <= maxH && (w - minW) % stepW == 0 &&
            (h - minH) % stepH == 0;
   };
   std::vector<std::pair<int, int>> sizes;
   if (maxW <= 0 || maxH <= 0 || minW > maxW || minH > maxH) return sizes;
-  sizes.emplace_back(maxW - (maxW - minW) % stepW, maxH - (maxH - minH) % stepH);
+  sizes.emplace_back(static_cast<int>(maxW - (maxW - minW) % stepW),
+                     static_cast<int>(maxH - (maxH - minH) % stepH));
   for (const auto& [w, h] : kCommonSizes)
     if (onGrid(w, h)) sizes.emplace_back(w, h);
-  if (minW > 0 && minH > 0) sizes.emplace_back(minW, minH);
+  if (minW > 0 && minH > 0) sizes.emplace_back(static_cast<int>(minW), static_cast<int>(minH));
   std::sort(sizes.begin(), sizes.end(), std::greater<>());
   sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
   return sizes;
@@ -162,10 +170,9 @@ std::vector<V4l2Capability> ReadCapabilities(V4l2Io& io, int fd, const std::stri
       }
       const auto& r = e.stepwise;
       const bool continuous = e.type == V4L2_FRMSIZE_TYPE_CONTINUOUS;
-      for (const auto& size : SampleSizes(
-               static_cast<int>(r.min_width), static_cast<int>(r.max_width),
-               continuous ? 1 : static_cast<int>(r.step_width), static_cast<int>(r.min_height),
-               static_cast<int>(r.max_height), continuous ? 1 : static_cast<int>(r.step_height)))
+      for (const auto& size :
+           SampleSizes(r.min_width, r.max_width, continuous ? 1 : r.step_width, r.min_height,
+                       r.max_height, continuous ? 1 : r.step_height))
         sizes.push_back(size);
       break;
     }

@@ -36,8 +36,9 @@ std::string FourccText(std::uint32_t pixelformat);
 // The handful of sizes a stepwise or continuous range stands for: its largest and smallest
 // size and the common sizes on its grid in between (320x240 whenever the grid has it),
 // largest first.
-std::vector<std::pair<int, int>> SampleSizes(int minWidth, int maxWidth, int stepWidth,
-                                             int minHeight, int maxHeight, int stepHeight);
+std::vector<std::pair<int, int>> SampleSizes(std::uint32_t minWidth, std::uint32_t maxWidth,
+                                             std::uint32_t stepWidth, std::uint32_t minHeight,
+                                             std::uint32_t maxHeight, std::uint32_t stepHeight);
 
 // Enumerates an open node's formats, sizes and frame intervals. Formats that cannot be
 // converted are left out, logged, and named in *skipped.

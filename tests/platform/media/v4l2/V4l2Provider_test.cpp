@@ -164,6 +164,12 @@ TEST(V4l2FormatsTest, SampleSizesOfRanges) {
   EXPECT_EQ(odd.front(), (std::pair{996, 996}));
   EXPECT_EQ(SampleSizes(8, 4096, 0, 8, 4096, 0).size(), 11u);  // step 0 taken as 1
   EXPECT_TRUE(SampleSizes(640, 320, 1, 480, 240, 1).empty());
+  // Driver values beyond the int range: no overflow, the range cut at the largest frame side.
+  const auto huge = SampleSizes(16843009, 0xFFFFFFF0u, 1, 1, 0x80000002u, 1);
+  EXPECT_TRUE(huge.empty());
+  const auto wide = SampleSizes(16, 0xFFFFFFF0u, 16, 16, 0x80000000u, 16);
+  ASSERT_FALSE(wide.empty());
+  EXPECT_EQ(wide.front(), (std::pair{16384, 16384}));
 }
 
 // Catches: a driver that cannot enumerate frame sizes offering no format at all.

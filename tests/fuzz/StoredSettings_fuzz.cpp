@@ -80,6 +80,8 @@ HKEY OpenKey(const QString& path) {
   return key;
 }
 
+// The store, the camera and the control's runs over them. Thread: UI (libFuzzer and the replay
+// call the harness on the main thread, which owns the application object).
 class Fixture {
  public:
   explicit Fixture(const QString& workDir) {

@@ -405,6 +405,18 @@ PageTable& Pages() {
 
 }  // namespace
 
+HRESULT StreamConfigPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!pages->pElems) {
+    pages->cElems = 0;
+    return E_OUTOFMEMORY;
+  }
+  pages->cElems = 1;
+  pages->pElems[0] = CLSID_VideoStreamConfigPropertyPage;
+  return S_OK;
+}
+
 void RegisterPropertyPage(REFCLSID page, PropertyPageFactory factory) {
   PageTable& table = Pages();
   std::lock_guard lock(table.mutex);

@@ -44,6 +44,9 @@ class PropertyPage : public QWidget {
   bool dirty_ = false;
 };
 
+// ISpecifyPropertyPages::GetPages of a capture pin: the stream format page.
+HRESULT StreamConfigPages(CAUUID* pages);
+
 using PropertyPageFactory = std::function<PropertyPage*(QWidget* parent)>;
 // Adds a page class (a later registration of the same identity replaces the earlier one).
 void RegisterPropertyPage(REFCLSID page, PropertyPageFactory factory);

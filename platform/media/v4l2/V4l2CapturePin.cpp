@@ -16,7 +16,6 @@
 namespace {
 
 constexpr std::uint32_t kBufferCount = 4;
-constexpr std::size_t kDroppedKept = 64;
 // More frames than this between two buffers is a restarted count, not a loss (an hour at 30 fps).
 constexpr long kMaxSequenceGap = 30 * 3600;
 // A frame rate the driver sets within 1 % of the asked one (29.97 for 30) is the asked one.
@@ -288,48 +287,8 @@ HRESULT V4l2CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps)
   return S_OK;
 }
 
-// ---- IAMDroppedFrames and pages
-
-HRESULT V4l2CapturePin::GetNumDropped(long* dropped) {
-  if (!dropped) return E_POINTER;
-  *dropped = dropped_.load(std::memory_order_relaxed);
-  return S_OK;
-}
-
-HRESULT V4l2CapturePin::GetNumNotDropped(long* delivered) {
-  if (!delivered) return E_POINTER;
-  *delivered = notDropped_.load(std::memory_order_relaxed);
-  return S_OK;
-}
-
-HRESULT V4l2CapturePin::GetDroppedInfo(long size, long* frames, long* copied) {
-  if (!frames || !copied) return E_POINTER;
-  if (size <= 0) return E_INVALIDARG;
-  std::lock_guard lock(droppedMutex_);
-  const long n = std::min<long>(size, static_cast<long>(droppedFrames_.size()));
-  std::copy_n(droppedFrames_.begin(), n, frames);
-  *copied = n;
-  return S_OK;
-}
-
-HRESULT V4l2CapturePin::GetAverageFrameSize(long* averageSize) {
-  if (!averageSize) return E_POINTER;
-  const long frames = notDropped_.load(std::memory_order_relaxed);
-  *averageSize =
-      frames ? static_cast<long>(deliveredBytes_.load(std::memory_order_relaxed) / frames) : 0;
-  return S_OK;
-}
-
 HRESULT V4l2CapturePin::GetPages(CAUUID* pages) {
-  if (!pages) return E_POINTER;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (!pages->pElems) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_VideoStreamConfigPropertyPage;
-  return S_OK;
+  return StreamConfigPages(pages);
 }
 
 // ---- starting and stopping
@@ -433,25 +392,15 @@ HRESULT V4l2CapturePin::OnThreadStart() {
   haveFirst_ = false;
   framesSeen_ = 0;
   timeoutLogged_ = false;
-  dropped_.store(0, std::memory_order_relaxed);
-  notDropped_.store(0, std::memory_order_relaxed);
+  dropped_.Reset();
   damaged_.store(0, std::memory_order_relaxed);
-  deliveredBytes_.store(0, std::memory_order_relaxed);
-  std::lock_guard lock(droppedMutex_);
-  droppedFrames_.clear();
   return S_OK;
 }
 
 // ---- streaming
 
 void V4l2CapturePin::CountDropped(long from, long count) {
-  dropped_.fetch_add(count, std::memory_order_relaxed);
-  std::lock_guard lock(droppedMutex_);
-  for (long f = std::max(from, from + count - static_cast<long>(kDroppedKept)); f < from + count;
-       ++f) {
-    droppedFrames_.push_back(f);
-    if (droppedFrames_.size() > kDroppedKept) droppedFrames_.pop_front();
-  }
+  dropped_.Dropped(from, count);
 }
 
 bool V4l2CapturePin::Damaged(const BYTE* data, std::uint32_t bytesUsed, std::uint32_t flags) const {
@@ -579,8 +528,7 @@ HRESULT V4l2CapturePin::FillBuffer(IMediaSample* sample) {
   LONGLONG mediaEnd = framesSeen_ + 1;
   sample->SetMediaTime(&mediaStart, &mediaEnd);
   sample->SetSyncPoint(TRUE);
-  sample->SetDiscontinuity(notDropped_.load(std::memory_order_relaxed) == 0 ? TRUE : FALSE);
-  notDropped_.fetch_add(1, std::memory_order_relaxed);
-  deliveredBytes_.fetch_add(length, std::memory_order_relaxed);
+  sample->SetDiscontinuity(dropped_.DeliveredCount() == 0 ? TRUE : FALSE);
+  dropped_.Delivered(length);
   return S_OK;
 }

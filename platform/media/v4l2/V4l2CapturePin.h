@@ -2,13 +2,13 @@
 #pragma once
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/media/DeviceInterfaces.h"
+#include "platform/media/DroppedFrames.h"
 #include "platform/media/SourceFilter.h"
 #include "platform/media/v4l2/V4l2Formats.h"
 #include "platform/media/v4l2/V4l2Io.h"
@@ -26,7 +26,7 @@ class V4l2CaptureFilter;
 // once), count as dropped.
 // Thread: IAMStreamConfig and state on the control thread (formatMutex_ guards format_ and
 // formatSet_; buffers_ changes only while no stream runs); FillBuffer on the streaming thread;
-// counters atomic; droppedMutex_ guards droppedFrames_.
+// counters atomic; the dropped-frame counts guard themselves.
 class V4l2CapturePin final : public SourceStream,
                              public IAMStreamConfig,
                              public IAMDroppedFrames,
@@ -51,10 +51,16 @@ class V4l2CapturePin final : public SourceStream,
   HRESULT GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
 
   // IAMDroppedFrames: counts since the stream last started; damaged frames are dropped ones.
-  HRESULT GetNumDropped(long* dropped) override;
-  HRESULT GetNumNotDropped(long* delivered) override;
-  HRESULT GetDroppedInfo(long size, long* frames, long* copied) override;
-  HRESULT GetAverageFrameSize(long* averageSize) override;
+  HRESULT GetNumDropped(long* dropped) override { return dropped_.GetNumDropped(dropped); }
+  HRESULT GetNumNotDropped(long* delivered) override {
+    return dropped_.GetNumNotDropped(delivered);
+  }
+  HRESULT GetDroppedInfo(long size, long* frames, long* copied) override {
+    return dropped_.GetDroppedInfo(size, frames, copied);
+  }
+  HRESULT GetAverageFrameSize(long* averageSize) override {
+    return dropped_.GetAverageFrameSize(averageSize);
+  }
 
   // ISpecifyPropertyPages: the stream format page.
   HRESULT GetPages(CAUUID* pages) override;
@@ -113,10 +119,6 @@ class V4l2CapturePin final : public SourceStream,
   long framesSeen_ = 0;
   bool timeoutLogged_ = false;
 
-  std::atomic<long> dropped_{0};
-  std::atomic<long> notDropped_{0};
+  DroppedFrames dropped_;
   std::atomic<long> damaged_{0};
-  std::atomic<long long> deliveredBytes_{0};
-  std::mutex droppedMutex_;
-  std::deque<long> droppedFrames_;  // the most recent dropped frame numbers
 };

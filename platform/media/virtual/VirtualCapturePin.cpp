@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kDroppedKept = 64;
 // The slowest pace a stream keeps, whatever rate a device made in code gives (an hour a frame).
 constexpr REFERENCE_TIME kMaxInterval = 3600 * UNITS;
 // Drivers take a rate that is off by the 1000/1001 of NTSC rates (29.97 for 30), and rounding.
@@ -253,48 +252,8 @@ HRESULT VirtualCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* ca
   return S_OK;
 }
 
-// ---- IAMDroppedFrames
-
-HRESULT VirtualCapturePin::GetNumDropped(long* dropped) {
-  if (!dropped) return E_POINTER;
-  *dropped = dropped_.load(std::memory_order_relaxed);
-  return S_OK;
-}
-
-HRESULT VirtualCapturePin::GetNumNotDropped(long* delivered) {
-  if (!delivered) return E_POINTER;
-  *delivered = notDropped_.load(std::memory_order_relaxed);
-  return S_OK;
-}
-
-HRESULT VirtualCapturePin::GetDroppedInfo(long size, long* frames, long* copied) {
-  if (!frames || !copied) return E_POINTER;
-  if (size <= 0) return E_INVALIDARG;
-  std::lock_guard lock(droppedMutex_);
-  const long n = std::min<long>(size, static_cast<long>(droppedFrames_.size()));
-  std::copy_n(droppedFrames_.begin(), n, frames);
-  *copied = n;
-  return S_OK;
-}
-
-HRESULT VirtualCapturePin::GetAverageFrameSize(long* averageSize) {
-  if (!averageSize) return E_POINTER;
-  const long frames = notDropped_.load(std::memory_order_relaxed);
-  *averageSize =
-      frames ? static_cast<long>(deliveredBytes_.load(std::memory_order_relaxed) / frames) : 0;
-  return S_OK;
-}
-
 HRESULT VirtualCapturePin::GetPages(CAUUID* pages) {
-  if (!pages) return E_POINTER;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (!pages->pElems) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_VideoStreamConfigPropertyPage;
-  return S_OK;
+  return StreamConfigPages(pages);
 }
 
 // ---- streaming
@@ -309,11 +268,7 @@ HRESULT VirtualCapturePin::OnThreadStart() {
   nextFrame_ = 0;
   streamStart_ = std::chrono::steady_clock::now();
   resync_.store(false, std::memory_order_relaxed);
-  dropped_.store(0, std::memory_order_relaxed);
-  notDropped_.store(0, std::memory_order_relaxed);
-  deliveredBytes_.store(0, std::memory_order_relaxed);
-  std::lock_guard lock(droppedMutex_);
-  droppedFrames_.clear();
+  dropped_.Reset();
   return S_OK;
 }
 
@@ -348,12 +303,7 @@ HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
     // Every slot that passed while we were busy is a dropped frame.
     const auto missed = static_cast<std::int64_t>((now - due) / interval);
     if (missed > 0) {
-      dropped_.fetch_add(static_cast<long>(missed), std::memory_order_relaxed);
-      std::lock_guard lock(droppedMutex_);
-      for (std::int64_t f = nextFrame_; f < nextFrame_ + missed; ++f) {
-        droppedFrames_.push_back(static_cast<long>(f));
-        if (droppedFrames_.size() > kDroppedKept) droppedFrames_.pop_front();
-      }
+      dropped_.Dropped(static_cast<long>(nextFrame_), static_cast<long>(missed));
       nextFrame_ += missed;
     }
   }
@@ -380,7 +330,6 @@ HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
   sample->SetMediaTime(&mediaStart, &mediaEnd);
   sample->SetSyncPoint(TRUE);
   sample->SetDiscontinuity(frame == 0 ? TRUE : FALSE);
-  notDropped_.fetch_add(1, std::memory_order_relaxed);
-  deliveredBytes_.fetch_add(bytes, std::memory_order_relaxed);
+  dropped_.Delivered(bytes);
   return S_OK;
 }

@@ -2,12 +2,12 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/media/DeviceInterfaces.h"
+#include "platform/media/DroppedFrames.h"
 #include "platform/media/SourceFilter.h"
 #include "platform/media/virtual/FrameGenerator.h"
 
@@ -19,8 +19,8 @@ class VirtualCaptureFilter;
 // image controls. Before SetFormat the pin offers its current format first and then every
 // capability; after SetFormat it offers and accepts only the format set.
 // Thread: IAMStreamConfig and connections on the control thread (formatMutex_ guards format_
-// and formatSet_); FillBuffer on the pin's streaming thread; counters are atomic, droppedMutex_
-// guards droppedFrames_.
+// and formatSet_); FillBuffer on the pin's streaming thread; the dropped-frame counts guard
+// themselves.
 class VirtualCapturePin final : public SourceStream,
                                 public IAMStreamConfig,
                                 public IAMDroppedFrames,
@@ -49,10 +49,16 @@ class VirtualCapturePin final : public SourceStream,
   HRESULT GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
 
   // IAMDroppedFrames: counts since the stream last started.
-  HRESULT GetNumDropped(long* dropped) override;
-  HRESULT GetNumNotDropped(long* delivered) override;
-  HRESULT GetDroppedInfo(long size, long* frames, long* copied) override;
-  HRESULT GetAverageFrameSize(long* averageSize) override;
+  HRESULT GetNumDropped(long* dropped) override { return dropped_.GetNumDropped(dropped); }
+  HRESULT GetNumNotDropped(long* delivered) override {
+    return dropped_.GetNumNotDropped(delivered);
+  }
+  HRESULT GetDroppedInfo(long size, long* frames, long* copied) override {
+    return dropped_.GetDroppedInfo(size, frames, copied);
+  }
+  HRESULT GetAverageFrameSize(long* averageSize) override {
+    return dropped_.GetAverageFrameSize(averageSize);
+  }
 
   // ISpecifyPropertyPages: the stream format page.
   HRESULT GetPages(CAUUID* pages) override;
@@ -90,9 +96,5 @@ class VirtualCapturePin final : public SourceStream,
   REFERENCE_TIME interval_ = 0;
 
   std::atomic<bool> resync_{false};
-  std::atomic<long> dropped_{0};
-  std::atomic<long> notDropped_{0};
-  std::atomic<long long> deliveredBytes_{0};
-  std::mutex droppedMutex_;
-  std::deque<long> droppedFrames_;  // the most recent dropped frame numbers
+  DroppedFrames dropped_;
 };

@@ -405,16 +405,32 @@ PageTable& Pages() {
 
 }  // namespace
 
-HRESULT StreamConfigPages(CAUUID* pages) {
+namespace {
+
+// The page list in task memory, as GetPages hands it out.
+HRESULT HandOutPages(const std::vector<GUID>& list, CAUUID* pages) {
   if (!pages) return E_POINTER;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (!pages->pElems) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_VideoStreamConfigPropertyPage;
+  pages->cElems = 0;
+  pages->pElems = nullptr;
+  if (list.empty()) return S_OK;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(list.size() * sizeof(GUID)));
+  if (!pages->pElems) return E_OUTOFMEMORY;
+  std::copy(list.begin(), list.end(), pages->pElems);
+  pages->cElems = static_cast<ULONG>(list.size());
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT StreamConfigPages(CAUUID* pages) {
+  return HandOutPages({CLSID_VideoStreamConfigPropertyPage}, pages);
+}
+
+HRESULT DeviceControlPages(bool imageControls, bool cameraControls, CAUUID* pages) {
+  std::vector<GUID> list;
+  if (imageControls) list.push_back(CLSID_VideoProcAmpPropertyPage);
+  if (cameraControls) list.push_back(CLSID_CameraControlPropertyPage);
+  return HandOutPages(list, pages);
 }
 
 void RegisterPropertyPage(REFCLSID page, PropertyPageFactory factory) {

@@ -46,6 +46,9 @@ class PropertyPage : public QWidget {
 
 // ISpecifyPropertyPages::GetPages of a capture pin: the stream format page.
 HRESULT StreamConfigPages(CAUUID* pages);
+// ISpecifyPropertyPages::GetPages of a capture filter: the image controls page and the camera
+// controls page, each where the device has such controls (none at all: S_OK with no pages).
+HRESULT DeviceControlPages(bool imageControls, bool cameraControls, CAUUID* pages);
 
 using PropertyPageFactory = std::function<PropertyPage*(QWidget* parent)>;
 // Adds a page class (a later registration of the same identity replaces the earlier one).

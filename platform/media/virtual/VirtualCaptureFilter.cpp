@@ -195,20 +195,7 @@ PictureAdjust VirtualCaptureFilter::Adjust() const {
 }
 
 HRESULT VirtualCaptureFilter::GetPages(CAUUID* pages) {
-  if (!pages) return E_POINTER;
-  std::vector<GUID> list;
-  if (!procAmp_.Empty()) list.push_back(CLSID_VideoProcAmpPropertyPage);
-  if (!cameraControl_->Empty()) list.push_back(CLSID_CameraControlPropertyPage);
-  pages->cElems = static_cast<ULONG>(list.size());
-  pages->pElems = nullptr;
-  if (list.empty()) return S_OK;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(list.size() * sizeof(GUID)));
-  if (!pages->pElems) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  std::copy(list.begin(), list.end(), pages->pElems);
-  return S_OK;
+  return DeviceControlPages(!procAmp_.Empty(), !cameraControl_->Empty(), pages);
 }
 
 // ---- IAMAnalogVideoDecoder

@@ -20,8 +20,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "game/Video_capture_form.h"
 #include "platform/media/virtual/DemoScene.h"
 #include "platform/media/virtual/ScriptedDevices.h"

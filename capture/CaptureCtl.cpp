@@ -3,11 +3,11 @@
 #include <QEvent>
 #include <QPainter>
 
-#include "capture/CaptureCore.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/StoreProblems.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/core/SyncManager.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/StoreProblems.h"
 #include "platform/toolkit/Graphics.h"
 
 namespace {

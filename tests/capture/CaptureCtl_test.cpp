@@ -6,9 +6,9 @@
 #include <QXmlStreamReader>
 
 #include "TestSupport.h"
-#include "capture/CaptureCore.h"
-#include "capture/Diagnostics.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/core/SyncManager.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Tests of the worker: timer and thread modes, period and switching while events flow.
-#include "capture/CaptureThread.h"
+#include "capture/core/CaptureThread.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,7 +12,7 @@
 #include <QThread>
 
 #include "TestSupport.h"
-#include "capture/CaptureCore.h"
+#include "capture/core/CaptureCore.h"
 
 namespace {
 

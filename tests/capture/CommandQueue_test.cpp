@@ -1,9 +1,9 @@
 // Tests of the command queue, the event queue and its dispatcher.
-#include "capture/CommandQueue.h"
+#include "capture/core/CommandQueue.h"
 
 #include "TestSupport.h"
-#include "capture/CaptureCore.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/SyncManager.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "capture/DeviceList.h"
-#include "capture/Registry2.h"
-#include "capture/VideoFormats.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
+#include "capture/devices/VideoFormats.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/DeviceNotify.h"
 #include "platform/media/virtual/ScriptedDevices.h"

@@ -1,5 +1,5 @@
 // Tests of the reporting routines and the trace file.
-#include "capture/Diagnostics.h"
+#include "capture/core/Diagnostics.h"
 
 #include <fstream>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <QStringList>
 
 #include "TestSupport.h"
-#include "capture/SyncManager.h"
+#include "capture/core/SyncManager.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/Unknown.h"
 

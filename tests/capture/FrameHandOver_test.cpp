@@ -1,10 +1,10 @@
 // Tests of the frame hand-over and burst counting, driven through the frame records.
-#include "capture/FrameHandOver.h"
+#include "capture/display/FrameHandOver.h"
 
 #include <QImage>
 
 #include "TestSupport.h"
-#include "capture/CaptureCore.h"
+#include "capture/core/CaptureCore.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QImage>
 #include <QTest>
 
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "tests/capture/TestSupport.h"
 

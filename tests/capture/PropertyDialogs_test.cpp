@@ -7,8 +7,8 @@
 #include <QSlider>
 #include <QTest>
 
-#include "capture/DeviceGraph.h"
-#include "capture/RegistrySettings.h"
+#include "capture/devices/RegistrySettings.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "tests/capture/TestSupport.h"
 #include "tests/support/PropertyFrameDriver.h"

@@ -1,10 +1,10 @@
 // Tests of TRegistry2's exact-type reads, the version marker and the global table.
-#include "capture/Registry2.h"
+#include "capture/devices/Registry2.h"
 
 #include <cstring>
 
 #include "TestSupport.h"
-#include "capture/RegistrySettings.h"
+#include "capture/devices/RegistrySettings.h"
 
 namespace {
 

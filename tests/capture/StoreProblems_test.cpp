@@ -1,5 +1,5 @@
 // Tests of passing the settings store's problems to the capture control's log and the player.
-#include "capture/StoreProblems.h"
+#include "capture/devices/StoreProblems.h"
 
 #include <fstream>
 
@@ -8,7 +8,7 @@
 #include <QStringList>
 
 #include "TestSupport.h"
-#include "capture/Diagnostics.h"
+#include "capture/core/Diagnostics.h"
 #include "platform/toolkit/Dialogs.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Tests of the private temporary directory: what is created, what is swept, what never is.
-#include "capture/TempFiles.h"
+#include "capture/graph/TempFiles.h"
 
 #include <cstdlib>
 #include <fcntl.h>

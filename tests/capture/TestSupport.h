@@ -14,9 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/SyncManager.h"
 #include "platform/registry/Registry.h"
 
 // Gives every test its own registry file and current directory (the trace file lands there).

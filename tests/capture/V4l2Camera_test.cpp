@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "capture/DeviceList.h"
+#include "capture/devices/DeviceList.h"
 #include "platform/media/DeviceEnumerator.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/v4l2/model/V4l2Model.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/Registry2.h"
+#include "capture/devices/Registry2.h"
 #include "platform/registry/Registry.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "capture/RegistrySettings.h"
+#include "capture/devices/RegistrySettings.h"
 
 struct StoredSettingName {
   bool global;  // below the control's global key, else the device's key

@@ -21,10 +21,10 @@
 #include <QWidget>
 
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceList.h"
-#include "capture/Registry2.h"
-#include "capture/RegistrySettings.h"
-#include "capture/SyncManager.h"
+#include "capture/core/SyncManager.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
+#include "capture/devices/RegistrySettings.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Application.h"

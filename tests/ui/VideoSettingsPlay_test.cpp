@@ -18,10 +18,10 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceGraph.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/SyncManager.h"
+#include "capture/graph/DeviceGraph.h"
 #include "game/Video_capture_form.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "platform/registry/Registry.h"

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/CaptureCtl.h"
-#include "capture/SyncManager.h"
+#include "capture/core/SyncManager.h"
 #include "game/Video_capture_form.h"
 
 // Catches: the check box not showing the control's mirror setting at each show, or its click

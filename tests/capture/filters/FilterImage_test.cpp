@@ -1,5 +1,5 @@
 // Tests of the run layout the filter library is packed in.
-#include "capture/FilterImage.h"
+#include "capture/graph/FilterImage.h"
 
 #include <cstring>
 #include <random>

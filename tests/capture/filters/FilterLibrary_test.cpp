@@ -1,6 +1,6 @@
 // Tests of the loader: extraction of the packed library on first use, loading, creation by
 // export name and its failures.
-#include "capture/FilterLibrary.h"
+#include "capture/graph/FilterLibrary.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <QFileInfo>
 
 #include "FilterTestSupport.h"
-#include "capture/FilterImage.h"
+#include "capture/graph/FilterImage.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "capture/FilterLibrary.h"
+#include "capture/graph/FilterLibrary.h"
 #include "platform/com/ComApi.h"
 #include "tests/capture/TestSupport.h"
 #include "tests/platform/media/TestFilters.h"

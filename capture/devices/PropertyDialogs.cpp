@@ -5,12 +5,12 @@
 
 #include <cmath>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/VideoFormats.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/VideoFormats.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/media/MediaType.h"
 #include "platform/media/PropertyFrame.h"
 

@@ -1,4 +1,4 @@
-#include "capture/CaptureThread.h"
+#include "capture/core/CaptureThread.h"
 
 #include <chrono>
 #include <pthread.h>
@@ -9,8 +9,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "platform/com/ComApi.h"
 
 TDualThread::TDualThread(const QString& name, bool suspended, TThreadPriority priority, int mode,

@@ -1,9 +1,9 @@
-#include "capture/CommandQueue.h"
+#include "capture/core/CommandQueue.h"
 
 #include <memory>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 
 TCommandQueue::~TCommandQueue() {
   ReleaseAll();

@@ -1,7 +1,7 @@
 // Published settings of the capture control that are stored, range-checked or refresh the
 // preview without further behaviour of their own.
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 
 CaptureTypes::TVideoSource TCaptureControl::VideoSource() const {
   return core_->Settings.VideoSource;

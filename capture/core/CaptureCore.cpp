@@ -1,14 +1,14 @@
-#include "capture/CaptureCore.h"
+#include "capture/core/CaptureCore.h"
 
 #include <QImage>
 
 #include "capture/CaptureCtl.h"
-#include "capture/CaptureThread.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/Registry2.h"
-#include "capture/SyncManager.h"
+#include "capture/core/CaptureThread.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/core/SyncManager.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Device settings persistence: the opened devices' tables loaded from and saved to their
 // registry keys, the device state captured into the video table, image quality and camera
 // control applied when a graph is built.
-#include "capture/CaptureCore.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/Registry2.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
+#include "capture/graph/DeviceGraph.h"
 
 bool TCaptureCore::LoadVideoSettings() {
   TDevices* list = DeviceList(dk_VideoDevices);

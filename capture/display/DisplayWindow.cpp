@@ -6,8 +6,8 @@
 #include <QPalette>
 #include <QWidget>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "platform/media/UiThread.h"
 #include "platform/media/VideoWindow.h"
 #include "platform/media/WindowTypes.h"

@@ -1,4 +1,4 @@
-#include "capture/Diagnostics.h"
+#include "capture/core/Diagnostics.h"
 
 #include <atomic>
 #include <cerrno>
@@ -13,8 +13,8 @@
 #include <QLocale>
 #include <QStringList>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "platform/com/ComApi.h"
 #include "platform/toolkit/Screen.h"
 

@@ -1,4 +1,4 @@
-#include "capture/FilterImage.h"
+#include "capture/graph/FilterImage.h"
 
 #include <algorithm>
 

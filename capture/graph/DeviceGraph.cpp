@@ -1,10 +1,10 @@
-#include "capture/DeviceGraph.h"
+#include "capture/graph/DeviceGraph.h"
 
 #include <vector>
 
-#include "capture/CaptureCore.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
 

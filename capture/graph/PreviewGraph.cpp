@@ -5,14 +5,14 @@
 
 #include <QImage>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/FilterLibrary.h"
-#include "capture/SyncManager.h"
-#include "capture/VideoFormats.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/core/SyncManager.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/VideoFormats.h"
+#include "capture/graph/DeviceGraph.h"
+#include "capture/graph/FilterLibrary.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
 #include "platform/media/MediaType.h"

@@ -1,11 +1,11 @@
-#include "capture/DeviceList.h"
+#include "capture/devices/DeviceList.h"
 
 #include <array>
 #include <memory>
 
-#include "capture/CaptureCore.h"
-#include "capture/Diagnostics.h"
-#include "capture/Registry2.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/Registry2.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/Variant.h"
 #include "platform/media/DeviceInterfaces.h"

@@ -1,4 +1,4 @@
-#include "capture/FilterLibrary.h"
+#include "capture/graph/FilterLibrary.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,9 +9,9 @@
 
 #include <QFile>
 
-#include "capture/Diagnostics.h"
-#include "capture/FilterImage.h"
-#include "capture/SyncManager.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/core/SyncManager.h"
+#include "capture/graph/FilterImage.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "capture/CSList.h"
+#include "capture/core/CSList.h"
 #include "platform/toolkit/Method.h"
 
 class TCaptureCore;

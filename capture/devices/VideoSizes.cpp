@@ -4,12 +4,12 @@
 #include <cmath>
 #include <vector>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/VideoFormats.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/VideoFormats.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/media/Guids.h"
 #include "platform/media/MediaType.h"
 

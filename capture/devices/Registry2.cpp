@@ -1,9 +1,9 @@
-#include "capture/Registry2.h"
+#include "capture/devices/Registry2.h"
 
 #include <cstring>
 #include <vector>
 
-#include "capture/Diagnostics.h"
+#include "capture/core/Diagnostics.h"
 
 namespace {
 

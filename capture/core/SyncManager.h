@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "capture/CSList.h"
-#include "capture/TempFiles.h"
+#include "capture/core/CSList.h"
+#include "capture/graph/TempFiles.h"
 
 class QTimer;
 class QWidget;

@@ -1,17 +1,17 @@
 // Video format discovery: the size and subtype lists of the opened device, loaded from its
 // registry key or discovered once from its stream capabilities.
-#include "capture/VideoFormats.h"
+#include "capture/devices/VideoFormats.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "capture/CaptureCore.h"
-#include "capture/DeviceGraph.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/Registry2.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
+#include "capture/graph/DeviceGraph.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
 #include "platform/media/MediaType.h"

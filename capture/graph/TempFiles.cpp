@@ -1,4 +1,4 @@
-#include "capture/TempFiles.h"
+#include "capture/graph/TempFiles.h"
 
 #include <cerrno>
 #include <cstdlib>

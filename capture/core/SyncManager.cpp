@@ -1,4 +1,4 @@
-#include "capture/SyncManager.h"
+#include "capture/core/SyncManager.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
-#include "capture/Registry2.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/DeviceNotify.h"
 #include "platform/toolkit/Application.h"

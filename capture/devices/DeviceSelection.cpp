@@ -1,9 +1,9 @@
 // Choosing and opening the video device: VideoDevice, the video selection with its stored
 // settings and format lists, and the display size that follows the device.
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
-#include "capture/DeviceList.h"
-#include "capture/Diagnostics.h"
+#include "capture/core/CaptureCore.h"
+#include "capture/core/Diagnostics.h"
+#include "capture/devices/DeviceList.h"
 
 namespace {
 const QString kVideoCaptureDevice = QStringLiteral("video capture device");

@@ -1,12 +1,12 @@
-#include "capture/FrameHandOver.h"
+#include "capture/display/FrameHandOver.h"
 
 #include <cmath>
 
 #include <QImage>
 #include <QPainter>
 
-#include "capture/CaptureCore.h"
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 
 void TFrameRecord::TakeFrom(TFrameRecord& other) {
   Bitmap = std::move(other.Bitmap);

@@ -1,8 +1,8 @@
-#include "capture/RegistrySettings.h"
+#include "capture/devices/RegistrySettings.h"
 
 #include <algorithm>
 
-#include "capture/Registry2.h"
+#include "capture/devices/Registry2.h"
 
 bool LoadEntry(TRegistry2& reg, TRegistryData& entry) {
   switch (entry.Kind) {

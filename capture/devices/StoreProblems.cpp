@@ -1,9 +1,9 @@
-#include "capture/StoreProblems.h"
+#include "capture/devices/StoreProblems.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "capture/Diagnostics.h"
+#include "capture/core/Diagnostics.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
 

@@ -311,10 +311,13 @@ bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
                QStringLiteral("preview pin not assigned"));
       return false;
     }
-    if (TransformNeeded) InsertTransforms(upstream);
+    // A half turn swaps no dimensions, so it leaves TransformNeeded (and with it the grabber's
+    // format) alone, but it still needs its transform.
+    const bool transform = TransformNeeded || Settings.VideoProcessing_Rotation != rt_0_deg;
+    if (transform) InsertTransforms(upstream);
     if (RunFrameGrabber == fg_BothStreams || RunFrameGrabber == fg_PreviewStream) {
       const bool lowDepth = format == grf_RGB565 || format == grf_RGB555 || format == grf_RGB8;
-      if (lowDepth && (ColorAdjustment || TransformNeeded) &&
+      if (lowDepth && (ColorAdjustment || transform) &&
           !InsertGrabber(fs_PreGrabber, GRB_RGB, grf_RGB24, false, upstream))
         return false;
       if (!InsertGrabber(fs_FrameGrabber, GRB_RGB, format, true, upstream)) return false;

@@ -162,6 +162,7 @@ bool TCaptureCore::BuildDialogGraph() {
     mediaEvent_->SetNotifyFlags(0);
     mediaEvent_->SetNotifyWindow(Owner, static_cast<long>(GraphNotifyMessage()), 1);
   }
+  AssignDisplays();
   ChangeGraphState(gs_Running, QStringLiteral("bnvvg"));
   ShowDisplay();
   return true;

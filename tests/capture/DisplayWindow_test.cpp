@@ -165,3 +165,32 @@ TEST_F(DisplayTest, MouseMovesAFloatingDisplay) {
   EXPECT_EQ(c.DualDisplay_Left(), 430);
   EXPECT_EQ(c.DualDisplay_Top(), 30);
 }
+
+// Catches: a logo that ignores its layout while no graph runs: stretched over the client area,
+// centred on the background colour, or tiled from the top-left corner.
+TEST_F(DisplayTest, LogoFollowsItsLayoutWhileIdle) {
+  TCaptureControl& c = *control_;
+  QImage logo(10, 10, QImage::Format_RGB32);
+  logo.fill(Qt::red);
+  c.SetLogo(logo);
+  c.SetBackgroundColor(0);
+  c.SetLogoDisplayed(true);
+  const QRect area = c.contentsRect();
+  ASSERT_GT(area.width(), 40);
+  struct Case {
+    TLogoLayout layout;
+    QPoint at;
+    bool red;
+  };
+  const Case cases[] = {{lg_Stretched, area.topLeft() + QPoint(1, 1), true},
+                        {lg_Centered, area.topLeft() + QPoint(1, 1), false},
+                        {lg_Centered, area.center(), true},
+                        {lg_Repeated, area.topLeft() + QPoint(1, 1), true},
+                        {lg_Repeated, area.topLeft() + QPoint(31, 21), true}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.layout));
+    c.SetLogoLayout(k.layout);
+    const QImage shot = c.grab().toImage();
+    EXPECT_EQ(shot.pixel(k.at) == qRgb(255, 0, 0), k.red);
+  }
+}

@@ -33,7 +33,9 @@ TCaptureControl::TCaptureControl(QWidget* parent)
   ReportStoreProblems(core_.get());
   setLineWidth(0);
   resize(kInitialWidth, kInitialHeight);
-  SetBorderStyle(bsSingle);
+  // The initial border, without the displays' layout (there is no video yet).
+  setFrameStyle(QFrame::Box | QFrame::Plain);
+  setLineWidth(1);
   setAutoFillBackground(false);
   ready_ = true;
 }

@@ -89,12 +89,12 @@ struct TCaptureSettings {
   bool DualDisplay_Active = false;
   bool DualDisplay_AutoSize = true;
   bool DualDisplay_KeepAspectRatio = true;
-  bool DualDisplay_Embedded = true;
+  bool DualDisplay_Embedded = false;
   bool DualDisplay_MouseMovesWindow = true;
   bool DualDisplay_VideoPortEnabled = true;
   bool DualDisplay_FullScreen = false;
   bool DualDisplay_StayOnTop = false;
-  int DualDisplay_Left = 10;
+  int DualDisplay_Left = 400;
   int DualDisplay_Top = 10;
   int DualDisplay_Width = 320;
   int DualDisplay_Height = 240;

@@ -65,6 +65,8 @@ TCaptureCore::~TCaptureCore() {
   EndWorker();
   Queue.ReleaseAll();
   HandOver.Clear();
+  // The display forms belong to the control but call into this object: they go first.
+  for (TDisplayRecord& r : records_) delete r.Form.data();
 }
 
 bool TCaptureCore::HasParentWindow() const {

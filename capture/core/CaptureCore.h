@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include <QEvent>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,7 @@
 #include "capture/CaptureTypes.h"
 #include "capture/core/CommandQueue.h"
 #include "capture/devices/RegistrySettings.h"
+#include "capture/display/DisplayWindow.h"
 #include "capture/display/FrameHandOver.h"
 #include "capture/graph/FilterLibrary.h"
 #include "platform/com/Types.h"
@@ -169,12 +171,34 @@ class TCaptureCore {
   void HandleGraphNotify();
   // The picture settings the grabbers apply, as last set (any thread).
   VideoProcessingBlock ProcessingBlock() const;
-  // Display: the video's size on screen, laying out and showing the display form.
+  // Displays (capture/display): the settings of display 0 or 1 by index; a write runs the
+  // change handler (the twin rule, then assign, lay out and show).
+  bool DisplayFlag(int display, TVideoWindowSetting setting) const;
+  int DisplayValue(int display, TVideoWindowSetting setting) const;
+  void SetDisplayFlag(int display, TVideoWindowSetting setting, bool value);
+  void SetDisplayValue(int display, TVideoWindowSetting setting, int value);
+  void SetBorderStyle(CaptureTypes::TBorderStyle value);
+  void SetPreviewZoomSize(int value);
+  void SetBackgroundColor(int value);
+  // The video's size on screen in a display.
   QSize DisplayVideoSize() const;
+  // Gives the renderers' records to the displays and embeds their video windows.
+  void AssignDisplays();
+  // Lays out every record (or, while idle, sizes the control to the video).
   void LayoutDisplay();
+  // Shows the forms of the assigned records, then lays out.
   void ShowDisplay();
   void HideDisplay();
-  QWidget* DisplayForm() const { return displayForm_; }
+  // The form of record 0 (the display renderer) or 1 (the second renderer); nullptr before
+  // the first graph.
+  QWidget* DisplayForm(int record = 0) const;
+  const TVideoWindow& Display(int display) const { return displays_[display]; }
+  // The rectangle of monitor slot index; empty for an index outside 0 to 9 or without a screen.
+  QRect MonitorRect(int index) const;
+  // Input on a display form (record index), raised as the control's events.
+  void DisplayMouse(int record, QEvent::Type type, Qt::MouseButton button,
+                    Qt::KeyboardModifiers modifiers, QPoint position, QPoint global);
+  void DisplayKey(int record, QChar key, Qt::KeyboardModifiers modifiers);
   // The current graph's base (device filter and its interfaces), or nullptr.
   TDeviceGraph* Graph() const { return graph_.get(); }
 
@@ -314,11 +338,20 @@ class TCaptureCore {
   ComPtr<IMediaControl> mediaControl_;
   ComPtr<IMediaEventEx> mediaEvent_;
   ComPtr<IAMDroppedFrames> droppedFrames_;
-  ComPtr<IBaseFilter> renderer_;
-  ComPtr<IVideoWindow> videoWindow_;
   std::array<FilterSlot, 17> slots_;
   AM_MEDIA_TYPE* grabberMediaType_ = nullptr;
-  QWidget* displayForm_ = nullptr;  // owned by the control (a child widget)
+  // Adds a renderer for record index behind upstream; true when it is connected.
+  bool AddRenderer(int index, IPin* upstream);
+  void AttachRecord(TDisplayRecord& record);
+  void DetachDisplays();
+  void LayoutRecord(TDisplayRecord& record);
+  void DisplayChanged(int display, TVideoWindowSetting setting, bool turnedOn);
+  int BorderWidth() const;
+  std::array<TVideoWindow, 2> displays_{{TVideoWindow{0}, TVideoWindow{1}}};
+  std::array<TDisplayRecord, 3> records_;
+  // Filled from the screens at the first use.
+  mutable std::array<TMonitorInfo, 10> monitors_;
+  mutable bool monitorsFilled_ = false;
   bool building_ = false;
   bool stopping_ = false;
   bool layingOut_ = false;

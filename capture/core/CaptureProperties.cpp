@@ -1,5 +1,5 @@
-// Published settings of the capture control that are stored, range-checked or refresh the
-// preview without further behaviour of their own.
+// Published settings of the capture control: most are stored, range-checked or refresh the
+// preview; the display settings go to the displays' change handler.
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureCore.h"
 
@@ -118,101 +118,97 @@ bool TCaptureControl::Display_Active() const {
   return core_->Settings.Display_Active;
 }
 void TCaptureControl::SetDisplay_Active(bool value) {
-  core_->Settings.Display_Active = value;
+  core_->SetDisplayFlag(0, vw_Active, value);
 }
 bool TCaptureControl::Display_AutoSize() const {
   return core_->Settings.Display_AutoSize;
 }
 void TCaptureControl::SetDisplay_AutoSize(bool value) {
-  core_->Settings.Display_AutoSize = value;
+  core_->SetDisplayFlag(0, vw_AutoSize, value);
 }
 bool TCaptureControl::Display_KeepAspectRatio() const {
   return core_->Settings.Display_KeepAspectRatio;
 }
 void TCaptureControl::SetDisplay_KeepAspectRatio(bool value) {
-  core_->Settings.Display_KeepAspectRatio = value;
+  core_->SetDisplayFlag(0, vw_KeepAspectRatio, value);
 }
 bool TCaptureControl::Display_Embedded() const {
   return core_->Settings.Display_Embedded;
 }
 void TCaptureControl::SetDisplay_Embedded(bool value) {
-  core_->Settings.Display_Embedded = value;
+  core_->SetDisplayFlag(0, vw_Embedded, value);
 }
 bool TCaptureControl::Display_MouseMovesWindow() const {
   return core_->Settings.Display_MouseMovesWindow;
 }
 void TCaptureControl::SetDisplay_MouseMovesWindow(bool value) {
-  core_->Settings.Display_MouseMovesWindow = value;
+  core_->SetDisplayFlag(0, vw_MouseMovesWindow, value);
 }
 bool TCaptureControl::Display_VideoPortEnabled() const {
   return core_->Settings.Display_VideoPortEnabled;
 }
 void TCaptureControl::SetDisplay_VideoPortEnabled(bool value) {
-  core_->Settings.Display_VideoPortEnabled = value;
+  core_->SetDisplayFlag(0, vw_VideoPortEnabled, value);
 }
 bool TCaptureControl::Display_FullScreen() const {
   return core_->Settings.Display_FullScreen;
 }
 void TCaptureControl::SetDisplay_FullScreen(bool value) {
-  core_->Settings.Display_FullScreen = value;
+  core_->SetDisplayFlag(0, vw_FullScreen, value);
 }
 bool TCaptureControl::Display_StayOnTop() const {
   return core_->Settings.Display_StayOnTop;
 }
 void TCaptureControl::SetDisplay_StayOnTop(bool value) {
-  core_->Settings.Display_StayOnTop = value;
+  core_->SetDisplayFlag(0, vw_StayOnTop, value);
 }
 int TCaptureControl::Display_Left() const {
   return core_->Settings.Display_Left;
 }
 void TCaptureControl::SetDisplay_Left(int value) {
-  core_->Settings.Display_Left = value;
+  core_->SetDisplayValue(0, vw_Left, value);
 }
 int TCaptureControl::Display_Top() const {
   return core_->Settings.Display_Top;
 }
 void TCaptureControl::SetDisplay_Top(int value) {
-  core_->Settings.Display_Top = value;
+  core_->SetDisplayValue(0, vw_Top, value);
 }
 int TCaptureControl::Display_Width() const {
   return core_->Settings.Display_Width;
 }
 void TCaptureControl::SetDisplay_Width(int value) {
-  core_->Settings.Display_Width = value;
+  core_->SetDisplayValue(0, vw_Width, value);
 }
 int TCaptureControl::Display_Height() const {
   return core_->Settings.Display_Height;
 }
 void TCaptureControl::SetDisplay_Height(int value) {
-  core_->Settings.Display_Height = value;
+  core_->SetDisplayValue(0, vw_Height, value);
 }
 int TCaptureControl::Display_Monitor() const {
   return core_->Settings.Display_Monitor;
 }
 void TCaptureControl::SetDisplay_Monitor(int value) {
-  core_->Settings.Display_Monitor = value;
+  core_->SetDisplayValue(0, vw_Monitor, value);
 }
 int TCaptureControl::PreviewZoomSize() const {
   return core_->Settings.PreviewZoomSize;
 }
 void TCaptureControl::SetPreviewZoomSize(int value) {
-  core_->Settings.PreviewZoomSize = value;
+  core_->SetPreviewZoomSize(value);
 }
 int TCaptureControl::BackgroundColor() const {
   return core_->Settings.BackgroundColor;
 }
 void TCaptureControl::SetBackgroundColor(int value) {
-  core_->Settings.BackgroundColor = value;
-  update();
+  core_->SetBackgroundColor(value);
 }
 CaptureTypes::TBorderStyle TCaptureControl::BorderStyle() const {
   return core_->Settings.BorderStyle;
 }
 void TCaptureControl::SetBorderStyle(CaptureTypes::TBorderStyle value) {
-  core_->Settings.BorderStyle = value;
-  setFrameStyle(value == bsSingle ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame);
-  setLineWidth(value == bsSingle ? 1 : 0);
-  update();
+  core_->SetBorderStyle(value);
 }
 int TCaptureControl::BusyCursor() const {
   return core_->Settings.BusyCursor;
@@ -416,79 +412,79 @@ bool TCaptureControl::DualDisplay_Active() const {
   return core_->Settings.DualDisplay_Active;
 }
 void TCaptureControl::SetDualDisplay_Active(bool value) {
-  core_->Settings.DualDisplay_Active = value;
+  core_->SetDisplayFlag(1, vw_Active, value);
 }
 bool TCaptureControl::DualDisplay_AutoSize() const {
   return core_->Settings.DualDisplay_AutoSize;
 }
 void TCaptureControl::SetDualDisplay_AutoSize(bool value) {
-  core_->Settings.DualDisplay_AutoSize = value;
+  core_->SetDisplayFlag(1, vw_AutoSize, value);
 }
 bool TCaptureControl::DualDisplay_KeepAspectRatio() const {
   return core_->Settings.DualDisplay_KeepAspectRatio;
 }
 void TCaptureControl::SetDualDisplay_KeepAspectRatio(bool value) {
-  core_->Settings.DualDisplay_KeepAspectRatio = value;
+  core_->SetDisplayFlag(1, vw_KeepAspectRatio, value);
 }
 bool TCaptureControl::DualDisplay_Embedded() const {
   return core_->Settings.DualDisplay_Embedded;
 }
 void TCaptureControl::SetDualDisplay_Embedded(bool value) {
-  core_->Settings.DualDisplay_Embedded = value;
+  core_->SetDisplayFlag(1, vw_Embedded, value);
 }
 bool TCaptureControl::DualDisplay_MouseMovesWindow() const {
   return core_->Settings.DualDisplay_MouseMovesWindow;
 }
 void TCaptureControl::SetDualDisplay_MouseMovesWindow(bool value) {
-  core_->Settings.DualDisplay_MouseMovesWindow = value;
+  core_->SetDisplayFlag(1, vw_MouseMovesWindow, value);
 }
 bool TCaptureControl::DualDisplay_VideoPortEnabled() const {
   return core_->Settings.DualDisplay_VideoPortEnabled;
 }
 void TCaptureControl::SetDualDisplay_VideoPortEnabled(bool value) {
-  core_->Settings.DualDisplay_VideoPortEnabled = value;
+  core_->SetDisplayFlag(1, vw_VideoPortEnabled, value);
 }
 bool TCaptureControl::DualDisplay_FullScreen() const {
   return core_->Settings.DualDisplay_FullScreen;
 }
 void TCaptureControl::SetDualDisplay_FullScreen(bool value) {
-  core_->Settings.DualDisplay_FullScreen = value;
+  core_->SetDisplayFlag(1, vw_FullScreen, value);
 }
 bool TCaptureControl::DualDisplay_StayOnTop() const {
   return core_->Settings.DualDisplay_StayOnTop;
 }
 void TCaptureControl::SetDualDisplay_StayOnTop(bool value) {
-  core_->Settings.DualDisplay_StayOnTop = value;
+  core_->SetDisplayFlag(1, vw_StayOnTop, value);
 }
 int TCaptureControl::DualDisplay_Left() const {
   return core_->Settings.DualDisplay_Left;
 }
 void TCaptureControl::SetDualDisplay_Left(int value) {
-  core_->Settings.DualDisplay_Left = value;
+  core_->SetDisplayValue(1, vw_Left, value);
 }
 int TCaptureControl::DualDisplay_Top() const {
   return core_->Settings.DualDisplay_Top;
 }
 void TCaptureControl::SetDualDisplay_Top(int value) {
-  core_->Settings.DualDisplay_Top = value;
+  core_->SetDisplayValue(1, vw_Top, value);
 }
 int TCaptureControl::DualDisplay_Width() const {
   return core_->Settings.DualDisplay_Width;
 }
 void TCaptureControl::SetDualDisplay_Width(int value) {
-  core_->Settings.DualDisplay_Width = value;
+  core_->SetDisplayValue(1, vw_Width, value);
 }
 int TCaptureControl::DualDisplay_Height() const {
   return core_->Settings.DualDisplay_Height;
 }
 void TCaptureControl::SetDualDisplay_Height(int value) {
-  core_->Settings.DualDisplay_Height = value;
+  core_->SetDisplayValue(1, vw_Height, value);
 }
 int TCaptureControl::DualDisplay_Monitor() const {
   return core_->Settings.DualDisplay_Monitor;
 }
 void TCaptureControl::SetDualDisplay_Monitor(int value) {
-  core_->Settings.DualDisplay_Monitor = value;
+  core_->SetDisplayValue(1, vw_Monitor, value);
 }
 bool TCaptureControl::DVRgb219() const {
   return core_->Settings.DVRgb219;

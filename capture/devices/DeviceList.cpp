@@ -309,6 +309,10 @@ TDeviceListsState DeviceListsState() {
 void CreateDeviceLists() {
   if (g_state != dl_NotCreated) return;
   g_state = dl_BeingCreated;
+  // The lists may be asked for before any control exists, on a thread that has not initialised
+  // component objects: without this every enumerator creation fails and the lists, built only
+  // once, stay empty.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
   g_graphNotifyName = QStringLiteral("WMNW") + QString::number(GetTickCount());
   g_graphNotify = static_cast<QEvent::Type>(QEvent::registerEventType());
   // The audio list first: the video list hands it devices named as audio devices.
@@ -324,6 +328,7 @@ void CreateDeviceLists() {
   g_lists[dk_AudioCompressors] = std::make_unique<TDevices>(
       3, QStringLiteral("audio compressor"), CLSID_AudioCompressorCategory, 0,
       QStringLiteral("ENCODER DMO"), false, nullptr);
+  if (com) CoUninitialize();
   g_state = dl_Created;
 }
 

@@ -123,10 +123,15 @@ bool TCaptureCore::ShowDevicePages() {
   const bool vfw = VideoRegSave.Bool(vrs_IsVfw);
   if (graph_ && graph_->Device && !vfw && GraphState.load() == gs_Running &&
       CaptureState.load() == cs_Previewing) {
-    // The live filter: the pages act on the running stream; the values reach the settings
-    // table when this graph is torn down.
+    // The live filter: the pages act on the running stream. The values are stored when the
+    // frame closes, not only when the graph is torn down, so a program that ends without a
+    // teardown keeps them.
     ComPtr<IBaseFilter> device = graph_->Device;
     const bool offered = ShowPropertyPages(Owner, device.Get(), 30, 30);
+    if (offered && graph_ && graph_->Device == device && GraphState.load() != gs_Stopped) {
+      CaptureDeviceState(*graph_);
+      SaveVideoSettings();
+    }
     if (offered) UpdateDisplaySize();
     return offered;
   }
@@ -162,6 +167,7 @@ bool TCaptureCore::BuildDialogGraph() {
     mediaEvent_->SetNotifyFlags(0);
     mediaEvent_->SetNotifyWindow(Owner, static_cast<long>(GraphNotifyMessage()), 1);
   }
+  AssignDisplays();
   ChangeGraphState(gs_Running, QStringLiteral("bnvvg"));
   ShowDisplay();
   return true;

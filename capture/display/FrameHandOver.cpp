@@ -41,12 +41,16 @@ DIBSECTION DescribeBitmap(TBitmap& bitmap) {
 
 }  // namespace
 
-void TFrameHandOver::OverlayPass(TCaptureCore& core, QImage& picture) {
+void TFrameHandOver::OverlayPass(TCaptureCore& core, QImage& picture, bool bottomUp) {
   if (!core.OverlayNeeded.load()) return;
   TCaptureControl* control = core.Owner;
   const TOnFrameOverlayUsingDC handler = control->OnFrameOverlayUsingDC();
   if (!control->EventReady(handler)) return;
   QPainter painter(&picture);
+  if (bottomUp) {
+    painter.translate(0, picture.height());
+    painter.scale(1, -1);
+  }
   handler(control, BuildingFrame.Info, &painter);
 }
 
@@ -108,7 +112,7 @@ void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t
   }
 
   const bool withoutOverlay = core.Settings.FrameCaptureWithoutOverlay;
-  if (!withoutOverlay) OverlayPass(core, picture);
+  if (!withoutOverlay) OverlayPass(core, picture, bottomUp);
 
   if (taken && wanted) {
     b.Bitmap = std::make_unique<TBitmap>();
@@ -119,7 +123,7 @@ void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t
     std::lock_guard lock(FrameLock);
     ReadyFrame.TakeFrom(b);
   }
-  if (withoutOverlay) OverlayPass(core, picture);
+  if (withoutOverlay) OverlayPass(core, picture, bottomUp);
   if (taken && core.GraphActive.load()) FrameReady.store(true);
 }
 

@@ -69,7 +69,9 @@ class TFrameHandOver {
 
  private:
   void Capture(TCaptureCore& core, TFrameCaptureDest dest, const QString& fileName, bool raise);
-  void OverlayPass(TCaptureCore& core, QImage& picture);
+  // Hands the overlay handler a painter on the picture that addresses rows from the top, also
+  // when the sample is stored bottom row first.
+  void OverlayPass(TCaptureCore& core, QImage& picture, bool bottomUp);
 
   std::int64_t timeBase_ = -1;
   std::int32_t frameBase_ = -1;

@@ -165,8 +165,13 @@ HRESULT GrabberFilter::Transform(IMediaSample* sample) {
   // A short sample is passed on as it came: recoverable, not a stream error.
   if (sample->GetActualDataLength() < length) return S_OK;
 
-  const PictureView picture{bits,   header->biWidth,    height,
-                            stride, header->biBitCount, header->biHeight < 0};
+  const PictureView picture{bits,
+                            header->biWidth,
+                            height,
+                            stride,
+                            header->biBitCount,
+                            header->biHeight < 0,
+                            header->biCompression == BI_BITFIELDS};
   ApplyProcessing(ReadProcessingBlock(block_.Processing), tables_, picture);
   DeliverFrame(sample, bits, *header, length);
   return S_OK;

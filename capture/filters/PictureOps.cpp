@@ -66,6 +66,24 @@ struct ChromaOps {
   }
 };
 
+// A 16-bit pixel as blue, green and red of 8 bits each (the high bits repeated into the low
+// ones, so full scale stays full scale), and back.
+void Unpack16(std::uint16_t v, bool rgb565, std::uint8_t* bgr) {
+  const int b = v & 31;
+  const int g = rgb565 ? (v >> 5) & 63 : (v >> 5) & 31;
+  const int r = rgb565 ? (v >> 11) & 31 : (v >> 10) & 31;
+  bgr[0] = static_cast<std::uint8_t>((b << 3) | (b >> 2));
+  bgr[1] = rgb565 ? static_cast<std::uint8_t>((g << 2) | (g >> 4))
+                  : static_cast<std::uint8_t>((g << 3) | (g >> 2));
+  bgr[2] = static_cast<std::uint8_t>((r << 3) | (r >> 2));
+}
+
+std::uint16_t Pack16(const std::uint8_t* bgr, bool rgb565) {
+  if (rgb565)
+    return static_cast<std::uint16_t>(((bgr[2] >> 3) << 11) | ((bgr[1] >> 2) << 5) | (bgr[0] >> 3));
+  return static_cast<std::uint16_t>(((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
+}
+
 template <class T>
 T Relaxed(T& field) {
   return std::atomic_ref<T>(field).load(std::memory_order_relaxed);
@@ -154,7 +172,7 @@ void ApplyProcessing(const VideoProcessingBlock& block, ColourTables& tables,
   if (block.FullSizeDeinterlacing) DeinterlaceFullSize(picture);
   if (block.FlipHorizontal) FlipHorizontal(picture);
   if (block.FlipVertical) FlipVertical(picture);
-  if (!tables.Update(block) || picture.bitCount < 24) return;
+  if (!tables.Update(block) || picture.bitCount < 16) return;
 
   ChromaOps ops;
   ops.grey = block.GrayScale != 0;
@@ -164,6 +182,19 @@ void ApplyProcessing(const VideoProcessingBlock& block, ColourTables& tables,
   ops.hueCos = static_cast<int>(std::lround(std::cos(angle) * 256));
   ops.hueSin = static_cast<int>(std::lround(std::sin(angle) * 256));
   ops.chroma = ops.grey || block.Saturation != 0 || block.Hue != 0;
+  if (picture.bitCount == 16) {
+    for (int y = 0; y < picture.height; ++y) {
+      auto* p = reinterpret_cast<std::uint16_t*>(picture.bits + static_cast<std::ptrdiff_t>(y) *
+                                                                    picture.strideBytes);
+      for (int x = 0; x < picture.width; ++x) {
+        std::uint8_t bgr[3];
+        Unpack16(p[x], picture.rgb565, bgr);
+        ops.Apply(bgr, tables.Level());
+        p[x] = Pack16(bgr, picture.rgb565);
+      }
+    }
+    return;
+  }
   const int step = picture.bitCount / 8;
   for (int y = 0; y < picture.height; ++y) {
     std::uint8_t* p = picture.bits + static_cast<std::ptrdiff_t>(y) * picture.strideBytes;

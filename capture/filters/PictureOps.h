@@ -16,6 +16,7 @@ struct PictureView {
   int strideBytes = 0;
   int bitCount = 0;  // 8, 16, 24 or 32
   bool topDown = false;
+  bool rgb565 = false;  // at 16 bits: 5-6-5 (bit fields), else 5-5-5
 
   // The row shown at visual position y (0 = top).
   std::uint8_t* VisualRow(int y) const {
@@ -43,7 +44,8 @@ class ColourTables {
 VideoProcessingBlock ReadProcessingBlock(VideoProcessingBlock& live);
 
 // Applies the block to the picture in place: full-size deinterlacing, flips, then the colour
-// operations (24 and 32 bits per pixel only). Thread: caller's.
+// operations (16, 24 and 32 bits per pixel; a 16-bit pixel is widened to 8 bits a channel,
+// processed and packed again). Thread: caller's.
 void ApplyProcessing(const VideoProcessingBlock& block, ColourTables& tables,
                      const PictureView& picture);
 

@@ -16,6 +16,7 @@
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
 #include "platform/media/MediaType.h"
+#include "platform/media/UiThread.h"
 #include "platform/media/VideoWindow.h"
 
 namespace {
@@ -192,6 +193,42 @@ bool TCaptureCore::InsertGrabber(int slotIndex, TGrabberMode mode, TGrabberRgbFo
 
 bool TCaptureCore::InsertRenderer(ComPtr<IPin>& upstream) {
   TraceWrite({}, kMarkDefault, QStringLiteral("ADR begin"));
+  for (TDisplayRecord& r : records_) {
+    r.Window.Reset();
+    r.Renderer.Reset();
+    r.Added = false;
+  }
+  // With both displays active an infinite pin tee feeds the two renderers.
+  const bool dual =
+      Settings.VideoRenderer != vr_None && Settings.Display_Active && Settings.DualDisplay_Active;
+  if (!dual) return AddRenderer(0, upstream.Get());
+  if (Settings.ColorKeyEnabled)
+    ReportIf(this, true, sv_Error, e_incompatible_options,
+             QStringLiteral("window transparency incompatible with dual display"));
+  ComPtr<IBaseFilter> tee;
+  if (FAILED(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              tee.ReleaseAndGetVoidAddress())) ||
+      FAILED(graph_->Graph->AddFilter(tee.Get(), u"InfTee")))
+    return false;
+  ComPtr<IPin> in;
+  graph_->Builder->FindPin(tee.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0,
+                           in.ReleaseAndGetAddressOf());
+  if (!in || !ConnectPins(upstream.Get(), in.Get())) {
+    graph_->Graph->RemoveFilter(tee.Get());
+    return false;
+  }
+  for (int index : {0, 1}) {
+    // The tee always has one free output; each connection adds the next.
+    ComPtr<IPin> out;
+    graph_->Builder->FindPin(tee.Get(), PINDIR_OUTPUT, nullptr, nullptr, TRUE, 0,
+                             out.ReleaseAndGetAddressOf());
+    if (!out || !AddRenderer(index, out.Get())) return false;
+  }
+  return true;
+}
+
+bool TCaptureCore::AddRenderer(int index, IPin* upstream) {
+  TDisplayRecord& record = records_[static_cast<std::size_t>(index)];
   ComPtr<IBaseFilter> renderer;
   const bool none = Settings.VideoRenderer == vr_None;
   TraceWrite({}, kMarkDefault, QStringLiteral("ADR cr normal"));
@@ -202,8 +239,7 @@ bool TCaptureCore::InsertRenderer(ComPtr<IPin>& upstream) {
   const std::u16string name = RandomTag("rndr").toStdU16String();
   if (FAILED(graph_->Graph->AddFilter(renderer.Get(), name.c_str()))) return false;
   TraceWrite({}, kMarkDefault, QStringLiteral("ADR add filt"));
-  if (FAILED(graph_->Builder->RenderStream(nullptr, nullptr, upstream.Get(), nullptr,
-                                           renderer.Get()))) {
+  if (FAILED(graph_->Builder->RenderStream(nullptr, nullptr, upstream, nullptr, renderer.Get()))) {
     graph_->Graph->RemoveFilter(renderer.Get());
     TraceWrite({}, kMarkRed, QStringLiteral("installing display done"));
     return false;
@@ -221,8 +257,15 @@ bool TCaptureCore::InsertRenderer(ComPtr<IPin>& upstream) {
     }
     FreeMediaType(mt);
   }
-  renderer_ = renderer;
-  if (!none) renderer.As(&videoWindow_);
+  record.Renderer = renderer;
+  record.Added = true;
+  if (!none && SUCCEEDED(renderer.As(&record.Window))) {
+    record.Window->put_AutoShow(OAFALSE);
+    // The form is made the first time a renderer's window is set up, and reused afterwards.
+    RunOnUiThread([&] {
+      if (!record.Form) record.Form = new TDisplayForm(Owner, this, index);
+    });
+  }
   return true;
 }
 
@@ -311,10 +354,13 @@ bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
                QStringLiteral("preview pin not assigned"));
       return false;
     }
-    if (TransformNeeded) InsertTransforms(upstream);
+    // A half turn swaps no dimensions, so it leaves TransformNeeded (and with it the grabber's
+    // format) alone, but it still needs its transform.
+    const bool transform = TransformNeeded || Settings.VideoProcessing_Rotation != rt_0_deg;
+    if (transform) InsertTransforms(upstream);
     if (RunFrameGrabber == fg_BothStreams || RunFrameGrabber == fg_PreviewStream) {
       const bool lowDepth = format == grf_RGB565 || format == grf_RGB555 || format == grf_RGB8;
-      if (lowDepth && (ColorAdjustment || TransformNeeded) &&
+      if (lowDepth && (ColorAdjustment || transform) &&
           !InsertGrabber(fs_PreGrabber, GRB_RGB, grf_RGB24, false, upstream))
         return false;
       if (!InsertGrabber(fs_FrameGrabber, GRB_RGB, format, true, upstream)) return false;
@@ -339,6 +385,7 @@ bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
     mediaEvent_->CancelDefaultHandling(EC_REPAINT);
   }
   graph_->Graph->SetDefaultSyncSource();
+  AssignDisplays();
   ReadGrabberMediaType();
   return true;
 }
@@ -472,8 +519,17 @@ void TCaptureCore::ClearGraph(bool resetState) {
   mediaEvent_.Reset();
   mediaControl_.Reset();
   droppedFrames_.Reset();
-  videoWindow_.Reset();
-  renderer_.Reset();
+  // The renderers go; the forms stay for the next graph.
+  for (TDisplayRecord& r : records_) {
+    r.Window.Reset();
+    r.Renderer.Reset();
+    r.Added = false;
+    r.Display = nullptr;
+  }
+  for (TVideoWindow& d : displays_) {
+    d.Record = nullptr;
+    d.InUse = false;
+  }
   // The grabbers go before their modules; the graph holds the last references.
   for (FilterSlot& slot : slots_) {
     slot.Grabber.Reset();

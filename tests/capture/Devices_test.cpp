@@ -154,6 +154,17 @@ TEST_F(DevicesTest, ListsKeepLinesAndIndexesAcrossPlugging) {
   (void)second;
 }
 
+// Catches: the device texts asked for before any control exists, on a thread without component
+// objects, building the lists empty for the rest of the process.
+TEST_F(DevicesTest, ListTextsBeforeAnyControlFindTheDevices) {
+  Add(Camera(u"USB Camera"));
+  ASSERT_EQ(CoInitializeCount(), 0);
+  EXPECT_EQ(VideoDevices(), QStringLiteral("USB Camera (WDM)\r\n"));
+  EXPECT_EQ(CoInitializeCount(), 0) << "the initialisation borrowed for the lists is given back";
+  auto control = MakeControl();
+  EXPECT_EQ(VideoDevices(), QStringLiteral("USB Camera (WDM)\r\n"));
+}
+
 // Catches: the exclusion list not applied, or applied with letter case.
 TEST_F(DevicesTest, ExclusionListHidesCompressors) {
   VirtualDeviceConfig encoder = Camera(u"WMVideo8 encoder dmo");

@@ -1,7 +1,10 @@
 // Tests of the preview graph with scripted devices: frames reaching the handler, back-pressure,
 // the mirror, device loss, refused formats and failing devices, stopping with frames in flight.
+#include <functional>
+
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 #include "capture/devices/DeviceList.h"
@@ -56,9 +59,12 @@ class PreviewTest : public CaptureTest {
     EXPECT_EQ(ScriptedDevices::Instance()->Add(std::move(config), true, &name), S_OK);
     return name;
   }
-  // A control as the game sets it up: endless burst, handler attached.
-  TCaptureControl& Start(bool expectStarted = true) {
+  // A control as the game sets it up: endless burst, handler attached; prepare runs before the
+  // start.
+  TCaptureControl& Start(bool expectStarted = true,
+                         const std::function<void(TCaptureControl&)>& prepare = {}) {
     control_ = MakeControl();
+    if (prepare) prepare(*control_);
     control_->OnFrameCaptureCompleted = {&frames_, &Frames::Frame};
     control_->OnLog = {&frames_, &Frames::Log};
     control_->SetBurstCount(0);
@@ -235,4 +241,56 @@ TEST_F(PreviewTest, FramesAreDeliveredTopRowFirst) {
     EXPECT_EQ(topLeftBright, 0);
     EXPECT_NEAR(bottomBright, frame.width() / 16, 2);
   }
+}
+
+// Catches: a half turn that rebuilds the preview without a transform (frames stay upright), and
+// quarter turns that lose theirs.
+TEST_F(PreviewTest, EveryRotationInsertsATransform) {
+  for (TVideoRotation rotation : {rt_90_deg, rt_180_deg}) {
+    SCOPED_TRACE(static_cast<int>(rotation));
+    Add(PatternCamera(u"Cam"));
+    Start(true, [&](TCaptureControl& c) { c.SetVideoProcessing_Rotation(rotation); });
+    ComPtr<IBaseFilter> transform;
+    EXPECT_EQ(control_->Core().Graph()->Graph->FindFilterByName(u"TrnfFltr",
+                                                                transform.ReleaseAndGetAddressOf()),
+              S_OK);
+    transform.Reset();  // before the graph (and the library that made it) goes
+    ASSERT_TRUE(WaitFrames(2));
+    const QImage& frame = frames_.images.back();
+    if (rotation == rt_180_deg) {
+      // The pattern's white cells along the bottom are now along the top.
+      int topBright = 0;
+      for (int x = 0; x < frame.width(); ++x)
+        topBright += qGray(frame.pixel(x, frame.height() / 24)) > 200;
+      EXPECT_NEAR(topBright, frame.width() / 16, 2);
+    } else {
+      EXPECT_EQ(frame.size(), QSize(120, 160));
+    }
+    control_.reset();
+    ScriptedDevices::Instance()->Clear();
+    FinalizeCaptureUnit();
+    frames_ = Frames();
+  }
+}
+
+// Catches: an overlay painter that addresses a bottom-up sample from the bottom, so a square
+// drawn near the top lands near the bottom of the preview and the frames.
+TEST_F(PreviewTest, OverlayPainterAddressesRowsFromTheTop) {
+  Add(PatternCamera(u"Cam"));
+  struct Square {
+    void Draw(TObject*, const TFrameInfo&, HDC dc) {
+      dc->fillRect(0, 20, 8, 8, QColor(255, 0, 255));
+    }
+  } square;
+  Start(true, [&](TCaptureControl& c) { c.SetOnFrameOverlayUsingDC({&square, &Square::Draw}); });
+  ASSERT_TRUE(WaitFrames(2));
+  int firstRow = -1, rows = 0;
+  const QImage& frame = frames_.images.back();
+  for (int y = 0; y < frame.height(); ++y) {
+    if (frame.pixel(3, y) != qRgb(255, 0, 255)) continue;
+    if (firstRow < 0) firstRow = y;
+    ++rows;
+  }
+  EXPECT_EQ(firstRow, 20);
+  EXPECT_EQ(rows, 8);
 }

@@ -7,6 +7,8 @@
 #include <QSlider>
 #include <QTest>
 
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
 #include "capture/devices/RegistrySettings.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/media/virtual/ScriptedDevices.h"
@@ -103,8 +105,9 @@ class PropertyDialogsTest : public CaptureTest {
 }  // namespace
 
 // Catches: the device pages stopping or rebuilding the running preview, frames not flowing
-// while they are open, a brightness change that does not reach the frames, and a chosen value
-// reset to the default in automatic mode by the next graph.
+// while they are open, a brightness change that does not reach the frames, a value stored only
+// at teardown (lost when the program is killed), and a chosen value reset to the default in
+// automatic mode by the next graph.
 TEST_F(PropertyDialogsTest, DevicePagesActOnTheRunningPreviewAndTheValueOutlivesTheGraph) {
   TCaptureControl& c = Start();
   ASSERT_TRUE(WaitFrames(3));
@@ -128,6 +131,12 @@ TEST_F(PropertyDialogsTest, DevicePagesActOnTheRunningPreviewAndTheValueOutlives
   EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing);
   EXPECT_EQ(seen_.selected, selected) << "the live pages raise no event";
   EXPECT_EQ(DeviceBrightness(), 60);
+  // Stored at once: a program killed while previewing keeps the value.
+  TVideoRegSave stored;
+  TRegistry2 reg;
+  ASSERT_TRUE(reg.OpenKey(DeviceList(dk_VideoDevices)->RegistryKey(0), false));
+  stored.LoadRange(reg, stored.Count() - 1, false);
+  EXPECT_EQ(ReadControlRecord(stored.VideoQualityBlock(), VideoProcAmp_Brightness).Value, 60);
 
   // A new graph (and, through the store, a new run) keeps the player's value.
   c.StopPreview();

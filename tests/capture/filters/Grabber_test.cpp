@@ -340,3 +340,44 @@ TEST_F(GrabberTest, PassThroughModesLeaveBytesUnchanged) {
       EXPECT_EQ(notified.load(), 0);
   }
 }
+
+// Catches: colour operations skipped at 16 bits per pixel (or channels packed back into the
+// wrong bits): inversion of a 5-6-5 and a 5-5-5 picture flips every colour bit.
+TEST_F(GrabberTest, ColourOperationsWorkAtSixteenBits) {
+  constexpr long kBytes16 = kWidth * kHeight * 2;
+  auto fill = [](const AM_MEDIA_TYPE&, BYTE* data, long bytes, long) {
+    for (long i = 0; i + 1 < bytes; i += 2) {
+      data[i] = static_cast<BYTE>(i * 7);
+      data[i + 1] = static_cast<BYTE>(i * 3 + 1);
+    }
+  };
+  for (bool rgb565 : {true, false}) {
+    SCOPED_TRACE(rgb565 ? "RGB565" : "RGB555");
+    slot_.Release();
+    GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstance, GRB_RGB);
+    ASSERT_TRUE(block);
+    block->RgbFormat = rgb565 ? grf_RGB565 : grf_RGB555;
+    block->FrameDelivery = 0;
+    block->Processing.InvertColors = block->Processing.ColorAdjustment = 1;
+    SourceOptions source;
+    source.types = {MediaType::Video(rgb565 ? MEDIASUBTYPE_RGB565 : MEDIASUBTYPE_RGB555, kWidth,
+                                     kHeight, UNITS / 30)};
+    source.frameIntervalMs = 2;
+    source.fill = fill;
+    FilterChain chain(source, slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 2; }));
+    chain.Stop();
+    const std::vector<BYTE> last = chain.sink->LastFrame();
+    ASSERT_EQ(last.size(), static_cast<std::size_t>(kBytes16));
+    std::vector<BYTE> original(kBytes16);
+    fill(*MediaType().Get(), original.data(), kBytes16, 0);
+    const std::uint16_t colourBits = rgb565 ? 0xFFFF : 0x7FFF;
+    for (long i = 0; i < kBytes16; i += 2) {
+      const auto o = static_cast<std::uint16_t>(original[i] | original[i + 1] << 8);
+      const auto p = static_cast<std::uint16_t>(last[i] | last[i + 1] << 8);
+      ASSERT_EQ(p & colourBits, ~o & colourBits) << "pixel " << i / 2;
+    }
+  }
+}

@@ -65,8 +65,8 @@ void TTouchWipe::Watch(QWidget* widget) {
 void TTouchWipe::DeviceSelected() {
   const QStringList names = VideoDevices().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
   const int index = capture_->VideoDevice();
-  touchCamera_ =
-      index >= 0 && index < names.size() && names[index] == QString::fromUtf16(kTouchCameraName);
+  touchCamera_ = index >= 0 && index < names.size() &&
+                 names[index].startsWith(QString::fromUtf16(kTouchCameraName));
   output_->setToolTip(touchCamera_ ? Hint() : QString());
   output_->setStatusTip(touchCamera_ ? Hint() : QString());
   if (touchCamera_) {

@@ -304,6 +304,8 @@ void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
 void TVideoCaptureForm::FormShow() {
   CenterOnScreen();
   SetDoubleBuffered(true);
+  // The first start's device is opened while the window is built, before any handler is set.
+  TouchWipe->DeviceSelected();
 }
 
 void TVideoCaptureForm::FormClose() {

@@ -47,17 +47,19 @@ void FillStroke(std::uint32_t* pixels, int width, int height, float ax, float ay
 TouchScene::TouchScene(TouchInput& input) : input_(input), cursor_(input.Cursor()) {}
 
 std::uint32_t TouchScene::BackgroundAt(int x, int y, int width, int height) {
-  // A soft sky from grey blue at the top to a warmer grey below, with a faint glow at the
-  // left: every level stays near the middle, so both stroke colours stand out from it.
+  // A soft dusk from grey blue at the top to a warmer grey below, with a faint glow at the
+  // left. Every gray level stays below the engine's clean mark (100), so the first frame, which
+  // the engine compares with black, leaves the window iced; both stroke colours stand out
+  // from it by far more than the default sensitivity needs.
   const float v = height > 1 ? static_cast<float>(y) / static_cast<float>(height - 1) : 0.0f;
   const float u = width > 1 ? static_cast<float>(x) / static_cast<float>(width - 1) : 0.0f;
-  const float glow = 8.0f * (1.0f - u) * (1.0f - u);
+  const float glow = 4.0f * (1.0f - u) * (1.0f - u);
   const auto c = [](float value) {
     return static_cast<std::uint32_t>(std::clamp(value, 0.0f, 255.0f));
   };
-  const std::uint32_t r = c(112.0f + 26.0f * v + glow);
-  const std::uint32_t g = c(128.0f + 10.0f * v + glow);
-  const std::uint32_t b = c(150.0f - 22.0f * v + glow);
+  const std::uint32_t r = c(68.0f + 20.0f * v + glow);
+  const std::uint32_t g = c(80.0f + 8.0f * v + glow);
+  const std::uint32_t b = c(104.0f - 16.0f * v + glow);
   return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 

@@ -30,7 +30,7 @@ class TouchScene final : public FrameGenerator {
   // The background's colour at a pixel; the strokes' bright and dark colours.
   static std::uint32_t BackgroundAt(int x, int y, int width, int height);
   static constexpr std::uint32_t kBright = 0xFFF0F4FA;
-  static constexpr std::uint32_t kDark = 0xFF0A0E1E;
+  static constexpr std::uint32_t kDark = 0xFF020308;
 
  private:
   struct Stroke {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/CaptureCtl.h"
+#include "capture/SyncManager.h"
 #include "game/Video_capture_form.h"
 #include "platform/media/TouchInput.h"
 #include "platform/media/virtual/TouchScene.h"
@@ -36,6 +37,7 @@ class TouchWipeTest : public testing::Test {
  protected:
   void SetUp() override {
     setenv("FROSTWIPE_DEVICE_PROVIDERS", "touch,demo", 1);
+    FinalizeCaptureUnit();  // the device lists of an earlier test in this process
     form = std::make_unique<TVideoCaptureForm>();
     form->show();
     counter.form = form.get();

@@ -242,12 +242,34 @@ TEST_F(TouchWipeTest, FloodAndDeviceSwitchUnderInput) {
     Mouse(QEvent::MouseMove, {double(x), 50}, Qt::NoButton, Qt::LeftButton);
   Frames(3);
   EXPECT_FALSE(form->TouchWipe->TouchCameraSelected());
+  EXPECT_EQ(form->OutputImage->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_TRUE(form->OutputImage->toolTip().isEmpty());
   form->CaptureControl1->SetVideoDevice(0);
   for (int x = 250; x > 50; x -= 5)
     Mouse(QEvent::MouseMove, {double(x), 80}, Qt::NoButton, Qt::LeftButton);
   Mouse(QEvent::MouseButtonRelease, {50, 80}, Qt::LeftButton, Qt::NoButton);
   Frames(3);
   EXPECT_TRUE(form->TouchWipe->TouchCameraSelected());
+  EXPECT_EQ(form->OutputImage->cursor().shape(), Qt::BitmapCursor);
+  EXPECT_EQ(form->OutputImage->toolTip(),
+            QStringLiteral("Wipe the window with your finger or the mouse"));
+}
+
+// Catches: keyboard players unable to wipe (arrows must move the brush, Space start and stop
+// it) or a brush that wipes while switched off; and the keys left unannounced.
+TEST_F(TouchWipeTest, KeyboardBrushWipesWhileSwitchedOn) {
+  ASSERT_NO_FATAL_FAILURE(Start(320, 240, true));
+  EXPECT_TRUE(form->OutputImage->accessibleDescription().contains(QStringLiteral("Space")));
+  form->OutputImage->setFocus();
+  QTest::keyClick(form->OutputImage, Qt::Key_Up);  // off: moves only, from the centre
+  QTest::keyClick(form->OutputImage, Qt::Key_Space);
+  for (int i = 0; i < 5; ++i) QTest::keyClick(form->OutputImage, Qt::Key_Right);
+  QTest::keyClick(form->OutputImage, Qt::Key_Space);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(form->OutputImage, Qt::Key_Down);
+  Frames(6);
+  // The brush went from (160, 120 - 0.04 * 320) to 5 steps of 12.8 pixels right.
+  EXPECT_TRUE(Cleaned(170, 107) && Cleaned(215, 107));
+  EXPECT_EQ(CleanedCount(0, 320, 160, 240), 0) << "the brush wiped while switched off";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QTabletEvent>
+#include <QThread>
 #include <QToolTip>
 #include <QTouchEvent>
 
@@ -83,6 +84,7 @@ void TTouchWipe::DeviceSelected() {
 
 void TTouchWipe::Forward(QWidget* over, std::int64_t pointer, TouchPoint::Phase phase,
                          QPointF position, double diameterPixels) {
+  Q_ASSERT(QThread::currentThread() == qApp->thread());
   const double width = std::max(1, over->width());
   const double height = std::max(1, over->height());
   double u = position.x() / width;

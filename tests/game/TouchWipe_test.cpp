@@ -203,7 +203,7 @@ TEST_F(TouchWipeTest, StillPointerAndStoppedPlayWipeNothing) {
 }
 
 // Catches: unbounded memory or a stalled stream under a flood of input, and a crash when the
-// device changes under a drag.
+// window is minimised or resized or the device changes under a drag.
 TEST_F(TouchWipeTest, FloodAndDeviceSwitchUnderInput) {
   ASSERT_NO_FATAL_FAILURE(Start(320, 240, true));
   auto residentKb = [] {
@@ -234,6 +234,19 @@ TEST_F(TouchWipeTest, FloodAndDeviceSwitchUnderInput) {
   EXPECT_GT(TouchInput::Instance().Read(&cursor, &all), 0u);
   EXPECT_LE(all.size(), TouchInput::kCapacity);
   RecordProperty("flood_ms", static_cast<int>(floodMs));
+
+  // A drag while the window is minimised and while it is resized.
+  Mouse(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+  form->showMinimized();
+  for (int x = 50; x < 250; x += 5)
+    Mouse(QEvent::MouseMove, {double(x), 60}, Qt::NoButton, Qt::LeftButton);
+  Frames(2);
+  form->showNormal();
+  form->resize(form->width() / 2, form->height() / 2);
+  for (int x = 250; x > 50; x -= 5)
+    Mouse(QEvent::MouseMove, {double(x), 70}, Qt::NoButton, Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, {50, 70}, Qt::LeftButton, Qt::NoButton);
+  Frames(2);
 
   // Switch to the demo camera and back in the middle of a drag.
   Mouse(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);

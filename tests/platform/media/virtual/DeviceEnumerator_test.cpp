@@ -64,17 +64,20 @@ TEST(DeviceEnumerator, EmptyCategoryAnswersSFalseWithoutEnumerator) {
 }
 
 // Catches: FROSTWIPE_DEVICE_PROVIDERS being ignored, an empty value listing everything, letter
-// case or spaces breaking the list, and the v4l2 slot listing anything before it has a provider.
+// case or spaces breaking the list, the v4l2 slot listing anything before it has a provider, and
+// the touch camera listed anywhere but after the real cameras and before the demo camera.
 TEST(DeviceEnumerator, ProviderSelectionFollowsTheEnvironment) {
   ScriptedScope scripted;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"USB Camera")), S_OK);
   const std::u16string demo = u"Frostwipe Demo Camera";
+  const std::u16string touch = u"Frostwipe Touch Camera";
   struct Case {
     std::optional<const char*> value;
     std::vector<std::u16string> expected;
   };
   const Case cases[] = {
-      {std::nullopt, {u"USB Camera", demo}},
+      {std::nullopt, {u"USB Camera", touch, demo}},
+      {"demo,touch,scripted", {u"USB Camera", touch, demo}},
       {"", {}},
       {"demo", {demo}},
       {"scripted", {u"USB Camera"}},

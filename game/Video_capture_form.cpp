@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include "capture/CaptureCtl.h"
+#include "game/TouchWipe.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Bitmap.h"
 
@@ -89,6 +90,7 @@ void TVideoCaptureForm::BindControls() {
   MenuExit = Control<QAction>("MenuExit");
   MenuVideoOptions = Control<QAction>("MenuVideoOptions");
   MenuAbout = Control<QAction>("MenuAbout");
+  TouchWipe = new TTouchWipe(OutputImage, CaptureControl1, this);
 
   CaptureControl1->OnFrameCaptureCompleted = {
       this, &TVideoCaptureForm::CaptureControl1FrameCaptureCompleted};
@@ -290,6 +292,7 @@ void TVideoCaptureForm::ProcessPixels() {
 void TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC(TObject*, const TFrameInfo&, HDC) {}
 
 void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
+  TouchWipe->DeviceSelected();
   if (!VideoSettingsWindow) return;
   auto* sizes = VideoSettingsWindow->findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));
   if (!sizes) return;
@@ -301,6 +304,8 @@ void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
 void TVideoCaptureForm::FormShow() {
   CenterOnScreen();
   SetDoubleBuffered(true);
+  // The first start's device is opened while the window is built, before any handler is set.
+  TouchWipe->DeviceSelected();
 }
 
 void TVideoCaptureForm::FormClose() {

@@ -17,6 +17,7 @@ class QPushButton;
 class QSlider;
 class TBitmap;
 class TCaptureControl;
+class TTouchWipe;
 
 // The five bitmaps shared by the engine, the picture loader and InitGameBuffers. They exist,
 // empty, from module initialisation on and are released by the main window's teardown.
@@ -53,6 +54,8 @@ class TVideoCaptureForm : public TForm {
   QAction* MenuExit = nullptr;
   QAction* MenuVideoOptions = nullptr;
   QAction* MenuAbout = nullptr;
+  // Wiping by hand through the touch camera; a child of the window.
+  TTouchWipe* TouchWipe = nullptr;
 
   // Game state. Everything reads 0, false or empty until FormCreate sets it.
   std::uint8_t* FramePixel = nullptr;

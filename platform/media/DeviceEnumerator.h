@@ -38,7 +38,7 @@ class DeviceProvider {
 // Thread: any; mutex_ guards providers_ and is not held while a provider runs.
 class DeviceProviderRegistry {
  public:
-  static constexpr const char* kProviderOrder[] = {"v4l2", "scripted", "demo"};
+  static constexpr const char* kProviderOrder[] = {"v4l2", "scripted", "touch", "demo"};
 
   // The registry, with the built-in virtual providers registered.
   static DeviceProviderRegistry& Instance();
@@ -62,8 +62,8 @@ class DeviceProviderRegistry {
 };
 
 // The provider names FROSTWIPE_DEVICE_PROVIDERS enables: a comma-separated list of "v4l2",
-// "demo" and "scripted" (spaces and letter case ignored, unknown names skipped with a
-// warning); all three when the variable is not set; none when it is set but empty. Read on
+// "touch", "demo" and "scripted" (spaces and letter case ignored, unknown names skipped with a
+// warning); all of them when the variable is not set; none when it is set but empty. Read on
 // every enumeration, so a test can change it between enumerations.
 std::vector<std::string> EnabledProviderNames();
 

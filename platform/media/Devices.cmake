@@ -19,6 +19,8 @@ target_sources(platform_media PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/virtual/VirtualCapturePin.cpp ${CMAKE_CURRENT_LIST_DIR}/virtual/VirtualCapturePin.h
   ${CMAKE_CURRENT_LIST_DIR}/virtual/VirtualDeviceConfig.h
   ${CMAKE_CURRENT_LIST_DIR}/virtual/VirtualProviders.h
+  ${CMAKE_CURRENT_LIST_DIR}/virtual/TouchScene.cpp ${CMAKE_CURRENT_LIST_DIR}/virtual/TouchScene.h
+  ${CMAKE_CURRENT_LIST_DIR}/TouchInput.cpp ${CMAKE_CURRENT_LIST_DIR}/TouchInput.h
 )
 # The device enumerator registers itself from DeviceEnumerator.cpp; this keeps that object in
 # every link, as the media classes' anchor does for theirs.

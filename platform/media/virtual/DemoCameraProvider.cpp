@@ -4,6 +4,7 @@
 #include "platform/media/virtual/VirtualProviders.h"
 
 void RegisterVirtualDeviceProviders(DeviceProviderRegistry& registry) {
+  registry.Register("touch", std::make_shared<DemoCameraProvider>(TouchCameraConfig()));
   registry.Register("demo", std::make_shared<DemoCameraProvider>());
   registry.Register("scripted", ScriptedDevices::Instance());
 }
@@ -20,8 +21,8 @@ DeviceDescription DescribeVirtualDevice(const VirtualDeviceConfig& config) {
   return d;
 }
 
-DemoCameraProvider::DemoCameraProvider()
-    : config_(DemoCameraConfig()), presence_(std::make_shared<std::atomic<bool>>(true)) {}
+DemoCameraProvider::DemoCameraProvider(VirtualDeviceConfig config)
+    : config_(std::move(config)), presence_(std::make_shared<std::atomic<bool>>(true)) {}
 
 std::vector<DeviceDescription> DemoCameraProvider::ListDevices(REFGUID category) {
   if (!(category == CLSID_VideoInputDeviceCategory)) return {};

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/media/virtual/TouchScene.h"
+
 namespace {
 
 constexpr float kTwoPi = 6.2831853f;
@@ -501,5 +503,6 @@ void TestPattern::Render(std::int64_t frameNumber, int width, int height, std::u
 
 std::unique_ptr<FrameGenerator> MakeFrameGenerator(std::string_view scene) {
   if (scene == "demo") return std::make_unique<DemoScene>();
+  if (scene == "touch") return std::make_unique<TouchScene>();
   return std::make_unique<TestPattern>();
 }

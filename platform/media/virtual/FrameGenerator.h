@@ -6,7 +6,8 @@
 #include <string_view>
 
 // Draws frame `frameNumber` into a top-down 0xFFRRGGBB buffer of width x height pixels (stride
-// = width). The same number and size always give the same pixels, so tests can rely on them.
+// = width). The same number and size always give the same pixels (the touch scene excepted: it
+// draws the player's input), so tests can rely on them.
 // Thread: the streaming thread that owns it; one generator is never shared between streams.
 class FrameGenerator {
  public:
@@ -14,6 +15,7 @@ class FrameGenerator {
   virtual void Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) = 0;
 };
 
-// The generator a scene name selects: "demo" (the room with waving hands) or "pattern" (colour
-// bars with a block that moves one step per frame). Unknown names give the pattern.
+// The generator a scene name selects: "demo" (the room with waving hands), "touch" (the
+// player's pointer paths, see TouchScene) or "pattern" (colour bars with a block that moves one
+// step per frame). Unknown names give the pattern.
 std::unique_ptr<FrameGenerator> MakeFrameGenerator(std::string_view scene);

@@ -135,6 +135,15 @@ VirtualDeviceConfig DemoCameraConfig() {
   return config;
 }
 
+VirtualDeviceConfig TouchCameraConfig() {
+  VirtualDeviceConfig config = DemoCameraConfig();
+  config.friendlyName = kTouchCameraName;
+  config.displayName =
+      u"@device:pnp:\\\\?\\frostwipe#touch-camera#0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+  config.scene = "touch";
+  return config;
+}
+
 // ---- VirtualCaptureFilter
 
 VirtualCaptureFilter::VirtualCaptureFilter(VirtualDeviceConfig config, DevicePresence presence)

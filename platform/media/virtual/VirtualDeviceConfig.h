@@ -81,7 +81,7 @@ struct VirtualDeviceConfig {
   bool previewPin = false;
   std::vector<VideoCapability> capabilities;
   FrameRateRule frameRateRule = FrameRateRule::Exact;
-  std::string scene = "pattern";  // frame generator: "demo" or "pattern"
+  std::string scene = "pattern";  // frame generator: "demo", "touch" or "pattern"
   std::vector<ControlRange> videoProcAmp;
   std::vector<ControlRange> cameraControl;
   std::vector<CrossbarInput> crossbarInputs;  // empty: no crossbar
@@ -94,11 +94,16 @@ struct VirtualDeviceConfig {
 };
 
 inline constexpr const char16_t* kDemoCameraName = u"Frostwipe Demo Camera";
+inline constexpr const char16_t* kTouchCameraName = u"Frostwipe Touch Camera";
 
 // The demo camera: 640x480, 320x240 and 160x120 at 30 frames per second in YUY2 and RGB24,
 // brightness, contrast and saturation, the demo scene. It takes any requested frame rate,
 // bringing it to 30.
 VirtualDeviceConfig DemoCameraConfig();
+
+// The touch camera: the demo camera's formats, sizes, rates and controls, with the touch scene
+// (the player's pointer paths, see TouchScene).
+VirtualDeviceConfig TouchCameraConfig();
 
 // The controls every virtual camera gets unless its description gives its own.
 std::vector<ControlRange> DefaultVideoProcAmp();

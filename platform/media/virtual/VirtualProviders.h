@@ -4,14 +4,14 @@
 #include "platform/media/DeviceEnumerator.h"
 #include "platform/media/virtual/VirtualCaptureFilter.h"
 
-// Registers "demo" (DemoCameraProvider) and "scripted" (ScriptedDevices::Instance()).
+// Registers "touch" and "demo" (DemoCameraProviders) and "scripted" (ScriptedDevices::Instance()).
 void RegisterVirtualDeviceProviders(DeviceProviderRegistry& registry);
 
-// Lists the demo camera, "Frostwipe Demo Camera", in the video input category; it is always
-// present. Thread: any.
+// Lists one always present virtual camera in the video input category: the demo camera,
+// "Frostwipe Demo Camera", unless given another (the touch camera). Thread: any.
 class DemoCameraProvider final : public DeviceProvider {
  public:
-  DemoCameraProvider();
+  explicit DemoCameraProvider(VirtualDeviceConfig config = DemoCameraConfig());
   std::vector<DeviceDescription> ListDevices(REFGUID category) override;
   HRESULT CreateFilter(REFGUID category, const std::u16string& displayName,
                        IBaseFilter** filter) override;

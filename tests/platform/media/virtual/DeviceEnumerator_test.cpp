@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::u16string_view kVfwText = u"{1B544C22-FD0B-11CE-8C63-00AA0044B51E}";
 
-// Catches: the demo camera missing, misnamed, or listed before real (scripted) cameras, and
-// property bags that lack "FriendlyName" or give the wrong "CLSID" for the driver kind.
+// Catches: the touch or demo camera missing, misnamed, or listed before real (scripted) cameras,
+// and property bags that lack "FriendlyName" or give the wrong "CLSID" for the driver kind.
 TEST(DeviceEnumerator, ListsNamesAndPropertyBagsInProviderOrder) {
   ScriptedScope scripted;
   ProvidersScope providers(std::nullopt);
@@ -23,14 +23,15 @@ TEST(DeviceEnumerator, ListsNamesAndPropertyBagsInProviderOrder) {
 
   std::vector<ListedDevice> devices;
   ASSERT_EQ(ListCategory(CLSID_VideoInputDeviceCategory, &devices), S_OK);
-  ASSERT_EQ(devices.size(), 3u);
+  ASSERT_EQ(devices.size(), 4u);
   EXPECT_EQ(devices[0].friendlyName, u"USB Camera");
   EXPECT_EQ(devices[1].friendlyName, u"Old Camera");
-  EXPECT_EQ(devices[2].friendlyName, u"Frostwipe Demo Camera");
+  EXPECT_EQ(devices[2].friendlyName, u"Frostwipe Touch Camera");
+  EXPECT_EQ(devices[3].friendlyName, u"Frostwipe Demo Camera");
   EXPECT_NE(devices[0].clsid, kVfwText);
   EXPECT_EQ(devices[1].clsid, kVfwText);
-  EXPECT_NE(devices[2].clsid, kVfwText);
-  EXPECT_EQ(devices[2].clsid.size(), 38u);  // a braced GUID text
+  EXPECT_NE(devices[3].clsid, kVfwText);
+  EXPECT_EQ(devices[3].clsid.size(), 38u);  // a braced GUID text
   for (const ListedDevice& d : devices) {
     EXPECT_TRUE(d.displayName.starts_with(u"@device:"))
         << QString::fromStdU16String(d.displayName).toStdString();
@@ -64,17 +65,20 @@ TEST(DeviceEnumerator, EmptyCategoryAnswersSFalseWithoutEnumerator) {
 }
 
 // Catches: FROSTWIPE_DEVICE_PROVIDERS being ignored, an empty value listing everything, letter
-// case or spaces breaking the list, and the v4l2 slot listing anything before it has a provider.
+// case or spaces breaking the list, the v4l2 slot listing anything before it has a provider, and
+// the touch camera listed anywhere but after the real cameras and before the demo camera.
 TEST(DeviceEnumerator, ProviderSelectionFollowsTheEnvironment) {
   ScriptedScope scripted;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(SmallCamera(u"USB Camera")), S_OK);
   const std::u16string demo = u"Frostwipe Demo Camera";
+  const std::u16string touch = u"Frostwipe Touch Camera";
   struct Case {
     std::optional<const char*> value;
     std::vector<std::u16string> expected;
   };
   const Case cases[] = {
-      {std::nullopt, {u"USB Camera", demo}},
+      {std::nullopt, {u"USB Camera", touch, demo}},
+      {"demo,touch,scripted", {u"USB Camera", touch, demo}},
       {"", {}},
       {"demo", {demo}},
       {"scripted", {u"USB Camera"}},
@@ -143,7 +147,7 @@ TEST(Moniker, BindingAnUnpluggedDeviceFails) {
                                                   filter.ReleaseAndGetVoidAddress()),
             VFW_E_NOT_FOUND);
   EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
-            std::vector<std::u16string>{u"Frostwipe Demo Camera"});
+            (std::vector<std::u16string>{u"Frostwipe Touch Camera", u"Frostwipe Demo Camera"}));
   ASSERT_EQ(ScriptedDevices::Instance()->Plug(name), S_OK);
   EXPECT_EQ(devices.front().moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
                                                   filter.ReleaseAndGetVoidAddress()),

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/CaptureCtl.h"
-#include "capture/SyncManager.h"
+#include "capture/core/SyncManager.h"
 #include "game/Video_capture_form.h"
 #include "platform/media/TouchInput.h"
 #include "platform/media/virtual/TouchScene.h"

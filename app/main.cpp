@@ -72,6 +72,12 @@ int main(int argc, char** argv) {
     case TCommandLine::Action::Run:
       break;
   }
+  // Values Qt would abort on, or spend the machine's memory on, are refused before it sees them.
+  for (const std::string& complaint : {CheckQtOptions(commandLine), CheckScreenshotDelay()}) {
+    if (complaint.empty()) continue;
+    std::fprintf(stderr, "frostwipe: %s\n", complaint.c_str());
+    return 2;
+  }
 
   TApplication application(argc, argv);
   try {

@@ -1,5 +1,8 @@
 #include "capture/core/CaptureCore.h"
 
+#include <chrono>
+
+#include <QCoreApplication>
 #include <QImage>
 
 #include "capture/CaptureCtl.h"
@@ -8,6 +11,7 @@
 #include "capture/core/SyncManager.h"
 #include "capture/devices/DeviceList.h"
 #include "capture/devices/Registry2.h"
+#include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/toolkit/Screen.h"
 
@@ -53,12 +57,13 @@ TCaptureCore::~TCaptureCore() {
   StopGraph();
   CaptureState.store(cs_Idle);
   if (Initialized) {
-    GlobalRegSave.Save();
+    if (!GlobalRegSave.Save()) ReportSaveFailure(this);
     SaveVideoSettings();
     if (TDevices* audio = DeviceList(dk_AudioDevices);
         audio && OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue) {
       TRegistry2 reg;
-      if (reg.OpenKey(audio->RegistryKey(OpenedAudioDevice), true)) AudioRegSave.SaveAll(reg);
+      if (!reg.OpenKey(audio->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg))
+        ReportSaveFailure(this);
     }
   }
   // The worker reads the queues and the frame records: it ends before they are released.
@@ -318,6 +323,39 @@ void TCaptureCore::WorkerPass(bool timerMode) {
     Queue.DispatchOneEvent();
   }
   if (GraphActive.load()) PeriodicTask();
+  CheckPicture();
+}
+
+namespace {
+
+// A camera that has sent no usable picture for this long is reported; cameras take a second
+// or two to start, and pause briefly to adjust their exposure.
+constexpr std::int64_t kNoPictureMs = 5000;
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+void TCaptureCore::WatchPicture() {
+  lastPictureMs_.store(NowMs());
+  pictureWatched_.store(RunFrameGrabber != fg_Disabled);
+}
+
+void TCaptureCore::CheckPicture() {
+  if (!pictureWatched_.load() || !GraphActive.load() || GraphState.load() != gs_Running ||
+      CaptureState.load() != cs_Previewing || NowMs() - lastPictureMs_.load() < kNoPictureMs)
+    return;
+  if (!pictureWatched_.exchange(false)) return;
+  ReportIf(this, true, sv_Warning, w_information,
+           QStringLiteral("the camera sends no usable picture"));
+  ShowPlayerMessage(QCoreApplication::translate("TCaptureCore",
+                                                "The camera sends no usable picture. Check "
+                                                "that it works in another program, or choose "
+                                                "another camera or video size."));
 }
 
 void TCaptureCore::PeriodicTask() {

@@ -322,7 +322,10 @@ class TCaptureCore {
   bool InsertRenderer(ComPtr<IPin>& upstream);
   void ReadGrabberMediaType();
   void FreeGrabberMediaType();
-  void ChangeGraphState(TGraphState target, const QString& tag);
+  // The result of the last media control call (Run for gs_Running).
+  HRESULT ChangeGraphState(TGraphState target, const QString& tag);
+  // Ends a start whose graph would not run: Idle, logged, the player told (UI thread).
+  void ActivationFailed(TCaptureState mode, HRESULT hr);
   void HandleNotificationFlags();
   bool HasParentWindow() const;
   void AddSeedSeries(int width, int height, const SIZE& minSize, const SIZE& maxSize);
@@ -369,6 +372,14 @@ class TCaptureCore {
   int effectivePeriod_ = 15;
   bool busy_ = false;
   std::atomic<bool> taskRunning_{false};
+
+  // A running preview whose grabber gets no picture (every frame damaged, or none at all) is
+  // said once per start. The frame callback stamps the time of each picture (streaming
+  // thread); the worker's pass looks at it.
+  void WatchPicture();
+  void CheckPicture();
+  std::atomic<bool> pictureWatched_{false};
+  std::atomic<std::int64_t> lastPictureMs_{0};
 };
 
 // The busy cursor's nesting count, shared by every control of the process.

@@ -5,6 +5,7 @@
 #include "capture/core/Diagnostics.h"
 #include "capture/devices/DeviceList.h"
 #include "capture/devices/Registry2.h"
+#include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
 
 bool TCaptureCore::LoadVideoSettings() {
@@ -27,9 +28,10 @@ void TCaptureCore::SaveVideoSettings() {
   VideoRegSave.SetInt(vrs_VideoSubtype, VideoSubtype);
   VideoRegSave[vrs_VideoInputs].StrValue = VideoInputs;
   TRegistry2 reg;
-  // A key that cannot be created leaves the device working on its table in memory.
-  if (!reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true)) return;
-  VideoRegSave.SaveAll(reg);
+  // A key that cannot be created leaves the device working on its table in memory; the whole
+  // table is written again at the next save.
+  if (!reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true) || !VideoRegSave.SaveAll(reg))
+    ReportSaveFailure(this);
 }
 
 void TCaptureCore::SelectAudioDevice() {
@@ -38,8 +40,8 @@ void TCaptureCore::SelectAudioDevice() {
   if (!list || index < 0 || index >= list->Count()) return;
   TRegistry2 reg;
   if (OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue &&
-      reg.OpenKey(list->RegistryKey(OpenedAudioDevice), true))
-    AudioRegSave.SaveAll(reg);
+      (!reg.OpenKey(list->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg)))
+    ReportSaveFailure(this);
   OpenedAudioDevice = index;
   AudioRegSave.Reset();
   const int last = Settings.StoreDeviceSettingsInRegistry ? AudioRegSave.Count() - 1
@@ -51,7 +53,8 @@ void TCaptureCore::SelectAudioDevice() {
                  QStringLiteral("\r\nplease wait..."));
     AudioRegSave[0].BoolValue = true;
   }
-  if (reg.OpenKey(list->RegistryKey(index), true)) AudioRegSave.SaveAll(reg);
+  if (!reg.OpenKey(list->RegistryKey(index), true) || !AudioRegSave.SaveAll(reg))
+    ReportSaveFailure(this);
 }
 
 void TCaptureCore::CaptureDeviceState(TDeviceGraph& graph) {

@@ -47,10 +47,11 @@ bool TRegistry2::OpenKey(const QString& key, bool canCreate) {
   return true;
 }
 
-void TRegistry2::CloseKey() {
-  if (current_) RegCloseKey(current_);
+bool TRegistry2::CloseKey() {
+  const bool ok = !current_ || RegCloseKey(current_) == ERROR_SUCCESS;
   current_ = nullptr;
   currentPath_.clear();
+  return ok;
 }
 
 bool TRegistry2::CreateKey(const QString& key) {

@@ -13,8 +13,8 @@ inline constexpr char kRegistryBasePath[] = "\\Software\\TCaptureControl\\";
 QString RegistryBasePath();
 
 // Thread: any, one object per operation (never shared). Key paths starting with a backslash are
-// absolute; others are relative to the open key. Writes never report failure to the component's
-// callers, but answer whether they reached the store.
+// absolute; others are relative to the open key. Writes answer whether they reached the store;
+// they become durable when the key is closed, whose result says whether that worked.
 class TRegistry2 {
  public:
   TRegistry2();
@@ -23,7 +23,8 @@ class TRegistry2 {
   TRegistry2& operator=(const TRegistry2&) = delete;
 
   bool OpenKey(const QString& key, bool canCreate);
-  void CloseKey();
+  // False when committing what was written through the key failed.
+  bool CloseKey();
   bool CreateKey(const QString& key);
   // Deletes the key with everything below it.
   bool DeleteKey(const QString& key);

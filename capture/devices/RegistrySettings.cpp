@@ -32,31 +32,27 @@ bool LoadEntry(TRegistry2& reg, TRegistryData& entry) {
   return false;
 }
 
-void SaveEntry(TRegistry2& reg, const TRegistryData& entry) {
+bool SaveEntry(TRegistry2& reg, const TRegistryData& entry) {
   switch (entry.Kind) {
     case rk_Integer:
-      reg.WriteInteger(entry.Name, entry.IntValue);
-      break;
+      return reg.WriteInteger(entry.Name, entry.IntValue);
     case rk_String:
-      reg.WriteString(entry.Name, entry.StrValue);
-      break;
+      return reg.WriteString(entry.Name, entry.StrValue);
     case rk_Boolean:
-      reg.WriteBool(entry.Name, entry.BoolValue);
-      break;
+      return reg.WriteBool(entry.Name, entry.BoolValue);
     case rk_Float:
-      reg.WriteFloat(entry.Name, entry.FloatValue);
-      break;
+      return reg.WriteFloat(entry.Name, entry.FloatValue);
     case rk_Binary: {
       const std::int32_t size = std::min(entry.DataSize, entry.Capacity);
-      if (entry.Data && size >= 0) {
-        reg.WriteBinaryData(entry.Name, entry.Data, static_cast<std::uint32_t>(size));
-        reg.WriteInteger(entry.Name + QStringLiteral("Size"), size);
-      }
-      break;
+      if (!entry.Data || size < 0) return true;
+      const bool data =
+          reg.WriteBinaryData(entry.Name, entry.Data, static_cast<std::uint32_t>(size));
+      return reg.WriteInteger(entry.Name + QStringLiteral("Size"), size) && data;
     }
     case rk_None:
       break;
   }
+  return true;
 }
 
 QString GlobalRegistryKey() {
@@ -79,10 +75,12 @@ bool TGlobalRegSave::Load() {
   return ok;
 }
 
-void TGlobalRegSave::Save() const {
+bool TGlobalRegSave::Save() const {
   TRegistry2 reg;
-  if (!reg.OpenKey(GlobalRegistryKey(), true)) return;
-  for (const TRegistryData& e : entries_) SaveEntry(reg, e);
+  if (!reg.OpenKey(GlobalRegistryKey(), true)) return false;
+  bool ok = true;
+  for (const TRegistryData& e : entries_) ok = SaveEntry(reg, e) && ok;
+  return reg.CloseKey() && ok;
 }
 
 // ---- device tables ----
@@ -103,8 +101,10 @@ bool TDeviceRegTable::LoadRange(TRegistry2& reg, int last, bool stopAtFailure) {
   return ok;
 }
 
-void TDeviceRegTable::SaveAll(TRegistry2& reg) const {
-  for (const TRegistryData& e : entries_) SaveEntry(reg, e);
+bool TDeviceRegTable::SaveAll(TRegistry2& reg) const {
+  bool ok = true;
+  for (const TRegistryData& e : entries_) ok = SaveEntry(reg, e) && ok;
+  return reg.CloseKey() && ok;
 }
 
 void TDeviceRegTable::Define(int index, const char* name, TRegistryKind kind) {

@@ -35,7 +35,7 @@ struct TRegistryData {
 // Reads the record with the read of its kind; the value changes only on success.
 bool LoadEntry(TRegistry2& reg, TRegistryData& entry);
 // Writes the record with the write of its kind; a binary record also writes Name + "Size".
-void SaveEntry(TRegistry2& reg, const TRegistryData& entry);
+bool SaveEntry(TRegistry2& reg, const TRegistryData& entry);
 
 // The two process-wide values, kept below base + "Global\". Thread: UI.
 class TGlobalRegSave {
@@ -44,7 +44,8 @@ class TGlobalRegSave {
   void Reset();
   // Loads from the global key without creating it; false when the key or a value is missing.
   bool Load();
-  void Save() const;
+  // False when the key could not be opened or a write or the commit failed.
+  bool Save() const;
   TRegistryData& operator[](int i) { return entries_[static_cast<std::size_t>(i)]; }
   const TRegistryData& operator[](int i) const { return entries_[static_cast<std::size_t>(i)]; }
 
@@ -67,8 +68,9 @@ class TDeviceRegTable {
   // Loads entries 0 .. last from the open key; stopAtFailure keeps what was read before a
   // failing entry, otherwise every entry is tried. False when any load failed.
   bool LoadRange(TRegistry2& reg, int last, bool stopAtFailure);
-  // Writes every entry to the open key.
-  void SaveAll(TRegistry2& reg) const;
+  // Writes every entry to the open key and closes it, which commits. False when any write or
+  // the commit failed.
+  bool SaveAll(TRegistry2& reg) const;
 
  protected:
   void Define(int index, const char* name, TRegistryKind kind);

@@ -15,9 +15,17 @@ void ReportStoreProblems(TCaptureCore* core) {
     if (problem.settingsNotKept) lost << text;
   }
   if (lost.isEmpty()) return;
-  const QString text =
-      QStringLiteral("Your settings could not be kept:\n\n") + lost.join(QStringLiteral("\n\n"));
-  // Not a modal box in the middle of building the main window: the event loop shows it.
+  ShowPlayerMessage(QStringLiteral("Your settings could not be kept:\n\n") +
+                    lost.join(QStringLiteral("\n\n")));
+}
+
+void ReportSaveFailure(TCaptureCore* core) {
+  RegNoteSaveFailure();
+  ReportStoreProblems(core);
+}
+
+void ShowPlayerMessage(const QString& text) {
+  // Not a modal box in the middle of building a window or a graph: the event loop shows it.
   if (QCoreApplication* app = QCoreApplication::instance())
     QMetaObject::invokeMethod(
         app, [text] { ShowMessage(text); }, Qt::QueuedConnection);

@@ -2,6 +2,8 @@
 // passed on to the capture control's log and, when settings are not kept, to the player.
 #pragma once
 
+#include <QString>
+
 class TCaptureCore;
 
 // Thread: UI; called once the component is ready. Takes the store's pending problems and
@@ -10,3 +12,11 @@ class TCaptureCore;
 // the file is posted to the event loop, so it appears once start-up has finished. Each problem
 // is taken once: later controls find nothing to report.
 void ReportStoreProblems(TCaptureCore* core);
+// Thread: UI. A save of the settings failed: the first failure of the open store is reported as
+// above (logged, and one message box); later ones only fail. The caller keeps its table and
+// writes it whole at the next save.
+void ReportSaveFailure(TCaptureCore* core);
+
+// Thread: UI. Tells the player something the game would otherwise keep silent about: a message
+// box posted to the event loop, so it never opens in the middle of the caller's work.
+void ShowPlayerMessage(const QString& text);

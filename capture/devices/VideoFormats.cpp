@@ -11,6 +11,7 @@
 #include "capture/core/Diagnostics.h"
 #include "capture/devices/DeviceList.h"
 #include "capture/devices/Registry2.h"
+#include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/Guids.h"
@@ -231,11 +232,16 @@ bool TCaptureCore::DiscoverVideoFormats() {
   }
 
   TRegistry2 reg;
-  if (list && reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true)) {
-    for (int i = 0; i < VideoSizeList.size(); ++i)
-      reg.WriteString(QString::asprintf("FMT%.3u", static_cast<unsigned>(i)), VideoSizeList[i]);
-    for (int i = 0; i < VideoSubtypeList.size(); ++i)
-      reg.WriteString(QString::asprintf("SUB%.3u", static_cast<unsigned>(i)), VideoSubtypeList[i]);
+  if (list) {
+    // Lists that could not be stored are discovered again at the next selection.
+    bool ok = reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true);
+    for (int i = 0; ok && i < VideoSizeList.size(); ++i)
+      ok =
+          reg.WriteString(QString::asprintf("FMT%.3u", static_cast<unsigned>(i)), VideoSizeList[i]);
+    for (int i = 0; ok && i < VideoSubtypeList.size(); ++i)
+      ok = reg.WriteString(QString::asprintf("SUB%.3u", static_cast<unsigned>(i)),
+                           VideoSubtypeList[i]);
+    if (!reg.CloseKey() || !ok) ReportSaveFailure(this);
   }
   if (haveStandard) {
     VideoRegSave.SetInt(vrs_ANTVFormat, static_cast<std::int32_t>(standard));

@@ -7,10 +7,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "capture/core/Diagnostics.h"
 #include "capture/core/SyncManager.h"
+#include "capture/devices/StoreProblems.h"
 #include "capture/graph/FilterImage.h"
 
 namespace {
@@ -29,8 +31,9 @@ bool WriteAll(int fd, const std::vector<std::uint8_t>& data, QString* why) {
   return true;
 }
 
-// Expands the image into a new file of the private directory and answers its path; empty, with
-// *why, on failure (and then nothing stays listed under the key).
+// Expands the image into a new file of the private directory, whose descriptor stays open under
+// the key, and answers its path; empty, with *why, on failure (and then nothing stays listed
+// under the key).
 QString ExtractLibrary(TTempFiles& files, QString* why) {
   const QByteArray image = FilterLibraryImage();
   std::vector<std::uint8_t> library;
@@ -45,13 +48,15 @@ QString ExtractLibrary(TTempFiles& files, QString* why) {
   const int fd = files.Create(kFilterLibraryKey, kFilterLibraryFileName, &path, why);
   if (fd < 0) return {};
   const bool written = WriteAll(fd, library, why);
-  const bool closed = close(fd) == 0;
-  if (!written || !closed) {
+  const bool synced = written && fdatasync(fd) == 0;
+  if (!synced) {
     if (written) *why = QString::fromLocal8Bit(std::strerror(errno));
     *why = QStringLiteral("cannot write %1: %2").arg(path, *why);
+    close(fd);
     files.Remove(kFilterLibraryKey);
     return {};
   }
+  files.KeepOpen(kFilterLibraryKey, fd);
   return path;
 }
 
@@ -81,10 +86,24 @@ bool CreateLibraryFilter(TCaptureCore* core, const QString& name, const char* ex
   if (path.isEmpty()) {
     QString why;
     path = ExtractLibrary(files, &why);
-    if (path.isEmpty()) return Fail(core, name, why);
+    if (path.isEmpty()) {
+      // Without its filters the camera picture stays black: the player learns why.
+      ShowPlayerMessage(QCoreApplication::translate(
+                            "FilterLibrary",
+                            "The camera picture cannot be shown: the video filters could not be "
+                            "prepared.\n\n%1")
+                            .arg(why));
+      return Fail(core, name, why);
+    }
   }
+  // Only the file this process wrote is loaded, through the descriptor kept open since it was
+  // written: a file put in its place under the same name is never used.
+  const int fd = files.Descriptor(kFilterLibraryKey);
+  if (fd < 0)
+    return Fail(core, name, QStringLiteral("%1 was not written by this process").arg(path));
   if (!slot.Module) {
-    slot.Module = LoadLibraryA(QFile::encodeName(path).constData());
+    const QByteArray own = "/proc/self/fd/" + QByteArray::number(fd);
+    slot.Module = LoadLibraryA(own.constData());
     if (!slot.Module)
       return Fail(core, name, QString::fromStdString("load: " + LastLibraryError()));
   }

@@ -1,8 +1,10 @@
 // The preview graph: built for the selected device with the frame grabbers and the renderer,
 // run, stopped and torn down; graph events; the frame callback the grabber calls.
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QImage>
 
 #include "capture/CaptureCtl.h"
@@ -10,6 +12,7 @@
 #include "capture/core/Diagnostics.h"
 #include "capture/core/SyncManager.h"
 #include "capture/devices/DeviceList.h"
+#include "capture/devices/StoreProblems.h"
 #include "capture/devices/VideoFormats.h"
 #include "capture/graph/DeviceGraph.h"
 #include "capture/graph/FilterLibrary.h"
@@ -20,6 +23,9 @@
 #include "platform/media/VideoWindow.h"
 
 namespace {
+
+// HRESULT_FROM_WIN32(ERROR_BUSY): what a camera in use by another program answers.
+constexpr HRESULT kCameraBusy = MakeFailure(0x800700AA);
 
 QString RandomTag(const char* tag) {
   return QString::fromLatin1(tag) + QString::number(std::rand() % 2147483647);
@@ -67,6 +73,9 @@ void TCaptureCore::UpdateVideoProcessing() {
 void TCaptureCore::GrabberFrame(GrabberControlBlock& block, std::int64_t sampleTime,
                                 std::int32_t length, const GrabberFrameDescription& description) {
   if (Destroying.load() || !GraphActive.load()) return;
+  lastPictureMs_.store(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count());
   // A setting changed on any thread reaches the grabber with the next sample.
   block.Processing = ProcessingBlock();
   HandOver.DeliveryEnabled = block.FrameDelivery != 0;
@@ -321,12 +330,42 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
   if (ok && buildStage_ == 3) {
     buildStage_ = 4;
     TraceWrite({}, kMarkDefault, QStringLiteral("begin activate graph"));
-    ChangeGraphState(gs_Running, QStringLiteral("bprev"));
+    const HRESULT hr = ChangeGraphState(gs_Running, QStringLiteral("bprev"));
     TraceWrite({}, kMarkDefault, QStringLiteral("end activate graph"));
+    if (FAILED(hr)) {
+      ActivationFailed(mode, hr);
+      return false;
+    }
     ShowDisplay();
+    WatchPicture();
     buildStage_ = 5;
   }
   return ok;
+}
+
+// A graph that would not run (the camera unplugged during the start, or in use by another
+// program) is not left "previewing" with nothing streaming: the start fails, the player is told
+// why, and a lost camera raises OnDeviceLost as a loss while previewing would.
+void TCaptureCore::ActivationFailed(TCaptureState mode, HRESULT hr) {
+  ClearGraph(true);
+  PreviewWanted = true;
+  ReportResult(this, hr, sv_Error,
+               mode == cs_Previewing ? e_failed_to_start_preview : e_failed_to_start_recording,
+               mode == cs_Previewing ? QStringLiteral("failed to start preview")
+                                     : QStringLiteral("failed to start recording"));
+  CaptureState.store(cs_Idle);
+  QString text;
+  if (hr == VFW_E_DEVICE_LOST)
+    text = QCoreApplication::translate(
+        "TCaptureCore", "The camera was unplugged. Plug it back in, then press Start again.");
+  else if (hr == kCameraBusy)
+    text = QCoreApplication::translate(
+        "TCaptureCore",
+        "The camera is in use by another program. Close that program, then press Start again.");
+  else
+    text = QCoreApplication::translate("TCaptureCore", "The camera could not be started.");
+  ShowPlayerMessage(text);
+  if (hr == VFW_E_DEVICE_LOST) PostEvent(Owner->OnDeviceLost);
 }
 
 bool TCaptureCore::BuildBaseGraph() {
@@ -443,18 +482,19 @@ void TCaptureCore::FreeGrabberMediaType() {
   grabberMediaType_ = nullptr;
 }
 
-void TCaptureCore::ChangeGraphState(TGraphState target, const QString& tag) {
-  if (!mediaControl_) return;
+HRESULT TCaptureCore::ChangeGraphState(TGraphState target, const QString& tag) {
+  if (!mediaControl_) return E_POINTER;
+  HRESULT hr = S_OK;
   switch (target) {
     case gs_Stopped:
       GraphActive.store(false);
       TraceWrite({}, kMarkDefault, QStringLiteral("ch graph state stopped ") + tag);
-      mediaControl_->Stop();
+      hr = mediaControl_->Stop();
       GraphState.store(gs_Stopped);
       break;
     case gs_Paused:
       TraceWrite({}, kMarkDefault, QStringLiteral("ch graph state paused ") + tag);
-      mediaControl_->Pause();
+      hr = mediaControl_->Pause();
       GraphState.store(gs_Paused);
       GraphActive.store(true);
       break;
@@ -464,7 +504,7 @@ void TCaptureCore::ChangeGraphState(TGraphState target, const QString& tag) {
       GraphActive.store(true);
       GraphState.store(gs_Running);
       mediaControl_->Stop();
-      HRESULT hr = mediaControl_->Run();
+      hr = mediaControl_->Run();
       if (FAILED(hr)) {
         mediaControl_->Stop();
         hr = mediaControl_->Run();
@@ -478,6 +518,7 @@ void TCaptureCore::ChangeGraphState(TGraphState target, const QString& tag) {
       break;
     }
   }
+  return hr;
 }
 
 // ---- stopping ----

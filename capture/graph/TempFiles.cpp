@@ -109,10 +109,11 @@ int TTempFiles::Create(const QString& key, const QString& name, QString* path, Q
   } else if (EnsureDirectory(&why)) {
     const QString full = dir_ + QLatin1Char('/') + name;
     const int fd = open(QFile::encodeName(full).constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                        O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       keys_ << key;
       files_ << full;
+      fds_ << -1;
       if (path) *path = full;
       return fd;
     }
@@ -121,6 +122,21 @@ int TTempFiles::Create(const QString& key, const QString& name, QString* path, Q
   }
   if (error) *error = why;
   return -1;
+}
+
+void TTempFiles::KeepOpen(const QString& key, int fd) {
+  const qsizetype i = keys_.indexOf(key);
+  if (i < 0) {
+    close(fd);
+    return;
+  }
+  if (fds_[i] >= 0) close(fds_[i]);
+  fds_[i] = fd;
+}
+
+int TTempFiles::Descriptor(const QString& key) const {
+  const qsizetype i = keys_.indexOf(key);
+  return i < 0 ? -1 : fds_[i];
 }
 
 QString TTempFiles::Find(const QString& key) const {
@@ -132,13 +148,17 @@ bool TTempFiles::Remove(const QString& key) {
   const qsizetype i = keys_.indexOf(key);
   if (i < 0) return false;
   unlink(QFile::encodeName(files_[i]).constData());
+  if (fds_[i] >= 0) close(fds_[i]);
   keys_.removeAt(i);
   files_.removeAt(i);
+  fds_.removeAt(i);
   return true;
 }
 
 TTempFiles::~TTempFiles() {
   for (const QString& file : files_) unlink(QFile::encodeName(file).constData());
+  for (int fd : fds_)
+    if (fd >= 0) close(fd);
   if (dir_.isEmpty()) return;
   const QByteArray dir = QFile::encodeName(dir_);
   unlink((dir + '/' + kLockName).constData());

@@ -17,9 +17,14 @@ class TTempFiles {
   TTempFiles& operator=(const TTempFiles&) = delete;
 
   // Creates name in the private directory (new, never through a link) and lists it under key.
-  // Answers an open descriptor for writing (the caller closes it) and the path, or -1 with
-  // *error saying why.
+  // Answers an open descriptor for reading and writing (the caller closes it, or hands it to
+  // KeepOpen) and the path, or -1 with *error saying why.
   int Create(const QString& key, const QString& name, QString* path, QString* error);
+  // Keeps fd, the descriptor Create answered for key, open until the file is removed: the file
+  // this process wrote stays reachable through it whatever happens to its name.
+  void KeepOpen(const QString& key, int fd);
+  // The descriptor kept for key, or -1.
+  int Descriptor(const QString& key) const;
   // The path listed under key, or empty.
   QString Find(const QString& key) const;
   // Deletes the file listed under key and drops it from the list (a file that could not be
@@ -41,4 +46,5 @@ class TTempFiles {
   int lockFd_ = -1;
   QStringList keys_;
   QStringList files_;
+  QList<int> fds_;  // kept descriptors, -1 where none
 };

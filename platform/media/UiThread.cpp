@@ -1,5 +1,6 @@
 #include "platform/media/UiThread.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -18,15 +19,15 @@ namespace {
 class UiPoster : public QObject {
   Q_OBJECT
  public:
-  static UiPoster* Instance(QCoreApplication* app) {
-    // Made by whichever thread posts first, then handed to the user-interface thread.
-    static UiPoster* poster = [app] {
-      auto* p = new UiPoster;
-      p->moveToThread(app->thread());
-      return p;
-    }();
-    return poster;
+  // Made on the user-interface thread when the application object is constructed, before any
+  // streaming thread can post: a thread that posts only reads the pointer, published through
+  // the atomic. A poster made elsewhere would be handed over inside Qt, where the thread
+  // sanitizer cannot see the synchronisation.
+  static void Create() {
+    if (!instance_.load(std::memory_order_acquire))
+      instance_.store(new UiPoster, std::memory_order_release);
   }
+  static UiPoster* Instance() { return instance_.load(std::memory_order_acquire); }
 
   void Post(std::function<void()> work) {
     {
@@ -61,12 +62,19 @@ class UiPoster : public QObject {
   }
 
  private:
+  static inline std::atomic<UiPoster*> instance_{nullptr};
   std::mutex mutex_;
   std::deque<std::function<void()>> works_;
   bool wakePending_ = false;
 };
 
+void CreateUiPoster() {
+  UiPoster::Create();
+}
+
 }  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(CreateUiPoster)
 
 bool IsUiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -114,7 +122,18 @@ void PostToUiThread(std::function<void()> work) {
     work();
     return;
   }
-  UiPoster::Instance(app)->Post(std::move(work));
+  if (UiPoster* poster = UiPoster::Instance()) {
+    poster->Post(std::move(work));
+    return;
+  }
+  // Only an application object made before this library was loaded has no poster: its own
+  // thread makes one now, and other threads hand the work to that thread through Qt.
+  if (IsUiThread()) {
+    UiPoster::Create();
+    UiPoster::Instance()->Post(std::move(work));
+  } else {
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+  }
 }
 
 #include "UiThread.moc"

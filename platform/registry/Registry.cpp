@@ -42,6 +42,7 @@ struct Store {
   std::set<TRegKeyHandle*> handles;
   bool exitHookInstalled = false;
   std::vector<RegStoreProblem> problems;  // met while opening, not yet taken
+  bool saveFailureNoted = false;          // RegNoteSaveFailure said it for this store
 };
 
 std::mutex g_mutex;
@@ -173,10 +174,17 @@ Verdict CheckDatabase(sqlite3* db) {
     version = static_cast<int>(s.Int(0));
   }
   if (version == 0) {
-    Stmt s(db, "SELECT count(*) FROM sqlite_master");
+    // One statement, so one snapshot: a process giving a new store its schema commits the tables
+    // and the version together, and a store caught in between is not taken for a foreign one.
+    Stmt s(db,
+           "SELECT count(*), (SELECT user_version FROM pragma_user_version) FROM sqlite_master");
     if (!s.Ok() || s.Step() != SQLITE_ROW) return SqlError(db);
-    if (s.Int(0) != 0) return {"not a registry store", OpenFailure::Damaged};
-    return {{}, OpenFailure::None, true};
+    if (s.Int(1) == kSchemaVersion)
+      version = kSchemaVersion;
+    else if (s.Int(0) != 0)
+      return {"not a registry store", OpenFailure::Damaged};
+    else
+      return {{}, OpenFailure::None, true};
   }
   if (version != kSchemaVersion) return {"registry store of another format", OpenFailure::Damaged};
   Stmt s(db, "PRAGMA quick_check");
@@ -185,9 +193,10 @@ Verdict CheckDatabase(sqlite3* db) {
   return {};
 }
 
+// Only a new, empty database gets the schema: that takes the write lock, which another process
+// may hold for a while, and a store that only reads must not wait for it.
 bool CreateSchema(sqlite3* db) {
   if (!Exec(db, "PRAGMA journal_mode=WAL")) return false;
-  Exec(db, "PRAGMA synchronous=FULL");
   return Exec(db,
               "BEGIN IMMEDIATE;"
               "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER,"
@@ -231,7 +240,10 @@ Opened OpenFile(const std::string& path, bool readOnly) {
   Verdict verdict = CheckDatabase(db);
   if (verdict.why.empty() && verdict.empty && readOnly)
     verdict = {"read-only and empty", OpenFailure::Other};
-  if (verdict.why.empty() && !readOnly && !CreateSchema(db)) verdict = SqlError(db);
+  if (verdict.why.empty() && !readOnly) {
+    Exec(db, "PRAGMA synchronous=FULL");
+    if (verdict.empty && !CreateSchema(db)) verdict = SqlError(db);
+  }
   if (!verdict.why.empty()) {
     if (!readOnly) Exec(db, "ROLLBACK");
     sqlite3_close(db);
@@ -310,6 +322,20 @@ sqlite3* OpenMemory() {
   return db;
 }
 
+// SQLite gives the journal files the mode of the database file, so a store once opened while it
+// had no write bit leaves them without one, and a later writable open could then only read
+// (non-root users). Our own journal files get the owner's write bit back before such an open.
+void MakeJournalsWritable(const std::string& path) {
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const std::string journal = path + suffix;
+    struct stat st {};
+    if (::lstat(journal.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & S_IWUSR))
+      continue;
+    ::chmod(journal.c_str(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
+  }
+}
+
 std::string PasswordHome() {
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
@@ -354,6 +380,7 @@ void CloseStoreLocked() {
   sqlite3_close(g_store.db);
   g_store.db = nullptr;
   g_store.readOnly = false;
+  g_store.saveFailureNoted = false;
 }
 
 void CloseAtExit() {
@@ -376,7 +403,8 @@ bool UseFileStore(const Opened& opened) {
 // Opens the store on first use. A damaged or foreign regular file is moved aside under a name
 // of its own and a fresh store takes its place; a read-only file is read but never written;
 // anything else at the path (a directory, a FIFO, a device) is left alone. When no file can
-// serve, the store lives in memory for this run. The user's file is never written over, and
+// serve, the store lives in memory for this run; a store that is only busy is tried again at the
+// next access. The user's file is never written over, and
 // each problem is said once (stderr and RegTakeStoreProblems).
 bool EnsureOpen() {
   if (g_store.db) return true;
@@ -401,7 +429,20 @@ bool EnsureOpen() {
            true);
     return UseMemoryStore();
   }
-  Opened opened = OpenFile(path, exists && IsReadOnlyFile(path, st));
+  const bool readOnly = exists && IsReadOnlyFile(path, st);
+  if (!readOnly) MakeJournalsWritable(path);
+  // Processes opening a new store at once race to give it the schema, and a store just turned to
+  // WAL can answer busy at once rather than wait: the loser tries again until the busy timeout.
+  Opened opened = OpenFile(path, readOnly);
+  constexpr int kPauseMs = 20;
+  for (int waited = 0; opened.failure == OpenFailure::Busy && waited < kBusyTimeoutMs;
+       waited += kPauseMs) {
+    ::usleep(kPauseMs * 1000);
+    opened = OpenFile(path, readOnly);
+  }
+  // Another process holds the store (it is creating it, say): nothing is given up for the run;
+  // the next access tries again, and the caller's write fails until then.
+  if (opened.failure == OpenFailure::Busy) return false;
   if (opened.db) {
     if (opened.readOnly)
       Report("registry store " + path +
@@ -560,6 +601,16 @@ std::vector<RegStoreProblem> RegTakeStoreProblems() {
   return std::exchange(g_store.problems, {});
 }
 
+void RegNoteSaveFailure() {
+  std::lock_guard lock(g_mutex);
+  if (g_store.saveFailureNoted) return;
+  g_store.saveFailureNoted = true;
+  Report("registry store " + LocateStore().path +
+             ": settings could not be saved; they are saved again at the next change and when "
+             "the program ends",
+         true);
+}
+
 LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* result) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
@@ -589,7 +640,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM ac
   const auto parts = SplitPath(subKey);
   for (std::string_view part : parts)
     if (part.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
-  bool created = false;
+  bool created = false, began = false;
   for (std::string_view part : parts) {
     const std::int64_t child = FindChild(id, part);
     if (child) {
@@ -598,13 +649,19 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM ac
     }
     if (!writable) return ERROR_ACCESS_DENIED;
     if (LONG err = BeginWrite(key)) return err;
+    began = true;
+    // Another process may have made the key between the look-up and the write lock.
+    if (const std::int64_t made = FindChild(id, part)) {
+      id = made;
+      continue;
+    }
     Stmt s(g_store.db, "INSERT INTO keys(parent, name) VALUES(?, ?)");
     s.Bind(1, id).Bind(2, part);
     if (s.Step() != SQLITE_DONE) return EndWrite(key, MapSqlite(sqlite3_errcode(g_store.db)));
     id = sqlite3_last_insert_rowid(g_store.db);
     created = true;
   }
-  if (created) EndWrite(key, ERROR_SUCCESS);
+  if (began) EndWrite(key, ERROR_SUCCESS);
   auto* h = new TRegKeyHandle{id, (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0};
   g_store.handles.insert(h);
   *result = h;

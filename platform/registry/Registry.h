@@ -95,3 +95,7 @@ struct RegStoreProblem {
 // Opens the store if it is not open yet and hands over the problems not taken before, oldest
 // first; each problem is handed out once. They went to standard error when they happened.
 std::vector<RegStoreProblem> RegTakeStoreProblems();
+// Notes that settings could not be saved (a full disk, a store held by another program): the
+// first time for the open store, a problem for RegTakeStoreProblems (settingsNotKept, naming
+// the file); later calls add nothing until the store is opened again.
+void RegNoteSaveFailure();

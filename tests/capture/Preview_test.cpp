@@ -164,7 +164,10 @@ TEST_F(PreviewTest, DeviceLostLeavesIdleAndStartWorksAgain) {
   EXPECT_TRUE(WaitFrames(n + 2));
 }
 
-// Catches: a device that refuses every format, or fails to run, reported as a started preview.
+// Catches: a device that refuses every format reported as a failed start; and one whose graph
+// will not run (unplugged during the start, busy, broken) left "previewing" with the graph
+// stopped and nothing said, instead of a failed start, Idle, one message for the player and,
+// for a lost camera, OnDeviceLost.
 TEST_F(PreviewTest, RefusedFormatAndFailedRun) {
   VirtualDeviceConfig refusing = PatternCamera(u"Refusing");
   refusing.failures.refuseSetFormat = true;
@@ -175,16 +178,38 @@ TEST_F(PreviewTest, RefusedFormatAndFailedRun) {
     EXPECT_TRUE(WaitFrames(2));
     c.StopPreview();
   }
-  ScriptedDevices::Instance()->Clear();
-  FinalizeCaptureUnit();
-  frames_ = Frames();
-  VirtualDeviceConfig failing = PatternCamera(u"Failing");
-  failing.failures.runResult = E_FAIL;
-  Add(failing);
-  TCaptureControl& c = Start(/*expectStarted=*/true);
-  QTest::qWait(200);
-  EXPECT_TRUE(frames_.numbers.empty());
-  (void)c;
+  const struct {
+    HRESULT run;
+    const char* message;
+    bool lost;
+  } cases[] = {
+      {E_FAIL, "The camera could not be started.", false},
+      {VFW_E_DEVICE_LOST, "The camera was unplugged.", true},
+      {MakeFailure(0x800700AA), "The camera is in use by another program.", false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.message);
+    control_.reset();
+    ScriptedDevices::Instance()->Clear();
+    FinalizeCaptureUnit();
+    frames_ = Frames();
+    boxes_.clear();
+    VirtualDeviceConfig failing = PatternCamera(u"Failing");
+    failing.failures.runResult = k.run;
+    Add(failing);
+    Recorder events;
+    control_ = MakeControl();
+    control_->OnDeviceLost = {&events, &Recorder::DeviceLost};
+    control_->OnLog = {&frames_, &Frames::Log};
+    EXPECT_FALSE(control_->StartPreview());
+    EXPECT_EQ(control_->Core().CaptureState.load(), cs_Idle);
+    EXPECT_FALSE(control_->Core().GraphActive.load());
+    EXPECT_TRUE(frames_.Logged("failed to start preview"));
+    QTest::qWait(50);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].startsWith(k.message)) << boxes_[0].toStdString();
+    EXPECT_EQ(events.calls.size(), k.lost ? 1u : 0u);
+  }
 }
 
 // Catches: stopping while a frame waits for delivery, in thread mode, freeing the frame under

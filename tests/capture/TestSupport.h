@@ -18,6 +18,7 @@
 #include "capture/core/CaptureCore.h"
 #include "capture/core/SyncManager.h"
 #include "platform/registry/Registry.h"
+#include "platform/toolkit/Dialogs.h"
 
 // Gives every test its own registry file and current directory (the trace file lands there).
 class CaptureTest : public testing::Test {
@@ -32,8 +33,14 @@ class CaptureTest : public testing::Test {
     oldDir_ = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(dir_));
     parent_ = std::make_unique<QWidget>();
+    // Messages for the player are collected, never shown as modal boxes.
+    SetMessageBoxHook([this](const QString& text, const QString&) {
+      boxes_.push_back(text);
+      return int(IDOK);
+    });
   }
   void TearDown() override {
+    SetMessageBoxHook({});
     parent_.reset();
     // The process-wide manager and device lists go, so the next test starts afresh.
     FinalizeCaptureUnit();
@@ -47,6 +54,7 @@ class CaptureTest : public testing::Test {
 
   std::string dir_;
   QString oldDir_;
+  std::vector<QString> boxes_;
   std::unique_ptr<QWidget> parent_;
 };
 

@@ -112,10 +112,9 @@ TEST_F(V4l2CameraTest, UnplugWhilePreviewingAndReplug) {
   control_->StopPreview();
 }
 
-// Catches: a camera in use by another program that hangs or breaks the control, streams
-// nothing without saying why, or cannot be previewed once the other program lets it go. (A
-// graph whose Run fails stays "previewing" with the graph stopped: only the trace and the media
-// log say so.)
+// Catches: a camera in use by another program that hangs or breaks the control, is reported as
+// a started preview (the graph stopped, only the trace and the media log saying so), or cannot
+// be previewed once the other program lets it go.
 TEST_F(V4l2CameraTest, CameraInUseElsewhereIsLoggedAndRecovers) {
   const std::string node = model_->Plug(UsbCameraSpec());
   control_ = MakeControl();
@@ -127,12 +126,15 @@ TEST_F(V4l2CameraTest, CameraInUseElsewhereIsLoggedAndRecovers) {
   lines.clear();
   const QtMessageHandler previous = qInstallMessageHandler(
       [](QtMsgType, const QMessageLogContext&, const QString& m) { lines.push_back(m); });
-  control_->StartPreview();
+  EXPECT_FALSE(control_->StartPreview());
+  EXPECT_EQ(control_->Core().CaptureState.load(), cs_Idle);
   control_->SetBurstMode(true);
   control_->CaptureFrameTo(fc_TBitmap, QString());
   QTest::qWait(300);
   qInstallMessageHandler(previous);
   EXPECT_TRUE(recorder_.frameNumbers.empty());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_TRUE(boxes_[0].contains("in use by another program")) << boxes_[0].toStdString();
   EXPECT_TRUE(std::count(lines.begin(), lines.end(),
                          "/dev/video0: the camera is in use by another program") > 0);
   model_->SetBusy(node, false);
@@ -140,4 +142,30 @@ TEST_F(V4l2CameraTest, CameraInUseElsewhereIsLoggedAndRecovers) {
   control_->CaptureFrameTo(fc_TBitmap, QString());
   EXPECT_TRUE(WaitFor([&] { return recorder_.frameNumbers.size() >= 2; }));
   control_->StopPreview();
+}
+
+// Catches: a camera whose every frame is damaged, or that stalls, leaving the picture black with
+// nothing said to the player, or said again and again.
+TEST_F(V4l2CameraTest, NoUsablePictureIsToldOnce) {
+  for (const bool stalled : {false, true}) {
+    SCOPED_TRACE(stalled ? "stalled" : "every frame damaged");
+    control_.reset();
+    boxes_.clear();
+    const std::string node = model_->Plug(UsbCameraSpec());
+    if (stalled)
+      model_->SetStalled(node, true);
+    else
+      model_->SetDamage(node, ModelDamage::ErrorFlag, 1);
+    control_ = MakeControl();
+    ASSERT_TRUE(control_->StartPreview());
+    EXPECT_TRUE(WaitFor([&] { return !boxes_.empty(); }, 9000));
+    QTest::qWait(500);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].startsWith("The camera sends no usable picture."))
+        << boxes_[0].toStdString();
+    control_->StopPreview();
+    control_.reset();
+    model_->Unplug(node);
+    FinalizeCaptureUnit();
+  }
 }

@@ -127,3 +127,35 @@ TEST(CommandLineTest, QtOptionsReachQt) {
   EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
   EXPECT_TRUE(QFile::exists(shot)) << "the game did not start";
 }
+
+// Catches: bad arguments echoed raw (escape sequences reaching the terminal); a platform without
+// a plug-in aborting inside Qt; a style sheet or window size that eats the machine's memory; a
+// negative screenshot delay keeping the window open for ever. Each must end at once with code 2
+// and a message on standard error.
+TEST(CommandLineTest, HarmfulValuesAreRefusedBeforeQt) {
+  const struct {
+    QStringList arguments;
+    const char* delay;
+    const char* message;
+  } cases[] = {
+      {{"--\x1b]0;owned\x07\xc2\x9b"}, nullptr, "'--\\x1B]0;owned\\x07\\xC2\\x9B'"},
+      {{"-platform", "bogus"}, nullptr, "unknown platform 'bogus'; available: "},
+      {{"-stylesheet=/dev/zero"}, nullptr, "style sheet '/dev/zero' is not a regular file"},
+      {{"-qwindowgeometry", "30000x30000"}, nullptr, "'30000x30000' is larger than"},
+      {{"-platform", "offscreen"}, "-5", "FROSTWIPE_SCREENSHOT_DELAY_MS='-5' is not a number"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    QProcessEnvironment extra;
+    if (c.delay) {
+      extra.insert("FROSTWIPE_SCREENSHOT", "shot.png");
+      extra.insert("FROSTWIPE_SCREENSHOT_DELAY_MS", c.delay);
+    }
+    const Outcome outcome = RunProgram(c.arguments, "offscreen", extra);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.err.startsWith("frostwipe: ")) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(c.message)) << outcome.err.toStdString();
+    EXPECT_FALSE(outcome.err.contains('\x1b')) << "an escape reached the terminal";
+  }
+  EXPECT_TRUE(RunProgram({"-platform", "bogus"}).err.contains("offscreen"));
+}

@@ -3,7 +3,9 @@
 #include "capture/graph/FilterLibrary.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -120,4 +122,19 @@ TEST_F(FilterLibraryLoad, RemovedTempFileIsUnlistedAndDeleted) {
   EXPECT_FALSE(files.Remove(kFilterLibraryKey));
   // The name is free again: the next creation extracts afresh.
   EXPECT_TRUE(CreateLibraryFilter(Core(), "GRB_RGB", kCreateLocalGrabberInstance, slot_));
+}
+
+// Catches: a library that cannot be extracted leaving the picture black with the reason only in
+// the trace and OnLog, which the game does not set.
+TEST_F(FilterLibraryLoad, ExtractionFailureIsShownToThePlayer) {
+  QString path, error;
+  const int fd = SyncManager()->TempFiles().Create("taken", kFilterLibraryFileName, &path, &error);
+  ASSERT_GE(fd, 0) << error.toStdString();
+  close(fd);
+  EXPECT_FALSE(CreateLibraryFilter(Core(), "GRB_RGB", kCreateLocalGrabberInstance, slot_));
+  EXPECT_EQ(rec_.calls, std::vector<QString>{QString(kLoadFailurePrefix) + "GRB_RGB"});
+  QCoreApplication::processEvents();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_TRUE(boxes_[0].contains("video filters could not be prepared")) << boxes_[0].toStdString();
+  EXPECT_TRUE(boxes_[0].contains(path)) << boxes_[0].toStdString();
 }

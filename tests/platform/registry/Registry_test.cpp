@@ -1,6 +1,7 @@
 // Tests of the registry store: keys, typed values, durability, damaged databases, two writers.
 #include "platform/registry/Registry.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <pwd.h>
+#include <sqlite3.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -278,6 +280,130 @@ TEST_F(RegistryTest, TwoProcessesWriteConcurrently) {
       EXPECT_EQ(v, static_cast<DWORD>(i));
     }
   RegCloseKey(k);
+}
+
+// Catches: opening the store taking the write lock, so another program holding it freezes the
+// start for the busy timeout and the run then keeps its settings in memory, never retried.
+TEST_F(RegistryTest, OpeningOnlyReadsAndABusyStoreIsWrittenLater) {
+  HKEY key = Create("Busy");
+  ASSERT_EQ(SetDword(key, "v", 1), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RegCloseStore();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Busy", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  DWORD v = 0;
+  EXPECT_EQ(GetDword(key, "v", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 1u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  RegCloseKey(key);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  key = Create("Busy");
+  EXPECT_EQ(SetDword(key, "v", 2), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(RegTakeStoreProblems().empty());
+  RegCloseStore();
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Busy", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(GetDword(key, "v", v), ERROR_SUCCESS);
+  EXPECT_EQ(v, 2u) << "the write stayed in memory";
+  RegCloseKey(key);
+}
+
+// Catches: processes saving to one new store at once running in memory while reporting success,
+// or failing their saves (two of them making the same key).
+TEST_F(RegistryTest, FourProcessesSaveToOneNewStoreAtOnce) {
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    RegCloseStore();  // a connection must not cross fork()
+    setenv("FROSTWIPE_REGISTRY", (dir_ + "/new" + std::to_string(round) + ".db").c_str(), 1);
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; ++i) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        char c = 0;
+        close(go[1]);
+        if (read(go[0], &c, 1) != 0) _exit(100);  // all start when the pipe closes
+        HKEY k = nullptr;
+        const std::string name = "Shared\\Common\\" + std::to_string(i);
+        int failed = 0;
+        if (RegCreateKeyEx(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                           &k, nullptr) != ERROR_SUCCESS)
+          failed |= 1;
+        if (SetDword(k, "v", static_cast<DWORD>(i)) != ERROR_SUCCESS) failed |= 2;
+        if (RegCloseKey(k) != ERROR_SUCCESS) failed |= 4;
+        if (!RegTakeStoreProblems().empty()) failed |= 8;
+        RegCloseStore();
+        _exit(failed);
+      }
+      children.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 0) << "1, 2, 4: a failed call, 8: a store problem";
+    }
+    for (int i = 0; i < 4; ++i) {
+      HKEY k = nullptr;
+      const std::string name = "Shared\\Common\\" + std::to_string(i);
+      ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, &k), ERROR_SUCCESS)
+          << name << " was kept in memory only";
+      DWORD v = 99;
+      EXPECT_EQ(GetDword(k, "v", v), ERROR_SUCCESS);
+      EXPECT_EQ(v, static_cast<DWORD>(i));
+      RegCloseKey(k);
+    }
+  }
+}
+
+// Catches: a store opened once while read-only leaving journal files without a write bit, so
+// every later run of an ordinary user finds the store unusable until the user deletes them.
+TEST_F(RegistryTest, ReadOnlyOpenDoesNotBreakALaterWritableOne) {
+  RegCloseStore();  // a connection must not cross fork()
+  uid_t uid = geteuid();
+  if (uid == 0) {  // root may write anything: the fault shows for an ordinary user
+    uid = 54321;
+    while (getpwuid(uid)) ++uid;
+    ASSERT_EQ(chown(dir_.c_str(), uid, uid), 0);
+  }
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (uid != geteuid() && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(100);
+    int failed = 0;
+    HKEY k = nullptr;
+    RegCreateKeyEx(HKEY_CURRENT_USER, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    if (SetDword(k, "v", 1) != ERROR_SUCCESS) failed |= 1;
+    RegCloseKey(k);
+    RegCloseStore();
+    chmod(path_.c_str(), 0444);
+    DWORD v = 0;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "K", 0, KEY_READ, &k) != ERROR_SUCCESS ||
+        GetDword(k, "v", v) != ERROR_SUCCESS || v != 1)
+      failed |= 2;
+    RegCloseKey(k);
+    RegTakeStoreProblems();
+    RegCloseStore();
+    chmod(path_.c_str(), 0644);
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, "K", 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS ||
+        SetDword(k, "v", 2) != ERROR_SUCCESS || RegCloseKey(k) != ERROR_SUCCESS)
+      failed |= 4;
+    if (!RegTakeStoreProblems().empty()) failed |= 8;
+    RegCloseStore();
+    _exit(failed);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1, 2: setting up, 4: not writable again, 8: a problem";
 }
 
 std::string ReadFile(const std::string& path) {

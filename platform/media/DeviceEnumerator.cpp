@@ -8,6 +8,7 @@
 #include "platform/com/ComApi.h"
 #include "platform/media/MediaLog.h"
 #include "platform/media/Moniker.h"
+#include "platform/media/pipewire/PipeWireProvider.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualProviders.h"
 
@@ -51,6 +52,7 @@ std::vector<std::string> EnabledProviderNames() {
 // ---- registry
 
 DeviceProviderRegistry::DeviceProviderRegistry() {
+  RegisterPipeWireProvider(*this);
   RegisterV4l2Provider(*this);
   RegisterVirtualDeviceProviders(*this);
 }

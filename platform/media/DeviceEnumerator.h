@@ -34,11 +34,12 @@ class DeviceProvider {
 };
 
 // The process-wide table of providers. Devices are listed provider by provider in the fixed
-// order of kProviderOrder: real cameras first, then scripted devices, the demo camera last.
+// order of kProviderOrder: real cameras first (PipeWire, which shares a camera with other
+// programs, before V4L2), then scripted devices, the demo camera last.
 // Thread: any; mutex_ guards providers_ and is not held while a provider runs.
 class DeviceProviderRegistry {
  public:
-  static constexpr const char* kProviderOrder[] = {"v4l2", "scripted", "demo"};
+  static constexpr const char* kProviderOrder[] = {"pipewire", "v4l2", "scripted", "demo"};
 
   // The registry, with the built-in virtual providers registered.
   static DeviceProviderRegistry& Instance();
@@ -61,10 +62,10 @@ class DeviceProviderRegistry {
   std::vector<NamedProvider> providers_;
 };
 
-// The provider names FROSTWIPE_DEVICE_PROVIDERS enables: a comma-separated list of "v4l2",
-// "demo" and "scripted" (spaces and letter case ignored, unknown names skipped with a
-// warning); all three when the variable is not set; none when it is set but empty. Read on
-// every enumeration, so a test can change it between enumerations.
+// The provider names FROSTWIPE_DEVICE_PROVIDERS enables: a comma-separated list of
+// "pipewire", "v4l2", "demo" and "scripted" (spaces and letter case ignored, unknown names
+// skipped with a warning); all of them when the variable is not set; none when it is set but
+// empty. Read on every enumeration, so a test can change it between enumerations.
 std::vector<std::string> EnabledProviderNames();
 
 // A device found by display name among the enabled providers, with the provider's name.

@@ -78,7 +78,8 @@ struct FoundDevice {
 bool FindDeviceByDisplayName(std::u16string_view displayName, FoundDevice* found);
 
 // The system device enumerator (CLSID_SystemDeviceEnum, ICreateDevEnum): a moniker per
-// device of the category, S_FALSE with no enumerator for a category without devices.
+// device of the category, S_FALSE with no enumerator for a category without devices. A display
+// name a provider earlier in the order has listed is not listed again.
 // Thread: any.
 class SystemDeviceEnum final : public ICreateDevEnum, public UnknownImpl {
  public:

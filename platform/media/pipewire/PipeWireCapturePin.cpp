@@ -14,7 +14,7 @@
 namespace {
 
 // How long a start waits for the daemon to link the stream and the node to take the format.
-constexpr auto kConnectWait = std::chrono::seconds(3);
+constexpr auto kConnectWait = std::chrono::seconds(5);
 // More frames than this between two buffers is a restarted count, not a loss.
 constexpr std::uint64_t kMaxSequenceGap = 30 * 3600;
 

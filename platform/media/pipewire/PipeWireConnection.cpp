@@ -10,6 +10,7 @@
 #include "platform/media/DeviceNotify.h"
 #include "platform/media/pipewire/PipeWireFormats.h"
 #include "platform/media/pipewire/PipeWireLog.h"
+#include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
 
 Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
@@ -40,6 +41,26 @@ std::string RemoteName() {
   const char* runtime = std::getenv("PIPEWIRE_RUNTIME_DIR");
   if (!runtime || !*runtime) runtime = std::getenv("XDG_RUNTIME_DIR");
   return std::string(runtime ? runtime : "") + "/pipewire-0";
+}
+
+// A node the v4l2 monitor made for a /dev/video* camera gets the identity the V4L2 provider
+// gives that camera (display name, friendly name, "DevicePath"): it is listed once, and its
+// stored settings follow it whichever path lists it. False for other nodes.
+bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
+  const std::string node = Lookup(props, "api.v4l2.path");
+  if (node.empty()) return false;
+  auto v4l2 =
+      std::dynamic_pointer_cast<V4l2Provider>(DeviceProviderRegistry::Instance().Find("v4l2"));
+  const std::shared_ptr<V4l2Io> io = v4l2 ? v4l2->Io() : nullptr;
+  const std::string stablePath = io ? io->StablePath(node) : std::string();
+  const std::string stableName = stablePath.substr(stablePath.find_last_of('/') + 1);
+  const std::string card = Lookup(props, "api.v4l2.cap.card");
+  const std::string identity =
+      stableName.empty() ? Lookup(props, "api.v4l2.cap.bus_info") + ":" + card : stableName;
+  d->friendlyName = U16(card.empty() ? node : card);
+  d->displayName = U16("@device:v4l2:" + identity);
+  d->devicePath = U16(stablePath.empty() ? node : stablePath);
+  return true;
 }
 
 }  // namespace
@@ -73,6 +94,7 @@ PipeWireConnection::PipeWireConnection() {
 
 PipeWireConnection::~PipeWireConnection() {
   pw_thread_loop_lock(loop_);
+  closing_ = true;  // the cameras are not unplugged: nobody hears of them any more
   Disconnect();
   pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
   pw_thread_loop_unlock(loop_);
@@ -211,6 +233,12 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
     pw_node_events e{};
     e.version = PW_VERSION_NODE_EVENTS;
     e.param = OnNodeParam;
+    // The node's own properties (the global's are a few): a v4l2 node's device path.
+    e.info = [](void* data, const pw_node_info* info) {
+      auto* node = static_cast<Node*>(data);
+      if (!node->ready && (info->change_mask & PW_NODE_CHANGE_MASK_PROPS))
+        TakeV4l2Identity(info->props, &node->camera.description);
+    };
     return e;
   }();
   auto* self = static_cast<PipeWireConnection*>(data);
@@ -318,7 +346,7 @@ void PipeWireConnection::RemoveNode(std::uint32_t id) {
   }
   for (const auto& call : gone) call();
   const PipeWireCamera& c = node->camera;
-  if (node->ready && initialDone_) {
+  if (node->ready && initialDone_ && !closing_) {
     qCInfo(lcPipeWire, "%s: camera \"%s\" went away", c.nodeName.c_str(),
            QString::fromStdU16String(c.description.friendlyName).toUtf8().constData());
     DeviceNotify::Broadcast({DeviceChangeKind::Removal, CLSID_VideoInputDeviceCategory,

@@ -39,7 +39,9 @@ struct PipeWireCore {
 
 // Connects to the daemon named by PIPEWIRE_REMOTE, else "pipewire-0" under XDG_RUNTIME_DIR,
 // lists every node of media class "Video/Source" that is a camera (role "Camera", or made by a
-// camera monitor: api.v4l2 / api.libcamera), and keeps the list current. Without a daemon it
+// camera monitor: api.v4l2 / api.libcamera), and keeps the list current. A node made for a
+// /dev/video* camera ("api.v4l2.path") is listed under the V4L2 provider's identity of that
+// camera, so the device enumerator lists it once (see SystemDeviceEnum). Without a daemon it
 // lists nothing, logs one line, and tries again every second until one answers; a daemon that
 // goes away removes its cameras and is waited for the same way. Cameras added or removed after
 // the first complete listing are broadcast through DeviceNotify.
@@ -97,6 +99,7 @@ class PipeWireConnection {
   bool initialDone_ = false;
   bool lostLogged_ = false;
   bool failing_ = false;  // the core reported a broken connection
+  bool closing_ = false;  // the connection is being destroyed
 
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -49,19 +49,20 @@ std::string DescribePipeWireCameras() {
   if (!provider) return {};
   std::ostringstream out;
   for (const PipeWireCamera& c : provider->Connection()->Cameras()) {
-    out << QString::fromStdU16String(c.description.friendlyName).toStdString() << " (PipeWire)\n"
-        << "  node: " << c.nodeName << " (id " << c.id << ")\n"
-        << "  identity: " << QString::fromStdU16String(c.description.displayName).toStdString()
+    out << QString::fromStdU16String(c.description.friendlyName).toStdString()
+        << " (PipeWire)\n  node: " << c.nodeName
+        << "\n  identity: " << QString::fromStdU16String(c.description.displayName).toStdString()
         << "\n  formats:\n";
     for (const V4l2Capability& cap : c.caps) {
       out << "    " << PipeWireFormatName(cap.pixelformat) << " " << cap.width << "x" << cap.height
-          << " @";
-      for (REFERENCE_TIME t : cap.intervals)
-        out << " " << QString::number(static_cast<double>(UNITS) / t, 'g', 4).toStdString();
+          << ":";
+      for (std::size_t i = 0; i < cap.intervals.size(); ++i)
+        out << (i ? ", " : " ")
+            << QString::number(static_cast<double>(UNITS) / cap.intervals[i], 'g', 4).toStdString();
       out << " fps\n";
     }
     for (const std::string& s : c.skipped) out << "    " << s << " (cannot be converted)\n";
-    out << "  controls: none offered through PipeWire\n\n";
+    out << "  controls: none\n\n";
   }
   return out.str();
 }

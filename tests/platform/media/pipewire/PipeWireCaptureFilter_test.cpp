@@ -193,6 +193,23 @@ TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
   rig.control->Stop();
 }
 
+// Catches: a camera that stops sending hanging the streaming thread, so that Stop waits for it.
+TEST_F(PipeWireCaptureFilterTest, StalledCameraStopsPromptly) {
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-stall", "YUY2:64x48@30"}));
+  Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 2; }, 5000));
+  ASSERT_TRUE(camera.Send("stall"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int frames = rig.sink->Frames();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(rig.sink->Frames(), frames) << "the camera did not stall";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
 // Catches: a node leaving mid-stream that hangs the streaming thread or Stop, posts no
 // EC_DEVICE_LOST or posts it twice, or a camera that cannot play again once it is back.
 TEST_F(PipeWireCaptureFilterTest, NodeVanishingMidStreamIsDeviceLost) {

@@ -8,6 +8,8 @@
 
 #include "PipeWireTestSupport.h"
 #include "platform/media/DeviceNotify.h"
+#include "platform/media/v4l2/V4l2Provider.h"
+#include "platform/media/v4l2/model/V4l2Model.h"
 
 PrivatePipeWire* PipeWireTest::pipewire_ = nullptr;
 bool PipeWireTest::started_ = false;
@@ -81,6 +83,55 @@ TEST_F(PipeWireProviderTest, BroadcastsArrivalAndRemoval) {
   EXPECT_EQ(changes[1].kind, DeviceChangeKind::Removal);
   EXPECT_EQ(changes[1].displayName, u"@device:pipewire:cam-hotplug");
   EXPECT_TRUE(FriendlyNames(CLSID_VideoInputDeviceCategory).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Catches: a /dev/video* camera that PipeWire also hands out listed twice, or listed under a
+// PipeWire name of its own, so that its stored settings do not follow it between the two paths.
+TEST_F(PipeWireProviderTest, CameraReachableBothWaysIsListedOnce) {
+  // A model camera behind the "v4l2" provider for this test.
+  struct ModelScope {
+    std::shared_ptr<V4l2Model> model = std::make_shared<V4l2Model>();
+    std::shared_ptr<DeviceProvider> previous = DeviceProviderRegistry::Instance().Find("v4l2");
+    ModelScope() {
+      DeviceProviderRegistry::Instance().Register("v4l2", std::make_shared<V4l2Provider>(model));
+    }
+    ~ModelScope() {
+      DeviceProviderRegistry::Instance().Register("v4l2", previous);
+      model->StopWatching();
+    }
+  } v4l2;
+  ProvidersScope both("pipewire,v4l2");
+  const std::string node = v4l2.model->Plug(UsbCameraSpec());
+  std::vector<ListedDevice> devices;
+  ASSERT_EQ(ListCategory(CLSID_VideoInputDeviceCategory, &devices), S_OK);
+  ASSERT_EQ(devices.size(), 1u);
+  const ListedDevice throughV4l2 = devices[0];
+
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "v4l2_input.usb", "--description", "USB Camera (V4L2)",
+                            "--prop", "api.v4l2.path=" + node, "--prop",
+                            "api.v4l2.cap.card=USB Camera", "YUY2:320x240@30"}));
+  ASSERT_TRUE(
+      PumpUntil([&] { return !provider_->ListDevices(CLSID_VideoInputDeviceCategory).empty(); }));
+  ASSERT_EQ(ListCategory(CLSID_VideoInputDeviceCategory, &devices), S_OK);
+  ASSERT_EQ(devices.size(), 1u) << QString::fromStdU16String(devices[0].displayName + u" | " +
+                                                             devices.back().displayName)
+                                       .toStdString();
+  EXPECT_EQ(devices[0].displayName, throughV4l2.displayName);
+  EXPECT_EQ(devices[0].friendlyName, throughV4l2.friendlyName);
+  // PipeWire, which shares the camera, is the path taken: the filter has the node's one format.
+  ComPtr<IBaseFilter> filter;
+  ASSERT_EQ(devices[0].moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                             filter.ReleaseAndGetVoidAddress()),
+            S_OK);
+  int count = 0, size = 0;
+  ComQuery<IAMStreamConfig>(FirstPin(filter.Get(), PINDIR_OUTPUT).Get())
+      ->GetNumberOfCapabilities(&count, &size);
+  EXPECT_EQ(count, 1);
 }
 
 }  // namespace

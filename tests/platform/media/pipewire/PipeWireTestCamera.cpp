@@ -1,12 +1,13 @@
 // A camera node for tests: a PipeWire output stream (media class Video/Source, role Camera)
 // offering the formats named on the command line and drawing a moving pattern.
 //
-//   pipewire_test_camera --name NAME [--description TEXT] [--role ROLE] [--pad BYTES] FORMAT...
+//   pipewire_test_camera --name NAME [--description TEXT] [--role ROLE] [--pad BYTES]
+//                        [--speed STEP] [--prop KEY=VALUE]... FORMAT...
 //   FORMAT: YUY2|UYVY|NV12|I420|RGB|BGR|RGBx|BGRx|MJPG ":" W "x" H ["-" W2 "x" H2] ["@" FPS]
 //
-// Luma at (x, y) in frame n is (x + y + n) mod 256, chroma 128; RGB formats carry the luma in
-// every channel. Rows are padded by --pad bytes. The header metadata carries the frame number as
-// sequence and the time as pts. Commands on standard input, one a line:
+// Luma at (x, y) in frame n is (x + y + STEP * n) mod 256 (STEP 1 unless given), chroma 128; RGB
+// formats carry the luma in every channel. Rows are padded by --pad bytes. The header metadata
+// carries the frame number as sequence and the time as pts. Commands on standard input, one a line:
 //   gap N      the next frame's sequence number jumps by N (frames "lost" at the source)
 //   stall      stop sending frames;  resume  send again
 //   quit       leave (end of input too)
@@ -42,6 +43,7 @@ struct Camera {
   spa_video_info_raw raw{};
   bool haveFormat = false;
   int pad = 0;
+  int speed = 1;
   std::uint64_t frame = 0;
   std::uint64_t sequence = 0;
   bool stalled = false;
@@ -123,7 +125,7 @@ void Layout(const Camera& c, int* stride, int* frameBytes) {
 
 void Draw(const Camera& c, std::uint8_t* out, int stride) {
   const int w = static_cast<int>(c.raw.size.width), h = static_cast<int>(c.raw.size.height);
-  const int n = static_cast<int>(c.frame & 0xFF);
+  const int n = static_cast<int>((c.frame * static_cast<std::uint64_t>(c.speed)) & 0xFF);
   for (int y = 0; y < h; ++y) {
     std::uint8_t* row = out + static_cast<std::ptrdiff_t>(y) * stride;
     for (int x = 0; x < w; ++x) {
@@ -279,6 +281,7 @@ int main(int argc, char** argv) {
   pw_init(&argc, &argv);
   Camera c;
   std::string name = "frostwipe-test-camera", description = "Test Camera", role = "Camera";
+  std::vector<std::string> extra;  // KEY=VALUE node properties
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--name" && i + 1 < argc) {
@@ -287,6 +290,10 @@ int main(int argc, char** argv) {
       description = argv[++i];
     } else if (arg == "--role" && i + 1 < argc) {
       role = argv[++i];
+    } else if (arg == "--prop" && i + 1 < argc) {
+      extra.emplace_back(argv[++i]);
+    } else if (arg == "--speed" && i + 1 < argc) {
+      c.speed = std::atoi(argv[++i]);
     } else if (arg == "--pad" && i + 1 < argc) {
       c.pad = std::atoi(argv[++i]);
     } else {
@@ -305,13 +312,17 @@ int main(int argc, char** argv) {
   pw_loop_add_signal(loop, SIGTERM, OnSignal, &c);
   c.timer = pw_loop_add_timer(loop, OnTimer, &c);
   c.input = pw_loop_add_io(loop, STDIN_FILENO, SPA_IO_IN | SPA_IO_HUP, false, OnInput, &c);
-  c.stream = pw_stream_new_simple(
-      loop, name.c_str(),
+  pw_properties* props =
       pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", PW_KEY_MEDIA_TYPE, "Video",
                         PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, role.c_str(),
                         PW_KEY_NODE_NAME, name.c_str(), PW_KEY_NODE_DESCRIPTION,
-                        description.c_str(), PW_KEY_OBJECT_PATH, ("test:" + name).c_str(), nullptr),
-      &kEvents, &c);
+                        description.c_str(), PW_KEY_OBJECT_PATH, ("test:" + name).c_str(), nullptr);
+  for (const std::string& kv : extra) {
+    const std::size_t eq = kv.find('=');
+    if (eq != std::string::npos)
+      pw_properties_set(props, kv.substr(0, eq).c_str(), kv.c_str() + eq + 1);
+  }
+  c.stream = pw_stream_new_simple(loop, name.c_str(), props, &kEvents, &c);
   std::vector<std::uint8_t> storage(4096);
   spa_pod_builder b = SPA_POD_BUILDER_INIT(storage.data(), static_cast<uint32_t>(storage.size()));
   std::vector<const spa_pod*> params;

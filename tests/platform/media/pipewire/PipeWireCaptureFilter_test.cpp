@@ -3,6 +3,8 @@
 // going away mid-stream.
 #include "platform/media/pipewire/PipeWireCaptureFilter.h"
 
+#include <algorithm>
+#include <ostream>
 #include <thread>
 
 #include "PipeWireTestSupport.h"
@@ -128,6 +130,7 @@ struct ContentCase {
   const char* format;  // as the test camera takes it
   GUID subtype;
   int pad;  // bytes added to every row by the camera
+  friend void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.format << "+" << c.pad; }
 };
 
 class PipeWireContentTest : public PipeWireTest,
@@ -174,7 +177,11 @@ INSTANTIATE_TEST_SUITE_P(Formats, PipeWireContentTest,
                                            ContentCase{"NV12", MEDIASUBTYPE_NV12, 16},
                                            ContentCase{"I420", MEDIASUBTYPE_I420, 0},
                                            ContentCase{"BGRx", MEDIASUBTYPE_RGB24, 0},
-                                           ContentCase{"RGB", MEDIASUBTYPE_RGB24, 4}));
+                                           ContentCase{"RGB", MEDIASUBTYPE_RGB24, 4}),
+                         [](const ::testing::TestParamInfo<ContentCase>& info) {
+                           return std::string(info.param.format) + "Pad" +
+                                  std::to_string(info.param.pad);
+                         });
 
 // Catches: sequence gaps at the source not counted as dropped frames.
 TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
@@ -189,8 +196,17 @@ TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
       ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
   EXPECT_TRUE(
       PumpUntil([&] { return SUCCEEDED(counts->GetNumDropped(&dropped)) && dropped >= 5; }));
-  EXPECT_EQ(dropped, 5);
   rig.control->Stop();
+  // The five lost frames are numbered in a row (a busy machine may lose single frames besides).
+  long frames[64] = {}, copied = 0;
+  ASSERT_EQ(counts->GetDroppedInfo(64, frames, &copied), S_OK);
+  std::sort(frames, frames + copied);
+  long run = copied > 0 ? 1 : 0, longest = run;
+  for (long i = 1; i < copied; ++i) {
+    run = frames[i] == frames[i - 1] + 1 ? run + 1 : 1;
+    longest = std::max(longest, run);
+  }
+  EXPECT_GE(longest, 5) << dropped << " dropped";
 }
 
 // Catches: a camera that stops sending hanging the streaming thread, so that Stop waits for it.

@@ -1,5 +1,8 @@
 // Frostwipe start-up: the application object, its three windows and the message loop.
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include <QPushButton>
 #include <QSlider>
@@ -7,6 +10,8 @@
 
 #include "app/CommandLine.h"
 #include "game/Video_capture_form.h"
+#include "platform/media/DeviceEnumerator.h"
+#include "platform/media/pipewire/PipeWireProvider.h"
 #include "platform/media/v4l2/V4l2Report.h"
 #include "platform/toolkit/Application.h"
 #include "ui/About.h"
@@ -45,10 +50,17 @@ void ArrangeAutoplay(TApplication& application) {
   });
 }
 
-// --list-cameras: prints each V4L2 camera with its node, formats and controls, one camera a
-// paragraph (the model cameras when FROSTWIPE_V4L2_MODEL names them).
+// --list-cameras: prints each camera with its node, formats and controls, one camera a
+// paragraph: the PipeWire cameras first (when the "pipewire" provider is enabled), then the V4L2
+// ones (the model cameras when FROSTWIPE_V4L2_MODEL names them).
 int ListCameras() {
-  std::fputs(DescribeV4l2Cameras().c_str(), stdout);
+  std::string pipewire;
+  const std::vector<std::string> enabled = EnabledProviderNames();
+  if (std::find(enabled.begin(), enabled.end(), "pipewire") != enabled.end())
+    pipewire = DescribePipeWireCameras();
+  std::string v4l2 = DescribeV4l2Cameras();
+  if (!pipewire.empty() && v4l2 == "no cameras found\n") v4l2.clear();
+  std::fputs((pipewire + v4l2).c_str(), stdout);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/com/ComApi.h"
 #include "platform/media/MediaLog.h"
 #include "platform/media/Moniker.h"
+#include "platform/media/pipewire/PipeWireProvider.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualProviders.h"
 
@@ -51,6 +52,7 @@ std::vector<std::string> EnabledProviderNames() {
 // ---- registry
 
 DeviceProviderRegistry::DeviceProviderRegistry() {
+  RegisterPipeWireProvider(*this);
   RegisterV4l2Provider(*this);
   RegisterVirtualDeviceProviders(*this);
 }
@@ -129,8 +131,14 @@ HRESULT SystemDeviceEnum::CreateClassEnumerator(REFCLSID category, IEnumMoniker*
   if (!monikers) return E_POINTER;
   *monikers = nullptr;
   std::vector<ComPtr<IMoniker>> list;
+  QStringList listed;
   for (auto& [name, provider] : DeviceProviderRegistry::Instance().Enabled())
     for (DeviceDescription& device : provider->ListDevices(category)) {
+      // One camera, one line: a camera two providers reach (a /dev/video* camera that
+      // PipeWire also hands out) goes by the same display name; the earlier provider wins.
+      const QString displayName = QString::fromStdU16String(device.displayName);
+      if (listed.contains(displayName, Qt::CaseInsensitive)) continue;
+      listed.push_back(displayName);
       device.category = category;
       ComPtr<IMoniker> moniker;
       moniker.Attach(new DeviceMoniker(name, std::move(device)));

@@ -34,11 +34,12 @@ class DeviceProvider {
 };
 
 // The process-wide table of providers. Devices are listed provider by provider in the fixed
-// order of kProviderOrder: real cameras first, then scripted devices, the demo camera last.
+// order of kProviderOrder: real cameras first (PipeWire, which shares a camera with other
+// programs, before V4L2), then scripted devices, the demo camera last.
 // Thread: any; mutex_ guards providers_ and is not held while a provider runs.
 class DeviceProviderRegistry {
  public:
-  static constexpr const char* kProviderOrder[] = {"v4l2", "scripted", "touch", "demo"};
+  static constexpr const char* kProviderOrder[] = {"pipewire", "v4l2", "scripted", "touch", "demo"};
 
   // The registry, with the built-in virtual providers registered.
   static DeviceProviderRegistry& Instance();
@@ -61,10 +62,10 @@ class DeviceProviderRegistry {
   std::vector<NamedProvider> providers_;
 };
 
-// The provider names FROSTWIPE_DEVICE_PROVIDERS enables: a comma-separated list of "v4l2",
-// "touch", "demo" and "scripted" (spaces and letter case ignored, unknown names skipped with a
-// warning); all of them when the variable is not set; none when it is set but empty. Read on
-// every enumeration, so a test can change it between enumerations.
+// The provider names FROSTWIPE_DEVICE_PROVIDERS enables: a comma-separated list of
+// "pipewire", "v4l2", "touch", "demo" and "scripted" (spaces and letter case ignored, unknown
+// names skipped with a warning); all of them when the variable is not set; none when it is set
+// but empty. Read on every enumeration, so a test can change it between enumerations.
 std::vector<std::string> EnabledProviderNames();
 
 // A device found by display name among the enabled providers, with the provider's name.
@@ -77,7 +78,8 @@ struct FoundDevice {
 bool FindDeviceByDisplayName(std::u16string_view displayName, FoundDevice* found);
 
 // The system device enumerator (CLSID_SystemDeviceEnum, ICreateDevEnum): a moniker per
-// device of the category, S_FALSE with no enumerator for a category without devices.
+// device of the category, S_FALSE with no enumerator for a category without devices. A display
+// name a provider earlier in the order has listed is not listed again.
 // Thread: any.
 class SystemDeviceEnum final : public ICreateDevEnum, public UnknownImpl {
  public:

@@ -52,3 +52,19 @@ add_library(v4l2_model STATIC
 target_link_libraries(v4l2_model PUBLIC platform_media)
 # The model registers itself from V4l2Model.cpp; this keeps that object in every link.
 target_link_options(v4l2_model INTERFACE "LINKER:--undefined=frostwipe_v4l2_model_anchor")
+
+# Cameras through PipeWire: the nodes a desktop's PipeWire daemon hands out.
+pkg_check_modules(PIPEWIRE IMPORTED_TARGET libpipewire-0.3)
+if(NOT PIPEWIRE_FOUND)
+  message(FATAL_ERROR "libpipewire-0.3 is required by platform/media/pipewire: run scripts/setup "
+                      "(Debian package libpipewire-0.3-dev).")
+endif()
+target_sources(platform_media PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireLog.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireProvider.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireProvider.h
+)
+target_link_libraries(platform_media PRIVATE PkgConfig::PIPEWIRE)

@@ -1,0 +1,356 @@
+#include "platform/media/pipewire/PipeWireConnection.h"
+
+#include <cerrno>
+#include <cstring>
+#include <pipewire/pipewire.h>
+#include <spa/utils/result.h>
+
+#include <QString>
+
+#include "platform/media/DeviceNotify.h"
+#include "platform/media/pipewire/PipeWireFormats.h"
+#include "platform/media/pipewire/PipeWireLog.h"
+#include "platform/media/v4l2/V4l2Provider.h"
+#include "platform/media/virtual/VirtualDeviceConfig.h"
+
+Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
+
+namespace {
+
+// How often a missing daemon is looked for.
+constexpr timespec kRetry{1, 0};
+
+// Arms the timer: first after value, then every interval.
+void ArmTimer(pw_loop* loop, spa_source* timer, timespec value, timespec interval) {
+  pw_loop_update_timer(loop, timer, &value, &interval, false);
+}
+constexpr auto kListingWait = std::chrono::seconds(2);
+
+std::string Lookup(const spa_dict* props, const char* key) {
+  const char* value = props ? spa_dict_lookup(props, key) : nullptr;
+  return value ? value : "";
+}
+
+std::u16string U16(const std::string& text) {
+  return QString::fromUtf8(text.c_str()).toStdU16String();
+}
+
+std::string RemoteName() {
+  const char* remote = std::getenv("PIPEWIRE_REMOTE");
+  if (remote && *remote) return remote;
+  const char* runtime = std::getenv("PIPEWIRE_RUNTIME_DIR");
+  if (!runtime || !*runtime) runtime = std::getenv("XDG_RUNTIME_DIR");
+  return std::string(runtime ? runtime : "") + "/pipewire-0";
+}
+
+// A node the v4l2 monitor made for a /dev/video* camera gets the identity the V4L2 provider
+// gives that camera (display name, friendly name, "DevicePath"): it is listed once, and its
+// stored settings follow it whichever path lists it. False for other nodes.
+bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
+  const std::string node = Lookup(props, "api.v4l2.path");
+  if (node.empty()) return false;
+  auto v4l2 =
+      std::dynamic_pointer_cast<V4l2Provider>(DeviceProviderRegistry::Instance().Find("v4l2"));
+  const std::shared_ptr<V4l2Io> io = v4l2 ? v4l2->Io() : nullptr;
+  const std::string stablePath = io ? io->StablePath(node) : std::string();
+  const std::string stableName = stablePath.substr(stablePath.find_last_of('/') + 1);
+  const std::string card = Lookup(props, "api.v4l2.cap.card");
+  const std::string identity =
+      stableName.empty() ? Lookup(props, "api.v4l2.cap.bus_info") + ":" + card : stableName;
+  d->friendlyName = U16(card.empty() ? node : card);
+  d->displayName = U16("@device:v4l2:" + identity);
+  d->devicePath = U16(stablePath.empty() ? node : stablePath);
+  return true;
+}
+
+}  // namespace
+
+struct PipeWireConnection::Node {
+  PipeWireConnection* owner = nullptr;
+  pw_proxy* proxy = nullptr;
+  spa_hook listener{};
+  int syncSeq = -1;
+  bool ready = false;
+  PipeWireCamera camera;
+};
+
+PipeWireCore::~PipeWireCore() {
+  if (core) pw_core_disconnect(core);
+}
+
+PipeWireConnection::PipeWireConnection() {
+  static const bool initialised = (pw_init(nullptr, nullptr), true);
+  (void)initialised;
+  loop_ = pw_thread_loop_new("pw-frostwipe", nullptr);
+  context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+  coreListener_ = std::make_unique<spa_hook>();
+  registryListener_ = std::make_unique<spa_hook>();
+  timer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), OnTimer, this);
+  pw_thread_loop_start(loop_);
+  pw_thread_loop_lock(loop_);
+  TryConnect();
+  pw_thread_loop_unlock(loop_);
+}
+
+PipeWireConnection::~PipeWireConnection() {
+  pw_thread_loop_lock(loop_);
+  closing_ = true;  // the cameras are not unplugged: nobody hears of them any more
+  Disconnect();
+  pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
+  pw_thread_loop_unlock(loop_);
+  pw_thread_loop_stop(loop_);
+  pw_context_destroy(context_);
+  pw_thread_loop_destroy(loop_);
+}
+
+std::vector<PipeWireCamera> PipeWireConnection::Cameras() {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, kListingWait, [&] { return complete_; });
+  return cameras_;
+}
+
+bool PipeWireConnection::Connected() {
+  pw_thread_loop_lock(loop_);
+  const bool connected = core_ && !failing_;
+  pw_thread_loop_unlock(loop_);
+  return connected;
+}
+
+std::shared_ptr<PipeWireCore> PipeWireConnection::Core() {
+  return failing_ ? nullptr : core_;
+}
+
+int PipeWireConnection::Watch(std::uint32_t id, std::function<void()> gone) {
+  std::lock_guard lock(mutex_);
+  const bool present = std::any_of(cameras_.begin(), cameras_.end(),
+                                   [&](const PipeWireCamera& c) { return c.id == id; });
+  if (!present) return 0;
+  const int token = nextToken_++;
+  watchers_[token] = {id, std::move(gone)};
+  return token;
+}
+
+void PipeWireConnection::Unwatch(int token) {
+  std::lock_guard lock(mutex_);
+  watchers_.erase(token);
+}
+
+// ---- connecting (loop thread, or with the loop locked)
+
+void PipeWireConnection::TryConnect() {
+  static const pw_core_events kCoreEvents = [] {
+    pw_core_events e{};
+    e.version = PW_VERSION_CORE_EVENTS;
+    e.done = OnCoreDone;
+    e.error = OnCoreError;
+    return e;
+  }();
+  static const pw_registry_events kRegistryEvents = [] {
+    pw_registry_events e{};
+    e.version = PW_VERSION_REGISTRY_EVENTS;
+    e.global = OnGlobal;
+    e.global_remove = OnGlobalRemove;
+    return e;
+  }();
+  pw_core* core = pw_context_connect(context_, nullptr, 0);
+  if (!core) {
+    const int error = errno;
+    if (!lostLogged_)
+      qCWarning(lcPipeWire,
+                "PipeWire: no daemon answers at %s (%s); PipeWire cameras appear once it runs",
+                RemoteName().c_str(), strerror(error));
+    lostLogged_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      complete_ = true;  // nothing to wait for
+    }
+    changed_.notify_all();
+    ArmTimer(pw_thread_loop_get_loop(loop_), timer_, kRetry, kRetry);
+    return;
+  }
+  if (lostLogged_)
+    qCInfo(lcPipeWire, "PipeWire: connected to the daemon at %s", RemoteName().c_str());
+  lostLogged_ = false;
+  failing_ = false;
+  core_ = std::make_shared<PipeWireCore>();
+  core_->core = core;
+  *coreListener_ = {};
+  pw_core_add_listener(core, coreListener_.get(), &kCoreEvents, this);
+  registry_ = pw_core_get_registry(core, PW_VERSION_REGISTRY, 0);
+  *registryListener_ = {};
+  pw_registry_add_listener(registry_, registryListener_.get(), &kRegistryEvents, this);
+  initialDone_ = false;
+  initialSeq_ = pw_core_sync(core, PW_ID_CORE, 0);
+  {
+    std::lock_guard lock(mutex_);
+    complete_ = false;
+  }
+  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
+}
+
+void PipeWireConnection::Disconnect() {
+  while (!nodes_.empty()) RemoveNode(nodes_.begin()->first);
+  if (registry_) {
+    spa_hook_remove(registryListener_.get());
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry_));
+    registry_ = nullptr;
+  }
+  if (core_) {
+    spa_hook_remove(coreListener_.get());
+    core_.reset();  // disconnects now, or when the last stream on it goes
+  }
+  initialDone_ = false;
+  {
+    std::lock_guard lock(mutex_);
+    complete_ = true;
+  }
+  changed_.notify_all();
+}
+
+void PipeWireConnection::OnTimer(void* data, std::uint64_t) {
+  auto* self = static_cast<PipeWireConnection*>(data);
+  if (self->failing_) self->Disconnect();
+  if (!self->core_) self->TryConnect();
+}
+
+void PipeWireConnection::OnCoreError(void* data, std::uint32_t id, int, int res,
+                                     const char* message) {
+  auto* self = static_cast<PipeWireConnection*>(data);
+  if (id != PW_ID_CORE || res != -EPIPE || self->failing_) return;
+  qCWarning(lcPipeWire, "PipeWire: the daemon went away (%s); waiting for it to come back",
+            message ? message : spa_strerror(res));
+  self->failing_ = true;
+  self->lostLogged_ = true;
+  // The core cannot be torn down inside its own callback: the timer does it at once.
+  ArmTimer(pw_thread_loop_get_loop(self->loop_), self->timer_, {0, 1000000}, kRetry);
+}
+
+// ---- nodes
+
+void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, const char* type,
+                                  std::uint32_t, const spa_dict* props) {
+  static const pw_node_events kNodeEvents = [] {
+    pw_node_events e{};
+    e.version = PW_VERSION_NODE_EVENTS;
+    e.param = OnNodeParam;
+    // The node's own properties (the global's are a few): a v4l2 node's device path.
+    e.info = [](void* data, const pw_node_info* info) {
+      auto* node = static_cast<Node*>(data);
+      if (!node->ready && (info->change_mask & PW_NODE_CHANGE_MASK_PROPS))
+        TakeV4l2Identity(info->props, &node->camera.description);
+    };
+    return e;
+  }();
+  auto* self = static_cast<PipeWireConnection*>(data);
+  if (std::strcmp(type, PW_TYPE_INTERFACE_Node) != 0) return;
+  if (Lookup(props, PW_KEY_MEDIA_CLASS) != "Video/Source") return;
+  // Screen-share and other video sources are no cameras.
+  const std::string api = Lookup(props, PW_KEY_DEVICE_API);
+  if (Lookup(props, PW_KEY_MEDIA_ROLE) != "Camera" && api != "v4l2" && api != "libcamera") return;
+  auto node = std::make_unique<Node>();
+  node->owner = self;
+  PipeWireCamera& c = node->camera;
+  c.id = id;
+  c.serial = std::strtoull(Lookup(props, PW_KEY_OBJECT_SERIAL).c_str(), nullptr, 10);
+  c.nodeName = Lookup(props, PW_KEY_NODE_NAME);
+  c.objectPath = Lookup(props, PW_KEY_OBJECT_PATH);
+  std::string friendly = Lookup(props, PW_KEY_NODE_DESCRIPTION);
+  if (friendly.empty()) friendly = Lookup(props, PW_KEY_NODE_NICK);
+  if (friendly.empty()) friendly = c.nodeName;
+  const std::string identity = c.nodeName.empty() ? c.objectPath : c.nodeName;
+  DeviceDescription& d = c.description;
+  d.category = CLSID_VideoInputDeviceCategory;
+  d.friendlyName = U16(friendly);
+  d.displayName = U16("@device:pipewire:" + identity);
+  d.clsid = CLSID_Proxy;
+  d.devicePath = U16("pipewire:" + (c.objectPath.empty() ? identity : c.objectPath));
+  node->proxy = static_cast<pw_proxy*>(
+      pw_registry_bind(self->registry_, id, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
+  if (!node->proxy) return;
+  pw_node_add_listener(reinterpret_cast<pw_node*>(node->proxy), &node->listener, &kNodeEvents,
+                       node.get());
+  pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, SPA_PARAM_EnumFormat, 0,
+                      UINT32_MAX, nullptr);
+  node->syncSeq = pw_core_sync(self->core_->core, PW_ID_CORE, 0);
+  self->nodes_[id] = std::move(node);
+}
+
+void PipeWireConnection::OnNodeParam(void* data, int, std::uint32_t id, std::uint32_t,
+                                     std::uint32_t, const spa_pod* param) {
+  auto* node = static_cast<Node*>(data);
+  if (id == SPA_PARAM_EnumFormat && !node->ready)
+    AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
+}
+
+void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
+  auto* self = static_cast<PipeWireConnection*>(data);
+  if (id != PW_ID_CORE) return;
+  for (auto& [nodeId, node] : self->nodes_) {
+    if (node->ready || node->syncSeq != seq) continue;
+    node->ready = true;
+    const PipeWireCamera& c = node->camera;
+    if (c.caps.empty())
+      qCWarning(lcPipeWire,
+                "%s: offers no format Frostwipe can convert; listed, but it cannot "
+                "show a picture",
+                c.nodeName.c_str());
+    {
+      std::lock_guard lock(self->mutex_);
+      self->cameras_.push_back(c);
+    }
+    if (self->initialDone_) {
+      qCInfo(lcPipeWire, "%s: camera \"%s\" appeared", c.nodeName.c_str(),
+             QString::fromStdU16String(c.description.friendlyName).toUtf8().constData());
+      DeviceNotify::Broadcast({DeviceChangeKind::Arrival, CLSID_VideoInputDeviceCategory,
+                               c.description.displayName, c.description.friendlyName});
+    }
+  }
+  if (seq == self->initialSeq_) self->initialSeq_ = -2;  // the globals present are announced
+  self->CheckComplete();
+}
+
+void PipeWireConnection::CheckComplete() {
+  if (initialDone_ || initialSeq_ != -2) return;
+  for (const auto& [id, node] : nodes_)
+    if (!node->ready) return;
+  initialDone_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    complete_ = true;
+  }
+  changed_.notify_all();
+}
+
+void PipeWireConnection::OnGlobalRemove(void* data, std::uint32_t id) {
+  static_cast<PipeWireConnection*>(data)->RemoveNode(id);
+}
+
+void PipeWireConnection::RemoveNode(std::uint32_t id) {
+  auto it = nodes_.find(id);
+  if (it == nodes_.end()) return;
+  std::unique_ptr<Node> node = std::move(it->second);
+  nodes_.erase(it);
+  spa_hook_remove(&node->listener);
+  pw_proxy_destroy(node->proxy);
+  std::vector<std::function<void()>> gone;
+  {
+    std::lock_guard lock(mutex_);
+    std::erase_if(cameras_, [&](const PipeWireCamera& c) { return c.id == id; });
+    for (auto w = watchers_.begin(); w != watchers_.end();)
+      if (w->second.id == id) {
+        gone.push_back(std::move(w->second.gone));
+        w = watchers_.erase(w);
+      } else {
+        ++w;
+      }
+  }
+  for (const auto& call : gone) call();
+  const PipeWireCamera& c = node->camera;
+  if (node->ready && initialDone_ && !closing_) {
+    qCInfo(lcPipeWire, "%s: camera \"%s\" went away", c.nodeName.c_str(),
+           QString::fromStdU16String(c.description.friendlyName).toUtf8().constData());
+    DeviceNotify::Broadcast({DeviceChangeKind::Removal, CLSID_VideoInputDeviceCategory,
+                             c.description.displayName, c.description.friendlyName});
+  }
+  CheckComplete();
+}

@@ -1,0 +1,236 @@
+#include "PrivatePipeWire.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool WaitForPath(const std::string& path, int timeoutMs) {
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Clock::now() < end) {
+    if (access(path.c_str(), F_OK) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path) << text;
+}
+
+}  // namespace
+
+// ---- ChildProcess
+
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         bool withPipes, const std::string& errorLog) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1};
+  if (withPipes && (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)) return false;
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    setpgid(0, 0);
+    for (const std::string& e : env) {
+      const std::size_t eq = e.find('=');
+      if (eq == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+    }
+    if (!errorLog.empty()) {
+      const int log = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+      if (log >= 0) dup2(log, STDERR_FILENO);
+    }
+    if (withPipes) {
+      dup2(in[0], STDIN_FILENO);
+      dup2(out[1], STDOUT_FILENO);
+    } else {
+      const int null = open("/dev/null", O_RDONLY);
+      dup2(null, STDIN_FILENO);
+    }
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  pid_ = pid;
+  if (withPipes) {
+    close(in[0]);
+    close(out[1]);
+    in_ = in[1];
+    out_ = out[0];
+  }
+  return true;
+}
+
+bool ChildProcess::WaitForLine(const std::string& prefix, int timeoutMs, std::string* line) {
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::size_t eol;
+    while ((eol = buffered_.find('\n')) != std::string::npos) {
+      const std::string got = buffered_.substr(0, eol);
+      buffered_.erase(0, eol + 1);
+      if (got.rfind(prefix, 0) == 0) {
+        if (line) *line = got;
+        return true;
+      }
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    if (out_ < 0 || left.count() <= 0) return false;
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    char chunk[256];
+    const ssize_t n = read(out_, chunk, sizeof chunk);
+    if (n <= 0) return false;
+    buffered_.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool ChildProcess::Send(const std::string& line) {
+  const std::string text = line + "\n";
+  return in_ >= 0 && write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+bool ChildProcess::Stop(int signal) {
+  if (pid_ <= 0) return true;
+  if (in_ >= 0) close(in_);
+  in_ = -1;
+  kill(pid_, signal);
+  bool clean = false;
+  const auto end = Clock::now() + std::chrono::seconds(2);
+  while (Clock::now() < end) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      clean = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!clean) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  // Anything the process started in its group is left behind too.
+  if (kill(-pid_, 0) == 0) {
+    clean = false;
+    kill(-pid_, SIGKILL);
+  }
+  if (out_ >= 0) close(out_);
+  out_ = -1;
+  pid_ = -1;
+  buffered_.clear();
+  return clean;
+}
+
+// ---- PrivatePipeWire
+
+PrivatePipeWire::PrivatePipeWire() {
+  char pattern[] = "/tmp/frostwipe-pw-XXXXXX";
+  if (mkdtemp(pattern)) dir_ = pattern;  // mode 0700
+  // Only what a camera test needs: no sound cards, no Bluetooth, no cameras of the machine.
+  WriteFile(dir_ + "/config/wireplumber/main.lua.d/90-enable-all.lua",
+            "load_module(\"metadata\")\ndefault_access.enable()\n");
+  WriteFile(dir_ + "/config/wireplumber/bluetooth.lua.d/90-enable-all.lua", "\n");
+}
+
+PrivatePipeWire::~PrivatePipeWire() {
+  Stop();
+  std::error_code ignored;
+  if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+}
+
+std::vector<std::string> PrivatePipeWire::Environment() const {
+  return {"XDG_RUNTIME_DIR=" + dir_,
+          "PIPEWIRE_RUNTIME_DIR=" + dir_,
+          "XDG_CONFIG_HOME=" + dir_ + "/config",
+          "XDG_STATE_HOME=" + dir_ + "/state",
+          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_ + "/bus",
+          "PIPEWIRE_REMOTE",
+          "DISPLAY",
+          "WAYLAND_DISPLAY"};
+}
+
+bool PrivatePipeWire::Start() {
+  if (dir_.empty()) return false;
+  hadRuntime_ = std::getenv("PIPEWIRE_RUNTIME_DIR") != nullptr;
+  if (hadRuntime_) oldRuntime_ = std::getenv("PIPEWIRE_RUNTIME_DIR");
+  hadRemote_ = std::getenv("PIPEWIRE_REMOTE") != nullptr;
+  if (hadRemote_) oldRemote_ = std::getenv("PIPEWIRE_REMOTE");
+  setenv("PIPEWIRE_RUNTIME_DIR", dir_.c_str(), 1);
+  unsetenv("PIPEWIRE_REMOTE");
+  if (!bus_.Start({"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                   "--address=unix:path=" + dir_ + "/bus"},
+                  Environment(), false, dir_ + "/dbus.log") ||
+      !WaitForPath(dir_ + "/bus", 5000))
+    return false;
+  return StartDaemon();
+}
+
+bool PrivatePipeWire::StartDaemon() {
+  std::filesystem::remove(dir_ + "/pipewire-0");
+  if (!daemon_.Start({"pipewire"}, Environment(), false, dir_ + "/pipewire.log") ||
+      !WaitForPath(dir_ + "/pipewire-0", 5000))
+    return false;
+  if (!session_.Start({"wireplumber"}, Environment(), false, dir_ + "/wireplumber.log"))
+    return false;
+  // The session manager is up once it has made the "default" metadata.
+  const auto end = Clock::now() + std::chrono::seconds(10);
+  while (Clock::now() < end) {
+    ChildProcess ls;
+    std::vector<std::string> env = Environment();
+    if (ls.Start({"pw-cli", "ls", "Metadata"}, env, true)) {
+      const bool found = ls.WaitForLine(" \t\tmetadata.name = \"default\"", 1000);
+      ls.Stop();
+      if (found) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+bool PrivatePipeWire::KillDaemon() {
+  const bool session = session_.Stop(SIGKILL);
+  const bool daemon = daemon_.Stop(SIGKILL);
+  return session && daemon;
+}
+
+bool PrivatePipeWire::Stop() {
+  bool clean = session_.Stop();
+  clean = daemon_.Stop() && clean;
+  clean = bus_.Stop() && clean;
+  if (hadRuntime_)
+    setenv("PIPEWIRE_RUNTIME_DIR", oldRuntime_.c_str(), 1);
+  else
+    unsetenv("PIPEWIRE_RUNTIME_DIR");
+  if (hadRemote_) setenv("PIPEWIRE_REMOTE", oldRemote_.c_str(), 1);
+  hadRuntime_ = hadRemote_ = false;
+  return clean;
+}
+
+// ---- TestCamera
+
+bool TestCamera::Start(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{FROSTWIPE_PIPEWIRE_TEST_CAMERA};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::string line;
+  if (!process_.Start(argv, pipewire_.Environment(), true) ||
+      !process_.WaitForLine("ready", 5000, &line))
+    return false;
+  nodeId_ = static_cast<std::uint32_t>(std::strtoul(line.c_str() + 5, nullptr, 10));
+  return true;
+}

@@ -1,12 +1,18 @@
 // Frostwipe start-up: the application object, its three windows and the message loop.
 #include <cstdio>
+#include <string>
 
+#include <QIcon>
+#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "game/Video_capture_form.h"
+#include "platform/media/DeviceEnumerator.h"
+#include "platform/media/Guids.h"
 #include "platform/media/v4l2/V4l2Report.h"
 #include "platform/toolkit/Application.h"
 #include "ui/About.h"
@@ -46,9 +52,18 @@ void ArrangeAutoplay(TApplication& application) {
 }
 
 // --list-cameras: prints each V4L2 camera with its node, formats and controls, one camera a
-// paragraph (the model cameras when FROSTWIPE_V4L2_MODEL names them).
+// paragraph (the model cameras when FROSTWIPE_V4L2_MODEL names them), then the cameras built
+// into the game (the demo camera; scripted test devices), marked as such.
 int ListCameras() {
-  std::fputs(DescribeV4l2Cameras().c_str(), stdout);
+  std::string report = DescribeV4l2Cameras();
+  std::string builtIn;
+  for (const auto& [name, provider] : DeviceProviderRegistry::Instance().Enabled()) {
+    if (name == "v4l2") continue;
+    for (const DeviceDescription& device : provider->ListDevices(CLSID_VideoInputDeviceCategory))
+      builtIn += QString::fromStdU16String(device.friendlyName).toStdString() + " (built in)\n";
+  }
+  if (!builtIn.empty()) report += "\nBuilt into the game:\n" + builtIn;
+  std::fputs(report.c_str(), stdout);
   return 0;
 }
 
@@ -73,10 +88,18 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // The desktop entry's id is the Wayland app id, so the desktop matches the window to its
+  // launcher and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(FROSTWIPE_APP_ID));
   TApplication application(argc, argv);
+  QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" FROSTWIPE_APP_ID ".png")));
+  InstallTranslations(QLocale());
   try {
     application.Initialize();
     application.SetTitle(QStringLiteral("Frostwipe"));
+    // The X11 window class is the application name: the desktop entry's id, as on Wayland.
+    QGuiApplication::setApplicationDisplayName(application.Title());
+    QCoreApplication::setApplicationName(QStringLiteral(FROSTWIPE_APP_ID));
     application.CreateForm<TVideoCaptureForm>();
     application.CreateForm<TFormAbout>();
     application.CreateForm<TVideoSetingsForm>();

@@ -112,6 +112,8 @@ class TVideoCaptureForm : public TForm {
 
  private:
   void BindControls();
+  // Names and descriptions for screen readers.
+  void DescribeControls();
   void UpdatePictureLabel();
   void ProcessPixels();
   void FitPicturesToFrame();

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Starts the program on a private X server with a private session bus and accessibility bus, walks
 # the AT-SPI tree of its main window as a screen reader sees it, and fails on any shown control
-# without a name. Everything started here runs in sessions of its own and is stopped at the end.
-#   AtspiTree_test.sh <path of frostwipe>
+# without a name. With a language and a caption, the program runs in that language (LANGUAGE)
+# and the tree must hold that caption. Everything started here runs in sessions of its own and is
+# stopped at the end.
+#   AtspiTree_test.sh <path of frostwipe> [<language> <expected caption>]
 set -uo pipefail
 exe="$1"
+language="${2:-en}"
+caption="${3:-}"
 launcher=/usr/libexec/at-spi-bus-launcher
 for tool in Xvfb dbus-daemon gdbus setsid "$launcher"; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIPPED: $tool missing (scripts/setup installs it)"; exit 0; }
@@ -56,7 +60,7 @@ done
 [ -n "$a11y" ] || { echo "the accessibility bus did not start"; exit 1; }
 
 QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 FROSTWIPE_DEVICE_PROVIDERS=demo \
-  FROSTWIPE_REGISTRY="$run/registry.db" LANGUAGE=en start "$exe"
+  FROSTWIPE_REGISTRY="$run/registry.db" LANGUAGE="$language" start "$exe"
 
 call() {  # bus-name path interface.method [args...]
   local dest="$1" path="$2" method="$3"
@@ -97,6 +101,7 @@ sleep 0.5  # the window finishes showing
 containers="filler|panel|frame|window|menu bar|scroll bar|application|unknown|redundant object"
 controls=0
 unnamed=0
+found_caption=0
 walk() {
   local bus="$1" path="$2" depth="$3"
   showing "$bus" "$path" || return 0
@@ -104,6 +109,7 @@ walk() {
   role="$(role_of "$bus" "$path")"
   name="$(name_of "$bus" "$path")"
   printf '%*s%s "%s"\n' "$((depth * 2))" "" "$role" "$name"
+  [ -n "$caption" ] && [ "$name" = "$caption" ] && found_caption=1
   if ! [[ "$role" =~ ^($containers)$ ]]; then
     controls=$((controls + 1))
     [ -z "${name// /}" ] && unnamed=$((unnamed + 1)) && echo "UNNAMED: $role at $path"
@@ -116,4 +122,8 @@ walk() {
 walk $window 0
 echo "controls: $controls, unnamed: $unnamed"
 [ "$controls" -ge 8 ] || { echo "too few controls found: the tree was not read"; exit 1; }
+if [ -n "$caption" ] && [ "$found_caption" -eq 0 ]; then
+  echo "no control reads \"$caption\" in language $language"
+  exit 1
+fi
 [ "$unnamed" -eq 0 ]

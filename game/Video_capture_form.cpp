@@ -122,6 +122,9 @@ void TVideoCaptureForm::BindControls() {
 }
 
 void TVideoCaptureForm::DescribeControls() {
+  // Translated once: the frame handler allocates nothing.
+  congratulations_ = tr("Congratulations !");
+  windowCleaned_ = tr("Window is cleaned.");
   CaptureControl1->setAccessibleName(tr("Live camera picture"));
   CaptureControl1->setAccessibleDescription(
       tr("What the camera sees; movement in it wipes the ice away"));
@@ -256,8 +259,8 @@ void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFr
   // 8. Closing message.
   if (CleanedPercent > WinPercent) {
     canvas.Brush.Color = clWhite;
-    canvas.TextOut(50, 90, tr("Congratulations !"));
-    canvas.TextOut(50, 110, tr("Window is cleaned."));
+    canvas.TextOut(50, 90, congratulations_);
+    canvas.TextOut(50, 110, windowCleaned_);
   }
 
   // 9.

@@ -117,6 +117,9 @@ class TVideoCaptureForm : public TForm {
   void UpdatePictureLabel();
   void ProcessPixels();
   void FitPicturesToFrame();
+
+  QString congratulations_;  // the closing message, translated
+  QString windowCleaned_;
 };
 
 extern TVideoCaptureForm* VideoCaptureForm;

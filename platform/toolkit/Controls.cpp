@@ -12,26 +12,30 @@
 
 namespace {
 
-// Screen readers see a picture as a graphic; one that carries a value (the dynamic property
-// "accessibleValue", a number from 0 to 100) offers it through the value interface.
+// Screen readers see a picture as a graphic; one that carries a value (SetAccessibleValue, a
+// number from 0 to 100) offers it through the value interface.
 class TImageAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
  public:
   explicit TImageAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Graphic) {}
 
   void* interface_cast(QAccessible::InterfaceType type) override {
-    if (type == QAccessible::ValueInterface && widget()->property("accessibleValue").isValid())
+    if (type == QAccessible::ValueInterface && Image()->HasAccessibleValue())
       return static_cast<QAccessibleValueInterface*>(this);
     return QAccessibleWidget::interface_cast(type);
   }
   QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Value) return widget()->property("accessibleValue").toString();
+    if (t == QAccessible::Value && Image()->HasAccessibleValue())
+      return QString::number(Image()->AccessibleValue());
     return QAccessibleWidget::text(t);
   }
-  QVariant currentValue() const override { return widget()->property("accessibleValue"); }
+  QVariant currentValue() const override { return Image()->AccessibleValue(); }
   void setCurrentValue(const QVariant&) override {}
   QVariant maximumValue() const override { return 100; }
   QVariant minimumValue() const override { return 0; }
   QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  const TImage* Image() const { return static_cast<const TImage*>(widget()); }
 };
 
 // The up-down reads as a spin box whose value is its position.
@@ -78,9 +82,10 @@ TImage::TImage(QWidget* parent) : QWidget(parent), picture_(std::make_unique<TBi
 }
 
 void TImage::SetAccessibleValue(double value) {
-  const QVariant old = property("accessibleValue");
-  if (old.isValid() && old.toDouble() == value) return;
-  setProperty("accessibleValue", value);
+  // Called once a frame: no allocation, and an event only for a change.
+  if (hasAccessibleValue_ && accessibleValue_ == value) return;
+  hasAccessibleValue_ = true;
+  accessibleValue_ = value;
   if (QAccessible::isActive()) {
     QAccessibleValueChangeEvent event(this, value);
     QAccessible::updateAccessibility(&event);

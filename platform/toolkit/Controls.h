@@ -34,6 +34,8 @@ class TImage : public QWidget {
   // The number screen readers read as this picture's value (0 to 100); an event tells them of
   // a change.
   void SetAccessibleValue(double value);
+  bool HasAccessibleValue() const { return hasAccessibleValue_; }
+  double AccessibleValue() const { return accessibleValue_; }
 
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool transparent);
@@ -52,6 +54,8 @@ class TImage : public QWidget {
   bool displayStale_ = false;
   bool transparent_ = false;
   QString resource_;
+  bool hasAccessibleValue_ = false;
+  double accessibleValue_ = 0;
 };
 
 // A label that sizes itself to its caption (AutoSize, the default), keeping its top-left corner,

@@ -4,13 +4,17 @@
 #include <string>
 #include <vector>
 
+#include <QIcon>
+#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "game/Video_capture_form.h"
 #include "platform/media/DeviceEnumerator.h"
+#include "platform/media/Guids.h"
 #include "platform/media/pipewire/PipeWireProvider.h"
 #include "platform/media/v4l2/V4l2Report.h"
 #include "platform/toolkit/Application.h"
@@ -52,7 +56,8 @@ void ArrangeAutoplay(TApplication& application) {
 
 // --list-cameras: prints each camera with its node, formats and controls, one camera a
 // paragraph: the PipeWire cameras first (when the "pipewire" provider is enabled), then the V4L2
-// ones (the model cameras when FROSTWIPE_V4L2_MODEL names them).
+// ones (the model cameras when FROSTWIPE_V4L2_MODEL names them), then the cameras built into the
+// game (touch and demo camera; scripted test devices), marked as such.
 int ListCameras() {
   std::string pipewire;
   const std::vector<std::string> enabled = EnabledProviderNames();
@@ -60,7 +65,15 @@ int ListCameras() {
     pipewire = DescribePipeWireCameras();
   std::string v4l2 = DescribeV4l2Cameras();
   if (!pipewire.empty() && v4l2 == "no cameras found\n") v4l2.clear();
-  std::fputs((pipewire + v4l2).c_str(), stdout);
+  std::string report = pipewire + v4l2;
+  std::string builtIn;
+  for (const auto& [name, provider] : DeviceProviderRegistry::Instance().Enabled()) {
+    if (name == "v4l2" || name == "pipewire") continue;
+    for (const DeviceDescription& device : provider->ListDevices(CLSID_VideoInputDeviceCategory))
+      builtIn += QString::fromStdU16String(device.friendlyName).toStdString() + " (built in)\n";
+  }
+  if (!builtIn.empty()) report += "\nBuilt into the game:\n" + builtIn;
+  std::fputs(report.c_str(), stdout);
   return 0;
 }
 
@@ -91,10 +104,18 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The desktop entry's id is the Wayland app id, so the desktop matches the window to its
+  // launcher and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(FROSTWIPE_APP_ID));
   TApplication application(argc, argv);
+  QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" FROSTWIPE_APP_ID ".png")));
+  InstallTranslations(QLocale());
   try {
     application.Initialize();
     application.SetTitle(QStringLiteral("Frostwipe"));
+    // The X11 window class is the application name: the desktop entry's id, as on Wayland.
+    QGuiApplication::setApplicationDisplayName(application.Title());
+    QCoreApplication::setApplicationName(QStringLiteral(FROSTWIPE_APP_ID));
     application.CreateForm<TVideoCaptureForm>();
     application.CreateForm<TFormAbout>();
     application.CreateForm<TVideoSetingsForm>();

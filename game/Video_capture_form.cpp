@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolButton>
 
 #include "capture/CaptureCtl.h"
 #include "game/TouchWipe.h"
@@ -119,6 +120,29 @@ void TVideoCaptureForm::BindControls() {
   connect(MenuVideoOptions, &QAction::triggered, this,
           Handler(this, &TVideoCaptureForm::MenuVideoOptionsClick));
   connect(MenuAbout, &QAction::triggered, this, Handler(this, &TVideoCaptureForm::MenuAboutClick));
+  DescribeControls();
+}
+
+void TVideoCaptureForm::DescribeControls() {
+  // Translated once: the frame handler allocates nothing.
+  congratulations_ = tr("Congratulations !");
+  windowCleaned_ = tr("Window is cleaned.");
+  CaptureControl1->setAccessibleName(tr("Live camera picture"));
+  CaptureControl1->setAccessibleDescription(
+      tr("What the camera sees; movement in it wipes the ice away"));
+  OutputImage->setAccessibleName(tr("Iced window"));
+  OutputImage->setAccessibleDescription(tr("How much of the window is clean, in percent"));
+  OutputImage->SetAccessibleValue(0);
+  CameraSensitivityTrackBar->setAccessibleName(tr("Camera sensitivity"));
+  CameraSensitivityTrackBar->setAccessibleDescription(tr("Higher: smaller movements wipe the ice"));
+  FreezingSpeedTrackBar->setAccessibleName(tr("Freezing speed"));
+  FreezingSpeedTrackBar->setAccessibleDescription(tr("Higher: the ice grows back faster"));
+  ImageSelectUpDown->setAccessibleName(tr("Picture"));
+  ImageSelectUpDown->setAccessibleDescription(tr("Left and right arrow keys choose the picture"));
+  ImageSelectUpDown->Arrow(btPrev)->setAccessibleName(tr("Previous picture"));
+  ImageSelectUpDown->Arrow(btNext)->setAccessibleName(tr("Next picture"));
+  VideoDeviceComboBox->setAccessibleName(tr("Video device"));
+  VideoSizesComboBox->setAccessibleName(tr("Video size"));
 }
 
 void TVideoCaptureForm::FormCreate() {
@@ -191,7 +215,7 @@ void TVideoCaptureForm::LoadPicturePair() {
 }
 
 void TVideoCaptureForm::UpdatePictureLabel() {
-  PictureNumberLabel->SetCaption(QStringLiteral("Picture ") + QString::number(PictureNumber));
+  PictureNumberLabel->SetCaption(tr("Picture ") + QString::number(PictureNumber));
 }
 
 void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFrameData& FrameData,
@@ -237,12 +261,13 @@ void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFr
   // 8. Closing message.
   if (CleanedPercent > WinPercent) {
     canvas.Brush.Color = clWhite;
-    canvas.TextOut(50, 90, QStringLiteral("Congratulations !"));
-    canvas.TextOut(50, 110, QStringLiteral("Window is cleaned."));
+    canvas.TextOut(50, 90, congratulations_);
+    canvas.TextOut(50, 110, windowCleaned_);
   }
 
   // 9.
   OutputImage->Assign(*OutputBitmap);
+  OutputImage->SetAccessibleValue(std::floor(CleanedPercent));
 }
 
 void TVideoCaptureForm::FitPicturesToFrame() {
@@ -306,6 +331,7 @@ void TVideoCaptureForm::FormShow() {
   SetDoubleBuffered(true);
   // The first start's device is opened while the window is built, before any handler is set.
   TouchWipe->DeviceSelected();
+  StartStopButton->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TVideoCaptureForm::FormClose() {
@@ -317,12 +343,12 @@ void TVideoCaptureForm::FormClose() {
 void TVideoCaptureForm::StartStopButtonClick() {
   if (Stopped) {
     CaptureControl1->StartPreview();
-    StartStopButton->setText(QStringLiteral("Stop"));
+    StartStopButton->setText(tr("Stop"));
     CaptureControl1->SetBurstMode(true);
     CaptureControl1->CaptureFrameTo(fc_TBitmap, QString());
   } else {
     CaptureControl1->StopPreview();
-    StartStopButton->setText(QStringLiteral("Start"));
+    StartStopButton->setText(tr("Start"));
   }
   Stopped = !Stopped;
 }

@@ -115,9 +115,14 @@ class TVideoCaptureForm : public TForm {
 
  private:
   void BindControls();
+  // Names and descriptions for screen readers.
+  void DescribeControls();
   void UpdatePictureLabel();
   void ProcessPixels();
   void FitPicturesToFrame();
+
+  QString congratulations_;  // the closing message, translated
+  QString windowCleaned_;
 };
 
 extern TVideoCaptureForm* VideoCaptureForm;

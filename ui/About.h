@@ -34,9 +34,10 @@ class TFormAbout : public TForm {
  protected:
   void FormShow() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
-  void ApplyColorKey();
+  void ColourLinks();
 
   QObject* pressedLink_ = nullptr;  // the link the left button went down on
 };

@@ -42,6 +42,8 @@ TVideoSetingsForm::TVideoSetingsForm() {
   connect(OKButton, &QPushButton::clicked, this, Handler(this, &TVideoSetingsForm::OKButtonClick));
   connect(FlipHorizontalCheckBox, &QCheckBox::toggled, this,
           Handler(this, &TVideoSetingsForm::FlipHorizontalCheckBoxClick));
+  VideoDeviceComboBox->setAccessibleName(tr("Video device"));
+  VideoSizesComboBox->setAccessibleName(tr("Video size"));
   FormCreate();
 }
 

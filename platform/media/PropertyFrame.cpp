@@ -1,5 +1,6 @@
 #include "platform/media/PropertyFrame.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <QApplication>
@@ -17,7 +18,7 @@
 
 namespace {
 
-// The name a filter or pin gives itself, for the title when the caller gives none.
+// The name a filter gives itself (a pin: its filter's name); empty when it has none.
 QString ObjectName(IUnknown* object) {
   if (ComPtr<IBaseFilter> filter = ComQuery<IBaseFilter>(object)) {
     FILTER_INFO info{};
@@ -27,13 +28,18 @@ QString ObjectName(IUnknown* object) {
     }
   }
   if (ComPtr<IPin> pin = ComQuery<IPin>(object)) {
+    // A pin's dialog is named after its device: players know the camera, not its pins.
     PIN_INFO info{};
     if (SUCCEEDED(pin->QueryPinInfo(&info))) {
-      if (info.pFilter) info.pFilter->Release();
-      return QString::fromUtf16(info.achName);
+      QString name = QString::fromUtf16(info.achName);
+      if (info.pFilter) {
+        name = ObjectName(info.pFilter);
+        info.pFilter->Release();
+      }
+      return name;
     }
   }
-  return QObject::tr("Device");
+  return QString();
 }
 
 }  // namespace
@@ -51,10 +57,11 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
 
   QPointer<QDialog> dialog = new QDialog(owner);
   dialog->setObjectName(kPropertyFrameObjectName);
-  const QString name = caption && *caption
-                           ? QString::fromUtf16(caption)
-                           : ObjectName(targets.empty() ? nullptr : targets.front().Get());
-  dialog->setWindowTitle(QObject::tr("%1 Properties").arg(name));
+  // Titled after the device a player knows; a caller's caption only where the object has no name.
+  QString name = ObjectName(targets.empty() ? nullptr : targets.front().Get());
+  if (name.isEmpty())
+    name = caption && *caption ? QString::fromUtf16(caption) : QObject::tr("Device");
+
   auto* layout = new QVBoxLayout(dialog);
   auto* tabs = new QTabWidget(dialog);
   layout->addWidget(tabs);
@@ -73,6 +80,13 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
     delete dialog.data();
     return E_FAIL;
   }
+  // "<camera> — Picture" for the image and camera controls, "<camera> — Video format" for the
+  // stream's format.
+  const bool format = std::any_of(shown.begin(), shown.end(),
+                                  [](const PropertyPage* page) { return page->IsFormatPage(); });
+  dialog->setWindowTitle(
+      format ? QCoreApplication::translate("PropertyFrame", "%1 — Video format").arg(name)
+             : QCoreApplication::translate("PropertyFrame", "%1 — Picture").arg(name));
 
   auto* buttons = new QDialogButtonBox(
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <mutex>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -40,6 +42,26 @@ struct ControlName {
   long property;
   const char* text;
 };
+
+// The name a player reads for a control (the object names keep the interface's short names).
+QString ReadableControlName(const char* text) {
+  static const std::pair<const char*, const char*> names[] = {
+      {"ColorEnable", QT_TRANSLATE_NOOP("PropertyPage", "Colour")},
+      {"WhiteBalance", QT_TRANSLATE_NOOP("PropertyPage", "White balance")},
+      {"BacklightComp", QT_TRANSLATE_NOOP("PropertyPage", "Backlight compensation")},
+      {"PowerlineFrequency", QT_TRANSLATE_NOOP("PropertyPage", "Power line frequency")},
+      {"Brightness", QT_TRANSLATE_NOOP("PropertyPage", "Brightness")},
+      {"Contrast", QT_TRANSLATE_NOOP("PropertyPage", "Contrast")},
+      {"Hue", QT_TRANSLATE_NOOP("PropertyPage", "Hue")},
+      {"Saturation", QT_TRANSLATE_NOOP("PropertyPage", "Saturation")},
+      {"Sharpness", QT_TRANSLATE_NOOP("PropertyPage", "Sharpness")},
+      {"Gamma", QT_TRANSLATE_NOOP("PropertyPage", "Gamma")},
+      {"Gain", QT_TRANSLATE_NOOP("PropertyPage", "Gain")},
+  };
+  for (const auto& [key, readable] : names)
+    if (std::strcmp(key, text) == 0) return QCoreApplication::translate("PropertyPage", readable);
+  return QCoreApplication::translate("PropertyPage", text);
+}
 
 // A slider and an automatic box per property the object offers; changes are set at once.
 class ControlsPage : public PropertyPage {
@@ -87,7 +109,10 @@ class ControlsPage : public PropertyPage {
       row.automatic->setEnabled((caps & access_.autoFlag) != 0);
       row.automatic->setChecked(flags == access_.autoFlag);
       row.slider->setEnabled(flags != access_.autoFlag);
-      grid->addWidget(new QLabel(QString::fromLatin1(name.text), this), line, 0);
+      const QString label = ReadableControlName(name.text);
+      row.slider->setAccessibleName(label);
+      row.automatic->setAccessibleName(tr("%1 automatic").arg(label));
+      grid->addWidget(new QLabel(label, this), line, 0);
       grid->addWidget(row.slider, line, 1);
       grid->addWidget(row.value, line, 2);
       grid->addWidget(row.automatic, line, 3);
@@ -153,7 +178,7 @@ class ControlsPage : public PropertyPage {
 class VideoProcAmpPage final : public ControlsPage {
  public:
   explicit VideoProcAmpPage(QWidget* parent)
-      : ControlsPage(parent, tr("Video Proc Amp"),
+      : ControlsPage(parent, tr("Image controls"),
                      {{VideoProcAmp_Brightness, "Brightness"},
                       {VideoProcAmp_Contrast, "Contrast"},
                       {VideoProcAmp_Hue, "Hue"},
@@ -187,7 +212,7 @@ class VideoProcAmpPage final : public ControlsPage {
 class CameraControlPage final : public ControlsPage {
  public:
   explicit CameraControlPage(QWidget* parent)
-      : ControlsPage(parent, tr("Camera Control"),
+      : ControlsPage(parent, tr("Camera controls"),
                      {{CameraControl_Pan, "Pan"},
                       {CameraControl_Tilt, "Tilt"},
                       {CameraControl_Roll, "Roll"},
@@ -220,7 +245,8 @@ class CameraControlPage final : public ControlsPage {
 class StreamConfigPage final : public PropertyPage {
  public:
   explicit StreamConfigPage(QWidget* parent) : PropertyPage(parent) {}
-  QString Title() const override { return tr("Stream Format"); }
+  QString Title() const override { return tr("Video format"); }
+  bool IsFormatPage() const override { return true; }
 
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)

@@ -26,6 +26,8 @@ class PropertyPage : public QWidget {
  public:
   explicit PropertyPage(QWidget* parent) : QWidget(parent) {}
   virtual QString Title() const = 0;
+  // Whether the page edits the stream's format rather than the picture.
+  virtual bool IsFormatPage() const { return false; }
   // Reads the current settings of the objects; false if none of them has what the page edits.
   virtual bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) = 0;
   // Makes the page's choices the objects' settings; on failure the page shows why.

@@ -2,10 +2,95 @@
 
 #include <algorithm>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <QToolButton>
 
-TImage::TImage(QWidget* parent) : QWidget(parent), picture_(std::make_unique<TBitmap>()) {}
+namespace {
+
+// Screen readers see a picture as a graphic; one that carries a value (SetAccessibleValue, a
+// number from 0 to 100) offers it through the value interface.
+class TImageAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit TImageAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Graphic) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface && Image()->HasAccessibleValue())
+      return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value && Image()->HasAccessibleValue())
+      return QString::number(Image()->AccessibleValue());
+    return QAccessibleWidget::text(t);
+  }
+  QVariant currentValue() const override { return Image()->AccessibleValue(); }
+  void setCurrentValue(const QVariant&) override {}
+  QVariant maximumValue() const override { return 100; }
+  QVariant minimumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  const TImage* Image() const { return static_cast<const TImage*>(widget()); }
+};
+
+// The up-down reads as a spin box whose value is its position.
+class TUpDownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit TUpDownAccessible(TUpDown* upDown)
+      : QAccessibleWidget(upDown, QAccessible::SpinBox), upDown_(upDown) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return QString::number(upDown_->Position());
+    return QAccessibleWidget::text(t);
+  }
+  QVariant currentValue() const override { return upDown_->Position(); }
+  void setCurrentValue(const QVariant&) override {}
+  QVariant maximumValue() const override { return upDown_->Max(); }
+  QVariant minimumValue() const override { return upDown_->Min(); }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  TUpDown* upDown_;
+};
+
+QAccessibleInterface* ToolkitAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String("TImage") && object->isWidgetType())
+    return new TImageAccessible(static_cast<QWidget*>(object));
+  if (className == QLatin1String("TUpDown"))
+    if (auto* upDown = qobject_cast<TUpDown*>(object)) return new TUpDownAccessible(upDown);
+  return nullptr;
+}
+
+}  // namespace
+
+void InstallAccessibleControls() {
+  static const bool installed = (QAccessible::installFactory(ToolkitAccessible), true);
+  (void)installed;
+}
+
+TImage::TImage(QWidget* parent) : QWidget(parent), picture_(std::make_unique<TBitmap>()) {
+  InstallAccessibleControls();
+}
+
+void TImage::SetAccessibleValue(double value) {
+  // Called once a frame: no allocation, and an event only for a change.
+  if (hasAccessibleValue_ && accessibleValue_ == value) return;
+  hasAccessibleValue_ = true;
+  accessibleValue_ = value;
+  if (QAccessible::isActive()) {
+    QAccessibleValueChangeEvent event(this, value);
+    QAccessible::updateAccessibility(&event);
+  }
+}
 TImage::~TImage() = default;
 
 void TImage::Assign(const TBitmap& bitmap) {
@@ -88,16 +173,65 @@ void TLabel::Fit() {
 
 TUpDown::TUpDown(QWidget* parent)
     : QWidget(parent), prev_(new QToolButton(this)), next_(new QToolButton(this)) {
+  InstallAccessibleControls();
   prev_->setArrowType(Qt::LeftArrow);
   next_->setArrowType(Qt::RightArrow);
   prev_->setAutoRepeat(true);
   next_->setAutoRepeat(true);
   connect(prev_, &QToolButton::clicked, this, [this] { Click(btPrev); });
   connect(next_, &QToolButton::clicked, this, [this] { Click(btNext); });
+  // One tab stop for the pair: the arrow keys step it, as with a spin box.
+  setFocusPolicy(Qt::StrongFocus);
+  for (QToolButton* arrow : {prev_, next_}) {
+    arrow->setFocusPolicy(Qt::NoFocus);
+    arrow->setFocusProxy(this);
+  }
+}
+
+QToolButton* TUpDown::Arrow(TUDBtnType button) const {
+  return button == btNext ? next_ : prev_;
+}
+
+void TUpDown::keyPressEvent(QKeyEvent* event) {
+  const bool rtl = layoutDirection() == Qt::RightToLeft;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      Click(rtl ? btNext : btPrev);
+      break;
+    case Qt::Key_Right:
+      Click(rtl ? btPrev : btNext);
+      break;
+    case Qt::Key_Down:
+    case Qt::Key_PageDown:
+      Click(btPrev);
+      break;
+    case Qt::Key_Up:
+    case Qt::Key_PageUp:
+      Click(btNext);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void TUpDown::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!hasFocus()) return;
+  // The arrows take no focus themselves, so the pair shows it with a frame around both.
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(QPalette::Window);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void TUpDown::SetPosition(int value) {
+  const int old = position_;
   position_ = std::clamp(value, min_, max_);
+  if (position_ != old && QAccessible::isActive()) {
+    QAccessibleValueChangeEvent event(this, position_);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void TUpDown::Click(TUDBtnType button) {

@@ -12,6 +12,9 @@
 
 class QToolButton;
 
+// Registers the accessibility of the project controls with Qt (idempotent).
+void InstallAccessibleControls();
+
 // Shows a copy of a bitmap at its top-left corner. With Transparent set, pixels of the
 // bitmap's bottom-left colour are not drawn. Thread: UI.
 class TImage : public QWidget {
@@ -28,6 +31,11 @@ class TImage : public QWidget {
   // Takes a copy of the bitmap and shows it.
   void Assign(const TBitmap& bitmap);
   void Changed();
+  // The number screen readers read as this picture's value (0 to 100); an event tells them of
+  // a change.
+  void SetAccessibleValue(double value);
+  bool HasAccessibleValue() const { return hasAccessibleValue_; }
+  double AccessibleValue() const { return accessibleValue_; }
 
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool transparent);
@@ -46,6 +54,8 @@ class TImage : public QWidget {
   bool displayStale_ = false;
   bool transparent_ = false;
   QString resource_;
+  bool hasAccessibleValue_ = false;
+  double accessibleValue_ = 0;
 };
 
 // A label that sizes itself to its caption (AutoSize, the default), keeping its top-left corner,
@@ -96,9 +106,12 @@ class TUpDown : public QWidget {
 
   // What a click on an arrow does (also used by tests).
   void Click(TUDBtnType button);
+  QToolButton* Arrow(TUDBtnType button) const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   QToolButton* prev_;

@@ -1,14 +1,19 @@
 #include "platform/toolkit/Forms.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QUiLoader>
+#include <QWindow>
 
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Controls.h"
@@ -135,14 +140,54 @@ void TForm::SetClientHeight(int height) {
   ApplyClientSize();
 }
 
+void TForm::SetMinClientWidth(int width) {
+  minClientWidth_ = width;
+  ApplyClientSize();
+}
+
+void TForm::SetMinClientHeight(int height) {
+  minClientHeight_ = height;
+  ApplyClientSize();
+}
+
 void TForm::ApplyClientSize() {
   if (QWidget* client = centralWidget()) client->resize(clientWidth_, clientHeight_);
   const int menuHeight = menuWidget() ? menuWidget()->sizeHint().height() : 0;
   const QSize size(clientWidth_, clientHeight_ + menuHeight);
-  if (fixedBorder_)
+  if (fixedBorder_) {
     setFixedSize(size);
-  else
+  } else {
+    if (minClientWidth_ > 0 || minClientHeight_ > 0)
+      setMinimumSize(minClientWidth_, minClientHeight_ > 0 ? minClientHeight_ + menuHeight : 0);
     resize(size);
+  }
+}
+
+void TForm::keyPressEvent(QKeyEvent* event) {
+  // As a dialog does: keys its controls leave unused reach the form.
+  if (fixedBorder_ && event->modifiers() == Qt::NoModifier) {
+    if (event->key() == Qt::Key_Escape) {
+      close();
+      return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      PressDefaultButton();
+      return;
+    }
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void TForm::PressDefaultButton() {
+  if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused && focused->isVisible()) {
+    focused->click();
+    return;
+  }
+  for (QPushButton* button : findChildren<QPushButton*>())
+    if (button->isDefault() && button->isVisible() && button->isEnabled()) {
+      button->click();
+      return;
+    }
 }
 
 void TForm::LoadDescription(const QString& name) {
@@ -154,8 +199,9 @@ void TForm::LoadDescription(const QString& name) {
   if (root != this)
     throw EFormError(
         ("bad window description " + name + ": " + loader.errorString()).toStdString());
-  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  Qt::WindowFlags flags = (fixedBorder_ ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint;
   if (!fixedBorder_) flags |= Qt::WindowMinimizeButtonHint;
   if (!fixedBorder_ && maximizeButton_) flags |= Qt::WindowMaximizeButtonHint;
   setWindowFlags(flags);
@@ -166,10 +212,27 @@ void TForm::LoadDescription(const QString& name) {
 
 void TForm::CenterOnScreen() {
   const QSize outer = frameGeometry().size();
-  move((ScreenWidth() - outer.width()) / 2, (ScreenHeight() - outer.height()) / 2);
+  move(std::max(0, (ScreenWidth() - outer.width()) / 2),
+       std::max(0, (ScreenHeight() - outer.height()) / 2));
 }
 
 void TForm::showEvent(QShowEvent* event) {
+  if (fixedBorder_ && windowHandle()) {
+    // The owner is the main form, or else the first shown resizable form (tests have no
+    // application main form).
+    TForm* owner = Application() ? Application()->MainForm() : nullptr;
+    if (!owner)
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* form = qobject_cast<TForm*>(top);
+            form && form != this && !form->fixedBorder_ && form->isVisible()) {
+          owner = form;
+          break;
+        }
+    if (owner && owner != this) {
+      owner->winId();
+      windowHandle()->setTransientParent(owner->windowHandle());
+    }
+  }
   QMainWindow::showEvent(event);
   if (!event->spontaneous()) TApplication::Guard([this] { FormShow(); });
 }

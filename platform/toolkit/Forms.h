@@ -38,6 +38,8 @@ class TForm : public QMainWindow {
   Q_PROPERTY(int ClientHeight READ ClientHeight WRITE SetClientHeight)
   Q_PROPERTY(bool FixedBorder READ FixedBorder WRITE SetFixedBorder)
   Q_PROPERTY(bool MaximizeButton READ MaximizeButton WRITE SetMaximizeButton)
+  Q_PROPERTY(int MinClientWidth READ MinClientWidth WRITE SetMinClientWidth)
+  Q_PROPERTY(int MinClientHeight READ MinClientHeight WRITE SetMinClientHeight)
 
  public:
   explicit TForm(QWidget* parent = nullptr);
@@ -51,11 +53,16 @@ class TForm : public QMainWindow {
   void SetFixedBorder(bool fixed) { fixedBorder_ = fixed; }
   bool MaximizeButton() const { return maximizeButton_; }
   void SetMaximizeButton(bool shown) { maximizeButton_ = shown; }
+  // The smallest client area a resizable form may be given (0: no limit).
+  int MinClientWidth() const { return minClientWidth_; }
+  int MinClientHeight() const { return minClientHeight_; }
+  void SetMinClientWidth(int width);
+  void SetMinClientHeight(int height);
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool on) { doubleBuffered_ = on; }
 
-  // Centres the window's outer frame on the screen; integer division truncates toward zero,
-  // so a window larger than the screen gets a negative position.
+  // Centres the window's outer frame on the screen (integer division truncating toward zero);
+  // a window larger than the screen is placed at its top-left corner, never off it.
   void CenterOnScreen();
   void Close() { close(); }
 
@@ -78,17 +85,23 @@ class TForm : public QMainWindow {
   virtual void FormShow() {}
   virtual void FormClose() {}
 
+  // A fixed-border form is a dialog: transient for the main form, Esc closes it, and Enter
+  // presses the focused push button or else the default one.
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void ApplyClientSize();
+  void PressDefaultButton();
 
   int clientWidth_ = 0;
   int clientHeight_ = 0;
   bool fixedBorder_ = false;
   bool maximizeButton_ = true;
   bool doubleBuffered_ = false;
+  int minClientWidth_ = 0;
+  int minClientHeight_ = 0;
 };
 
 // Anchors: a control with the dynamic property "anchors" ("left,bottom", "right,bottom", …)

@@ -1,5 +1,6 @@
 # Installs the build into a fresh temporary prefix and checks what a desktop needs there.
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -DAPP_ID=<id> -DMODE=files|validate
+#         -DPRIVATE_LIBDIR=<folder of the private libraries, relative to the prefix>
 #         -P InstalledFiles_test.cmake
 #
 # MODE=files catches: the program, a shared library it needs, the desktop entry, the metainfo or
@@ -9,7 +10,7 @@
 # MODE=validate catches: a desktop entry or metainfo file that desktop-file-validate or
 # `appstreamcli validate --no-net` rejects; it is skipped without those tools.
 
-foreach(var BUILD_DIR PREFIX APP_ID MODE)
+foreach(var BUILD_DIR PREFIX APP_ID MODE PRIVATE_LIBDIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -28,12 +29,16 @@ set(metainfo "${PREFIX}/share/metainfo/${APP_ID}.metainfo.xml")
 if(MODE STREQUAL "files")
   set(expected
       bin/frostwipe
-      lib/frostwipe/libplatform_core.so
-      lib/frostwipe/libplatform_gdi.so
+      ${PRIVATE_LIBDIR}/libplatform_core.so
+      ${PRIVATE_LIBDIR}/libplatform_gdi.so
       share/applications/${APP_ID}.desktop
       share/metainfo/${APP_ID}.metainfo.xml
       share/icons/hicolor/256x256/apps/${APP_ID}.png
-      share/icons/hicolor/scalable/apps/${APP_ID}.svg)
+      share/icons/hicolor/scalable/apps/${APP_ID}.svg
+      share/man/man6/frostwipe.6.gz
+      share/doc/frostwipe/copyright
+      share/doc/frostwipe/changelog.gz
+      share/frostwipe/screenshots/main-window.png)
   file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
   list(SORT installed)
   list(SORT expected)

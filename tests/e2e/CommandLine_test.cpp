@@ -84,13 +84,18 @@ TEST(CommandLineTest, UnknownOptionGivesUsageOnStandardErrorAndCodeTwo) {
 }
 
 // Catches: --list-cameras starting the game or failing when there is no camera (an empty model
-// camera set, so a machine's own webcam does not change the answer).
-TEST(CommandLineTest, ListCamerasWithoutCamerasSaysSo) {
+// camera set, so a machine's own webcam does not change the answer), or leaving out the demo
+// camera the game offers, or not marking it as built in.
+TEST(CommandLineTest, ListCamerasWithoutCamerasSaysSoAndNamesTheBuiltInOnes) {
   QProcessEnvironment none;
   none.insert("FROSTWIPE_V4L2_MODEL", "");
   const Outcome outcome = RunProgram({"--list-cameras"}, "no-such-platform", none);
   EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
   EXPECT_EQ(outcome.out, QStringLiteral("no cameras found\n"));
+  none.insert("FROSTWIPE_DEVICE_PROVIDERS", "demo");
+  const Outcome demo = RunProgram({"--list-cameras"}, "no-such-platform", none);
+  EXPECT_EQ(demo.out, QStringLiteral("no cameras found\n\nBuilt into the game:\n"
+                                     "Frostwipe Demo Camera (built in)\n"));
 }
 
 // Catches: --list-cameras that leaves out a camera, its node, a format, a size, a frame rate or

@@ -1,6 +1,5 @@
 #include "ui/About.h"
 
-#include <QBitmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -70,20 +69,6 @@ TEST(AboutTest, LinkFailureShowsItsMessage) {
   ASSERT_EQ(hooks.targets.size(), 4);
   EXPECT_EQ(hooks.targets[0], QString::fromLatin1(TFormAbout::WebAddress));
   EXPECT_EQ(hooks.targets[1], QStringLiteral("mailto:") + TFormAbout::MailAddress);
-}
-
-// Catches: the window-colour key not applied, or applied to areas of other colours.
-TEST(AboutTest, WindowColourAreasAreSeeThrough) {
-  TFormAbout about;
-  about.show();
-  const QRegion mask = about.mask();
-  ASSERT_FALSE(mask.isEmpty());
-  // The memo's background is painted in the window colour; the OK button is not.
-  const QPoint memo =
-      about.DescriptionMemo->mapTo(&about, QPoint(about.DescriptionMemo->width() - 30, 55));
-  const QPoint button = about.Button1->mapTo(&about, QPoint(3, 3));
-  EXPECT_FALSE(mask.contains(memo));
-  EXPECT_TRUE(mask.contains(button));
 }
 
 // Catches: a link opened by a right or middle click, or by a press that ends off the label.

@@ -93,7 +93,7 @@ TEST_F(PropertyFrameTest, ControlsActWhileOpenAndCancelPutsThemBack) {
   EXPECT_EQ(whileOpen, 40);
   EXPECT_GE(ticksWhileOpen, 5);
   EXPECT_EQ(Brightness(demo_.Get()), 0);
-  EXPECT_EQ(title, "Frostwipe Demo Camera Properties");
+  EXPECT_EQ(title, "Frostwipe Demo Camera — Picture");
 
   WhenFrameOpens([&](QDialog* dialog) {
     dialog->findChild<QSlider*>("Brightness")->setValue(-25);
@@ -163,15 +163,17 @@ TEST_F(PropertyFrameTest, VfwFormatDialogShowsTheStreamFormat) {
   vfw.vfwDialogs = VfwCaptureDialog_Format;
   ASSERT_EQ(ScriptedDevices::Instance()->Add(vfw), S_OK);
   ComPtr<IBaseFilter> old = BindByName(CLSID_VideoInputDeviceCategory, u"Old Camera");
-  QString tab;
+  QString tab, title;
   WhenFrameOpens([&](QDialog* dialog) {
     auto* tabs = dialog->findChild<QTabWidget*>();
     tab = tabs->tabText(0);
+    title = dialog->windowTitle();
     Press(dialog, QDialogButtonBox::Cancel);
   });
   EXPECT_EQ(ComQuery<IAMVfwCaptureDialogs>(old.Get())->ShowDialog(VfwCaptureDialog_Format, nullptr),
             S_OK);
-  EXPECT_EQ(tab, "Stream Format");
+  EXPECT_EQ(tab, "Video format");
+  EXPECT_EQ(title, "Old Camera — Video format");
 }
 
 }  // namespace

@@ -43,10 +43,13 @@ TTouchWipe::TTouchWipe(TImage* output, TCaptureControl* capture, QObject* parent
   Watch(capture_);
   for (QWidget* child : capture_->findChildren<QWidget*>()) Watch(child);
   output_->setFocusPolicy(Qt::StrongFocus);
-  output_->setAccessibleDescription(QCoreApplication::translate(
+}
+
+QString TTouchWipe::KeyboardHelp() {
+  return QCoreApplication::translate(
       "TTouchWipe",
       "Wipe the window with your finger or the mouse. Keyboard: the arrow keys move the sponge, "
-      "Space starts or stops wiping."));
+      "Space starts or stops wiping.");
 }
 
 QCursor TTouchWipe::SpongeCursor() {

@@ -39,6 +39,8 @@ class TTouchWipe : public QObject {
 
   // The hint the player sees while the touch camera is the device.
   static QString Hint();
+  // How to wipe by hand and by keyboard, for the iced window's accessible description.
+  static QString KeyboardHelp();
   // The sponge cursor, hotspot at its centre.
   static QCursor SpongeCursor();
 

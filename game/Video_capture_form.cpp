@@ -92,6 +92,8 @@ void TVideoCaptureForm::BindControls() {
   MenuVideoOptions = Control<QAction>("MenuVideoOptions");
   MenuAbout = Control<QAction>("MenuAbout");
   TouchWipe = new TTouchWipe(OutputImage, CaptureControl1, this);
+  // The iced window takes keys for the keyboard brush: its stop comes after the picture arrows.
+  QWidget::setTabOrder(ImageSelectUpDown, OutputImage);
 
   CaptureControl1->OnFrameCaptureCompleted = {
       this, &TVideoCaptureForm::CaptureControl1FrameCaptureCompleted};
@@ -131,7 +133,8 @@ void TVideoCaptureForm::DescribeControls() {
   CaptureControl1->setAccessibleDescription(
       tr("What the camera sees; movement in it wipes the ice away"));
   OutputImage->setAccessibleName(tr("Iced window"));
-  OutputImage->setAccessibleDescription(tr("How much of the window is clean, in percent"));
+  OutputImage->setAccessibleDescription(tr("How much of the window is clean, in percent") +
+                                        QStringLiteral(". ") + TTouchWipe::KeyboardHelp());
   OutputImage->SetAccessibleValue(0);
   CameraSensitivityTrackBar->setAccessibleName(tr("Camera sensitivity"));
   CameraSensitivityTrackBar->setAccessibleDescription(tr("Higher: smaller movements wipe the ice"));

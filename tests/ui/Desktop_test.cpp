@@ -160,8 +160,9 @@ TEST(DesktopTest, ControlsLieWithinTheirWindowsAndApartAtTheMinimumSize) {
 }
 
 // Catches: focus not starting on Start, a Tab order other than Start, "Freezing speed", "Camera
-// sensitivity", picture arrows; arrows not stepping the picture by keys; missing mnemonics and
-// shortcuts; dialogs that Esc does not close, Enter does not confirm, or that are not transient.
+// sensitivity", picture arrows, then the iced window (keyboard brush); arrows not stepping the
+// picture by keys; missing mnemonics and shortcuts; dialogs that Esc does not close, Enter does not
+// confirm, or that are not transient.
 TEST(DesktopTest, KeyboardReachesEveryControl) {
   TVideoCaptureForm main;
   main.show();
@@ -169,7 +170,8 @@ TEST(DesktopTest, KeyboardReachesEveryControl) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
   EXPECT_EQ(QApplication::focusWidget(), main.StartStopButton);
   const std::vector<QWidget*> order = {main.FreezingSpeedTrackBar, main.CameraSensitivityTrackBar,
-                                       main.ImageSelectUpDown, main.StartStopButton};
+                                       main.ImageSelectUpDown, main.OutputImage,
+                                       main.StartStopButton};
   for (QWidget* expected : order) {
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -262,6 +262,9 @@ HRESULT PipeWireCapturePin::StartStream() {
 }
 
 void PipeWireCapturePin::StopStream() {
+  // Nothing to end: also the case in the destructor, which runs after the filter's own members
+  // (the connection among them) are gone.
+  if (!watch_ && !stream_) return;
   PipeWireConnection& connection = owner_->Connection();
   if (watch_) connection.Unwatch(watch_);
   watch_ = 0;

@@ -17,8 +17,10 @@
 // Thread: as FrameGenerator.
 class TouchScene final : public FrameGenerator {
  public:
-  // Frames a stroke is drawn in: an engine that misses one frame still sees the stroke change.
-  static constexpr int kLife = 3;
+  // Frames a stroke is drawn in: an engine that takes only every sixth frame (a slow machine,
+  // five frames a second) still sees each stroke appear; a pointer held still stops wiping within
+  // a fifth of a second.
+  static constexpr int kLife = 6;
   // At most this many new strokes a frame (the newest): a flood of input cannot make a frame late.
   static constexpr std::size_t kMaxNewStrokes = 128;
   // Points older than this when a frame takes them (a stalled stream) move the pointer only.

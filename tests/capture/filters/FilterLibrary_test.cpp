@@ -2,6 +2,10 @@
 // export name and its failures.
 #include "capture/graph/FilterLibrary.h"
 
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,4 +141,33 @@ TEST_F(FilterLibraryLoad, ExtractionFailureIsShownToThePlayer) {
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_TRUE(boxes_[0].contains("video filters could not be prepared")) << boxes_[0].toStdString();
   EXPECT_TRUE(boxes_[0].contains(path)) << boxes_[0].toStdString();
+}
+
+// Catches: the library loaded by its path after it was written, so a file that another process
+// of the user renames into that place in between is loaded instead of the one this process wrote.
+TEST_F(FilterLibraryLoad, FileRenamedIntoItsPlaceIsNeverLoaded) {
+  // This process's extraction, stopped just before the load.
+  const QByteArray image = FilterLibraryImage();
+  std::vector<std::uint8_t> library;
+  std::string why;
+  ASSERT_TRUE(ExpandFilterImage(std::span(reinterpret_cast<const std::uint8_t*>(image.constData()),
+                                          static_cast<std::size_t>(image.size())),
+                                &library, &why));
+  TTempFiles& files = SyncManager()->TempFiles();
+  QString path, error;
+  const int fd = files.Create(kFilterLibraryKey, kFilterLibraryFileName, &path, &error);
+  ASSERT_GE(fd, 0) << error.toStdString();
+  ASSERT_EQ(write(fd, library.data(), library.size()), static_cast<ssize_t>(library.size()));
+  files.KeepOpen(kFilterLibraryKey, fd);
+
+  QFile impostor(path + ".new");
+  ASSERT_TRUE(impostor.open(QIODevice::WriteOnly));
+  impostor.write("not the library this process wrote");
+  impostor.close();
+  ASSERT_EQ(std::rename(QFile::encodeName(impostor.fileName()).constData(),
+                        QFile::encodeName(path).constData()),
+            0);
+  EXPECT_TRUE(CreateLibraryFilter(Core(), "GRB_RGB", kCreateLocalGrabberInstance, slot_));
+  EXPECT_TRUE(slot_.Grabber);
+  EXPECT_TRUE(rec_.calls.empty());
 }

@@ -1,6 +1,8 @@
 // Tests of graph events: the queue, its notification window, flags and default handling.
+#include <atomic>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QWidget>
 
@@ -8,6 +10,7 @@
 
 #include "TestFilters.h"
 #include "TestSupport.h"
+#include "platform/media/UiThread.h"
 
 namespace {
 
@@ -145,6 +148,25 @@ TEST(GraphEvents, FreeEventParamsReleasesStrings) {
   EXPECT_EQ(events->FreeEventParams(code, p1, p2), S_OK);
   // Events still queued when the graph goes are freed with it.
   sink->Notify(EC_OLE_EVENT, reinterpret_cast<LONG_PTR>(SysAllocString(u"left")), 0);
+}
+
+// Catches: the relay to the user-interface thread made by the first thread that posts (here a
+// streaming thread, in a process where nothing has posted yet) and handed over inside Qt, which
+// the thread sanitizer reports as a race; the work must still run on the user-interface thread.
+TEST(GraphEvents, FirstPostFromAStreamingThreadRunsOnTheUiThread) {
+  std::atomic<bool> ran{false}, onUiThread{false};
+  std::thread streaming([&] {
+    PostToUiThread([&] {
+      onUiThread = QThread::currentThread() == qApp->thread();
+      ran = true;
+    });
+  });
+  streaming.join();
+  QElapsedTimer timer;
+  timer.start();
+  while (!ran && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(onUiThread);
 }
 
 }  // namespace

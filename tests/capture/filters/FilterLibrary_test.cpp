@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <span>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,12 +6,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureCore.h"
 #include "platform/com/ComApi.h"
+#include "platform/media/UiThread.h"
 
 TDualThread::TDualThread(const QString& name, bool suspended, TThreadPriority priority, int mode,
                          int period)
@@ -80,11 +83,17 @@ void TDualThread::UpdateTimer() {
       timer->stop();
   };
   // A timer is started and stopped only on its own thread; a switch made by a handler on the
-  // worker thread reaches it queued.
-  if (QThread::currentThread() == timer->thread())
+  // worker thread reaches it queued, through the relay whose hand-over the thread sanitizer
+  // sees. The timer goes with this object, so the guard also says this object is still there.
+  if (QThread::currentThread() == timer->thread()) {
     apply();
-  else
+  } else if (qApp && timer->thread() == qApp->thread()) {
+    PostToUiThread([apply, guard = QPointer<QTimer>(timer)] {
+      if (guard) apply();
+    });
+  } else {
     QMetaObject::invokeMethod(timer, apply, Qt::QueuedConnection);
+  }
 }
 
 bool TDualThread::ThreadIdle() const {

@@ -86,9 +86,9 @@ void RunOnUiThread(const std::function<void()>& work) {
     work();
     return;
   }
-  // The hand-back goes through our own lock rather than a blocking queued call, whose
-  // synchronisation inside Qt the thread sanitizer cannot see; the queued functor is made,
-  // run and destroyed on the user-interface thread alone.
+  // The work and its hand-back both go through our own locks (the relay's queue, then the
+  // completion) rather than a blocking queued call, whose synchronisation inside Qt the thread
+  // sanitizer cannot see.
   struct Completion {
     std::mutex mutex;  // guards done and failure
     std::condition_variable doneChanged;
@@ -96,21 +96,18 @@ void RunOnUiThread(const std::function<void()>& work) {
     std::exception_ptr failure;
   };
   auto completion = std::make_shared<Completion>();
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [completion, &work] {
-        std::exception_ptr failure;
-        try {
-          work();
-        } catch (...) {
-          failure = std::current_exception();
-        }
-        std::lock_guard lock(completion->mutex);
-        completion->failure = failure;
-        completion->done = true;
-        completion->doneChanged.notify_all();
-      },
-      Qt::QueuedConnection);
+  PostToUiThread([completion, &work] {
+    std::exception_ptr failure;
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    std::lock_guard lock(completion->mutex);
+    completion->failure = failure;
+    completion->done = true;
+    completion->doneChanged.notify_all();
+  });
   std::unique_lock lock(completion->mutex);
   completion->doneChanged.wait(lock, [&] { return completion->done; });
   if (completion->failure) std::rethrow_exception(completion->failure);

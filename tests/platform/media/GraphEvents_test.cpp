@@ -161,10 +161,11 @@ TEST(GraphEvents, FirstPostFromAStreamingThreadRunsOnTheUiThread) {
       ran = true;
     });
   });
-  streaming.join();
+  // The user-interface thread keeps handling events while the streaming thread posts.
   QElapsedTimer timer;
   timer.start();
-  while (!ran && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (!ran && timer.elapsed() < 5000) QCoreApplication::processEvents();
+  streaming.join();
   ASSERT_TRUE(ran);
   EXPECT_TRUE(onUiThread);
 }

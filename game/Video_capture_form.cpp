@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "capture/CaptureCtl.h"
+#include "game/PlayerMessage.h"
 #include "game/TouchWipe.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Bitmap.h"
@@ -60,6 +61,7 @@ TVideoCaptureForm::TVideoCaptureForm() {
 }
 
 TVideoCaptureForm::~TVideoCaptureForm() {
+  if (VideoCaptureForm == this) SetPlayerMessageSink({});
   // Teardown: the preview stops before any bitmap or array goes.
   CaptureControl1->StopPreview();
   CaptureControl1->UseNearestVideoSize(0, 0, false);
@@ -92,6 +94,8 @@ void TVideoCaptureForm::BindControls() {
   MenuVideoOptions = Control<QAction>("MenuVideoOptions");
   MenuAbout = Control<QAction>("MenuAbout");
   TouchWipe = new TTouchWipe(OutputImage, CaptureControl1, this);
+  PlayerMessage = new TPlayerMessage(CaptureControl1);
+  SetPlayerMessageSink([this](const QString& text) { PlayerMessage->ShowProblem(text); });
   // The iced window takes keys for the keyboard brush: its stop comes after the picture arrows.
   QWidget::setTabOrder(ImageSelectUpDown, OutputImage);
 
@@ -321,6 +325,7 @@ void TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC(TObject*, const TFram
 
 void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
   TouchWipe->DeviceSelected();
+  PlayerMessage->Update(Stopped);
   if (!VideoSettingsWindow) return;
   auto* sizes = VideoSettingsWindow->findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));
   if (!sizes) return;
@@ -334,6 +339,7 @@ void TVideoCaptureForm::FormShow() {
   SetDoubleBuffered(true);
   // The first start's device is opened while the window is built, before any handler is set.
   TouchWipe->DeviceSelected();
+  PlayerMessage->Update(Stopped);
   StartStopButton->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -345,6 +351,7 @@ void TVideoCaptureForm::FormClose() {
 
 void TVideoCaptureForm::StartStopButtonClick() {
   if (Stopped) {
+    PlayerMessage->Started();
     CaptureControl1->StartPreview();
     StartStopButton->setText(tr("Stop"));
     CaptureControl1->SetBurstMode(true);
@@ -354,6 +361,7 @@ void TVideoCaptureForm::StartStopButtonClick() {
     StartStopButton->setText(tr("Start"));
   }
   Stopped = !Stopped;
+  PlayerMessage->Update(Stopped);
 }
 
 void TVideoCaptureForm::CameraSensitivityTrackBarChange() {

@@ -95,6 +95,11 @@ void TVideoCaptureForm::BindControls() {
   MenuAbout = Control<QAction>("MenuAbout");
   TouchWipe = new TTouchWipe(OutputImage, CaptureControl1, this);
   PlayerMessage = new TPlayerMessage(CaptureControl1);
+  // A window zoomed out to fit a small screen shows both pictures at its zoom.
+  if (LayoutScale() < 1) {
+    CaptureControl1->SetPreviewZoomSize(static_cast<int>(std::lround(100 * LayoutScale())));
+    OutputImage->SetStretch(true);
+  }
   SetPlayerMessageSink([this](const QString& text) { PlayerMessage->ShowProblem(text); });
   // The iced window takes keys for the keyboard brush: its stop comes after the picture arrows.
   QWidget::setTabOrder(ImageSelectUpDown, OutputImage);
@@ -188,7 +193,8 @@ void TVideoCaptureForm::InitGameBuffers() {
 void TVideoCaptureForm::SizeGameBuffers(int width, int height) {
   FrameWidth = width;
   FrameHeight = height;
-  OutputImage->resize(FrameWidth, FrameHeight);
+  OutputImage->resize(static_cast<int>(std::lround(FrameWidth * LayoutScale())),
+                      static_cast<int>(std::lround(FrameHeight * LayoutScale())));
   for (TBitmap* bitmap : {OutputBitmap, SummerBitmap, SummerWorkBitmap, IceBitmap}) {
     bitmap->SetHeight(FrameHeight);
     bitmap->SetWidth(FrameWidth);

@@ -8,6 +8,7 @@
 #include "capture/core/SyncManager.h"
 #include "capture/devices/DeviceList.h"
 #include "capture/devices/StoreProblems.h"
+#include "platform/media/DeviceEnumerator.h"
 #include "platform/toolkit/Graphics.h"
 
 namespace {
@@ -295,4 +296,11 @@ void TCaptureControl::paintEvent(QPaintEvent* event) {
 
 QString VideoDevices() {
   return VideoDeviceNames();
+}
+
+int CamerasWithoutPermission() {
+  int count = 0;
+  for (const auto& provider : DeviceProviderRegistry::Instance().Enabled())
+    count += provider.provider->DevicesWithoutPermission();
+  return count;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include <QFrame>
@@ -779,3 +780,12 @@ class TCaptureControl : public QFrame, public TLoadable {
 
 // The names of the video capture devices in index order, each followed by CR LF.
 QString VideoDevices();
+// Cameras present that this user has no permission to open, so not among VideoDevices.
+int CamerasWithoutPermission();
+
+// Messages for the player (a camera that cannot be opened or started, no usable picture,
+// settings not kept) reach sink on the UI thread, from the event loop, so never in the middle of
+// the caller's work; without a sink each opens a message box. An empty function removes the
+// sink. Thread: UI.
+using TPlayerMessageSink = std::function<void(const QString& text)>;
+void SetPlayerMessageSink(TPlayerMessageSink sink);

@@ -19,6 +19,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${FROSTWIPE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# The windows name Arial and Courier New (the About title, the closing message drawn on the
+# picture); Liberation's metric-compatible faces give those texts the widths they were laid out
+# for. The libraries' packages are added to this by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 # Runs natively on Wayland desktops with Qt's Wayland platform plugin.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/frostwipe/frostwipe")

@@ -8,7 +8,6 @@
 #include <QPixmap>
 #include <QTabletEvent>
 #include <QThread>
-#include <QToolTip>
 #include <QTouchEvent>
 
 #include "capture/CaptureCtl.h"
@@ -73,16 +72,10 @@ void TTouchWipe::DeviceSelected() {
                  names[index].startsWith(QString::fromUtf16(kTouchCameraName));
   output_->setToolTip(touchCamera_ ? Hint() : QString());
   output_->setStatusTip(touchCamera_ ? Hint() : QString());
-  if (touchCamera_) {
+  if (touchCamera_)
     output_->setCursor(SpongeCursor());
-    // Told once, where the player looks: over the iced window.
-    if (!hinted_ && output_->isVisible()) {
-      hinted_ = true;
-      QToolTip::showText(output_->mapToGlobal(output_->rect().center()), Hint(), output_);
-    }
-  } else {
+  else
     output_->unsetCursor();
-  }
 }
 
 void TTouchWipe::Forward(QWidget* over, std::int64_t pointer, TouchPoint::Phase phase,

@@ -20,7 +20,7 @@ class TImage;
 // picture is, so the touch camera's stroke and so the cleared ice land under the finger at any
 // capture size. With the iced window focused, the arrow keys move a keyboard brush and Space
 // starts or stops wiping with it. While the touch camera is the device, the iced window shows
-// the sponge cursor and the hint to wipe.
+// the sponge cursor and carries the hint to wipe as its tool tip.
 // Thread: UI.
 class TTouchWipe : public QObject {
   Q_OBJECT
@@ -57,6 +57,5 @@ class TTouchWipe : public QObject {
   TCaptureControl* capture_;
   bool touchCamera_ = false;
   bool keyWiping_ = false;
-  bool hinted_ = false;
   QPointF keyBrush_{0.5, 0.5};  // the keyboard brush on the iced window, 0..1 each way
 };

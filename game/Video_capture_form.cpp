@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "capture/CaptureCtl.h"
+#include "game/PlayerMessage.h"
 #include "game/TouchWipe.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Bitmap.h"
@@ -60,6 +61,7 @@ TVideoCaptureForm::TVideoCaptureForm() {
 }
 
 TVideoCaptureForm::~TVideoCaptureForm() {
+  if (VideoCaptureForm == this) SetPlayerMessageSink({});
   // Teardown: the preview stops before any bitmap or array goes.
   CaptureControl1->StopPreview();
   CaptureControl1->UseNearestVideoSize(0, 0, false);
@@ -92,6 +94,13 @@ void TVideoCaptureForm::BindControls() {
   MenuVideoOptions = Control<QAction>("MenuVideoOptions");
   MenuAbout = Control<QAction>("MenuAbout");
   TouchWipe = new TTouchWipe(OutputImage, CaptureControl1, this);
+  PlayerMessage = new TPlayerMessage(CaptureControl1);
+  // A window zoomed out to fit a small screen shows both pictures at its zoom.
+  if (LayoutScale() < 1) {
+    CaptureControl1->SetPreviewZoomSize(static_cast<int>(std::lround(100 * LayoutScale())));
+    OutputImage->SetStretch(true);
+  }
+  SetPlayerMessageSink([this](const QString& text) { PlayerMessage->ShowProblem(text); });
   // The iced window takes keys for the keyboard brush: its stop comes after the picture arrows.
   QWidget::setTabOrder(ImageSelectUpDown, OutputImage);
 
@@ -184,7 +193,8 @@ void TVideoCaptureForm::InitGameBuffers() {
 void TVideoCaptureForm::SizeGameBuffers(int width, int height) {
   FrameWidth = width;
   FrameHeight = height;
-  OutputImage->resize(FrameWidth, FrameHeight);
+  OutputImage->resize(static_cast<int>(std::lround(FrameWidth * LayoutScale())),
+                      static_cast<int>(std::lround(FrameHeight * LayoutScale())));
   for (TBitmap* bitmap : {OutputBitmap, SummerBitmap, SummerWorkBitmap, IceBitmap}) {
     bitmap->SetHeight(FrameHeight);
     bitmap->SetWidth(FrameWidth);
@@ -321,6 +331,7 @@ void TVideoCaptureForm::CaptureControl1FrameOverlayUsingDC(TObject*, const TFram
 
 void TVideoCaptureForm::CaptureControl1VideoDeviceSelected(TObject*) {
   TouchWipe->DeviceSelected();
+  PlayerMessage->Update(Stopped);
   if (!VideoSettingsWindow) return;
   auto* sizes = VideoSettingsWindow->findChild<QComboBox*>(QStringLiteral("VideoSizesComboBox"));
   if (!sizes) return;
@@ -334,6 +345,7 @@ void TVideoCaptureForm::FormShow() {
   SetDoubleBuffered(true);
   // The first start's device is opened while the window is built, before any handler is set.
   TouchWipe->DeviceSelected();
+  PlayerMessage->Update(Stopped);
   StartStopButton->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -345,6 +357,7 @@ void TVideoCaptureForm::FormClose() {
 
 void TVideoCaptureForm::StartStopButtonClick() {
   if (Stopped) {
+    PlayerMessage->Started();
     CaptureControl1->StartPreview();
     StartStopButton->setText(tr("Stop"));
     CaptureControl1->SetBurstMode(true);
@@ -354,6 +367,7 @@ void TVideoCaptureForm::StartStopButtonClick() {
     StartStopButton->setText(tr("Start"));
   }
   Stopped = !Stopped;
+  PlayerMessage->Update(Stopped);
 }
 
 void TVideoCaptureForm::CameraSensitivityTrackBarChange() {

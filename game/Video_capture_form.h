@@ -17,6 +17,7 @@ class QPushButton;
 class QSlider;
 class TBitmap;
 class TCaptureControl;
+class TPlayerMessage;
 class TTouchWipe;
 
 // The five bitmaps shared by the engine, the picture loader and InitGameBuffers. They exist,
@@ -56,6 +57,8 @@ class TVideoCaptureForm : public TForm {
   QAction* MenuAbout = nullptr;
   // Wiping by hand through the touch camera; a child of the window.
   TTouchWipe* TouchWipe = nullptr;
+  // What the player is told, over the bottom of the live picture; a child of CaptureControl1.
+  TPlayerMessage* PlayerMessage = nullptr;
 
   // Game state. Everything reads 0, false or empty until FormCreate sets it.
   std::uint8_t* FramePixel = nullptr;

@@ -239,6 +239,8 @@ class TCaptureCore {
   bool DeviceDiscovered = false;
   // A one-time discovery is running: binding the device logs nothing.
   bool Discovering = false;
+  // What the last attempt to open the video device answered (in use, no permission, gone).
+  HRESULT DeviceOpenResult = S_OK;
   QStringList VideoSizeList;
   QStringList VideoSubtypeList;
   // One line per video input of the device's crossbar, each ended by CR LF.

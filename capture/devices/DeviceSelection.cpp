@@ -42,6 +42,7 @@ bool TCaptureCore::SelectVideoDevice() {
   if (OpenedVideoDevice >= 0) SaveVideoSettings();
   Selecting = true;
   OpenedVideoDevice = VideoDevice;
+  DeviceOpenResult = S_OK;  // a failure to open the device before belongs to that device
   VideoRegSave.Reset();
   if (!LoadVideoSettings()) VideoRegSave.Reset();
   VideoSize = VideoRegSave.Int(vrs_VideoSize);

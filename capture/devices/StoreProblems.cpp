@@ -1,8 +1,11 @@
 #include "capture/devices/StoreProblems.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "capture/CaptureCtl.h"
 #include "capture/core/Diagnostics.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
@@ -15,8 +18,9 @@ void ReportStoreProblems(TCaptureCore* core) {
     if (problem.settingsNotKept) lost << text;
   }
   if (lost.isEmpty()) return;
-  ShowPlayerMessage(QStringLiteral("Your settings could not be kept:\n\n") +
-                    lost.join(QStringLiteral("\n\n")));
+  ShowPlayerMessage(
+      QCoreApplication::translate("TCaptureCore", "Your settings could not be kept:") +
+      QStringLiteral("\n\n") + lost.join(QStringLiteral("\n\n")));
 }
 
 void ReportSaveFailure(TCaptureCore* core) {
@@ -24,11 +28,32 @@ void ReportSaveFailure(TCaptureCore* core) {
   ReportStoreProblems(core);
 }
 
-void ShowPlayerMessage(const QString& text) {
-  // Not a modal box in the middle of building a window or a graph: the event loop shows it.
-  if (QCoreApplication* app = QCoreApplication::instance())
-    QMetaObject::invokeMethod(
-        app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+namespace {
+
+TPlayerMessageSink& PlayerMessageSink() {
+  static TPlayerMessageSink sink;
+  return sink;
+}
+
+void Deliver(const QString& text) {
+  if (const TPlayerMessageSink& sink = PlayerMessageSink())
+    sink(text);
   else
     ShowMessage(text);
+}
+
+}  // namespace
+
+void SetPlayerMessageSink(TPlayerMessageSink sink) {
+  PlayerMessageSink() = std::move(sink);
+}
+
+void ShowPlayerMessage(const QString& text) {
+  // Not in the middle of building a window or a graph: the event loop delivers it, to the sink
+  // in place when it runs (a window made after the message was posted still gets it).
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app, [text] { Deliver(text); }, Qt::QueuedConnection);
+  else
+    Deliver(text);
 }

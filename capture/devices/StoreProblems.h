@@ -17,6 +17,7 @@ void ReportStoreProblems(TCaptureCore* core);
 // writes it whole at the next save.
 void ReportSaveFailure(TCaptureCore* core);
 
-// Thread: UI. Tells the player something the game would otherwise keep silent about: a message
-// box posted to the event loop, so it never opens in the middle of the caller's work.
+// Thread: UI. Tells the player something the game would otherwise keep silent about: posted to
+// the event loop, so it never interrupts the caller's work, for the player message sink
+// (SetPlayerMessageSink) or, without one, a message box.
 void ShowPlayerMessage(const QString& text);

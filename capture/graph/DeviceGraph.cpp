@@ -65,8 +65,11 @@ bool TDeviceGraph::Build(TCaptureCore* core, int deviceIndex, bool discovering) 
   TraceWrite({}, kMarkDefault, QStringLiteral("creating device graph"));
   TDevices* list = DeviceList(dk_VideoDevices);
   int index = deviceIndex;
-  if (!list || FAILED(list->Bind(core, &index, Graph2.Get(), true, !discovering, QString(),
-                                 QString(), Device.ReleaseAndGetAddressOf()))) {
+  const HRESULT bound = list ? list->Bind(core, &index, Graph2.Get(), true, !discovering, QString(),
+                                          QString(), Device.ReleaseAndGetAddressOf())
+                             : E_FAIL;
+  if (core) core->DeviceOpenResult = bound;
+  if (FAILED(bound)) {
     TearDown();
     return false;
   }

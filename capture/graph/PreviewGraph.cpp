@@ -27,6 +27,25 @@ namespace {
 // HRESULT_FROM_WIN32(ERROR_BUSY): what a camera in use by another program answers.
 constexpr HRESULT kCameraBusy = MakeFailure(0x800700AA);
 
+// What the player reads when the camera cannot be opened or started, with what to do.
+QString StartFailureText(HRESULT hr) {
+  if (hr == VFW_E_DEVICE_LOST || hr == VFW_E_NOT_FOUND)
+    return QCoreApplication::translate(
+        "TCaptureCore", "The camera was unplugged. Plug it back in, then press Start again.");
+  if (hr == kCameraBusy)
+    return QCoreApplication::translate(
+        "TCaptureCore",
+        "The camera is in use by another program. Close that program, then press Start again.");
+  if (hr == E_ACCESSDENIED)
+    return QCoreApplication::translate(
+        "TCaptureCore",
+        "Frostwipe may not use the camera. Ask whoever looks after this computer to give you "
+        "access to the camera (the \"video\" group), then log in again.");
+  return QCoreApplication::translate("TCaptureCore",
+                                     "The camera could not be started. Check that it is plugged "
+                                     "in, or choose another camera in Options, Video settings.");
+}
+
 QString RandomTag(const char* tag) {
   return QString::fromLatin1(tag) + QString::number(std::rand() % 2147483647);
 }
@@ -324,6 +343,8 @@ bool TCaptureCore::RestartGraph(TCaptureState mode) {
              mode == cs_Previewing ? QStringLiteral("failed to start preview")
                                    : QStringLiteral("failed to start recording"));
     CaptureState.store(cs_Idle);
+    // A camera that could not be opened (in use, no permission, gone) is the player's to fix.
+    if (FAILED(DeviceOpenResult)) ShowPlayerMessage(StartFailureText(DeviceOpenResult));
   }
   if (busy) EndBusy();
   building_ = false;
@@ -354,17 +375,7 @@ void TCaptureCore::ActivationFailed(TCaptureState mode, HRESULT hr) {
                mode == cs_Previewing ? QStringLiteral("failed to start preview")
                                      : QStringLiteral("failed to start recording"));
   CaptureState.store(cs_Idle);
-  QString text;
-  if (hr == VFW_E_DEVICE_LOST)
-    text = QCoreApplication::translate(
-        "TCaptureCore", "The camera was unplugged. Plug it back in, then press Start again.");
-  else if (hr == kCameraBusy)
-    text = QCoreApplication::translate(
-        "TCaptureCore",
-        "The camera is in use by another program. Close that program, then press Start again.");
-  else
-    text = QCoreApplication::translate("TCaptureCore", "The camera could not be started.");
-  ShowPlayerMessage(text);
+  ShowPlayerMessage(StartFailureText(hr));
   if (hr == VFW_E_DEVICE_LOST) PostEvent(Owner->OnDeviceLost);
 }
 

@@ -31,6 +31,9 @@ class DeviceProvider {
   // VFW_E_NOT_FOUND when that device is not present (any more).
   virtual HRESULT CreateFilter(REFGUID category, const std::u16string& displayName,
                                IBaseFilter** filter) = 0;
+  // Devices present at the last listing that this user has no permission to open (and so were
+  // not listed).
+  virtual int DevicesWithoutPermission() const { return 0; }
 };
 
 // The process-wide table of providers. Devices are listed provider by provider in the fixed

@@ -60,7 +60,8 @@ HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, UL
   // Titled after the device a player knows; a caller's caption only where the object has no name.
   QString name = ObjectName(targets.empty() ? nullptr : targets.front().Get());
   if (name.isEmpty())
-    name = caption && *caption ? QString::fromUtf16(caption) : QObject::tr("Device");
+    name = caption && *caption ? QString::fromUtf16(caption)
+                               : QCoreApplication::translate("PropertyFrame", "Device");
 
   auto* layout = new QVBoxLayout(dialog);
   auto* tabs = new QTabWidget(dialog);

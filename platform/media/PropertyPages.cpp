@@ -104,14 +104,14 @@ class ControlsPage : public PropertyPage {
       row.slider->setMinimumWidth(160);
       row.value = new QLabel(QString::number(value), this);
       row.value->setMinimumWidth(40);
-      row.automatic = new QCheckBox(tr("Auto"), this);
+      row.automatic = new QCheckBox(PropertyPage::tr("Auto"), this);
       row.automatic->setObjectName(QString::fromLatin1(name.text) + " auto");
       row.automatic->setEnabled((caps & access_.autoFlag) != 0);
       row.automatic->setChecked(flags == access_.autoFlag);
       row.slider->setEnabled(flags != access_.autoFlag);
       const QString label = ReadableControlName(name.text);
       row.slider->setAccessibleName(label);
-      row.automatic->setAccessibleName(tr("%1 automatic").arg(label));
+      row.automatic->setAccessibleName(PropertyPage::tr("%1 automatic").arg(label));
       grid->addWidget(new QLabel(label, this), line, 0);
       grid->addWidget(row.slider, line, 1);
       grid->addWidget(row.value, line, 2);
@@ -123,7 +123,7 @@ class ControlsPage : public PropertyPage {
       ++line;
     }
     if (rows_.empty()) return false;
-    auto* defaults = new QPushButton(tr("Default"), this);
+    auto* defaults = new QPushButton(PropertyPage::tr("Default"), this);
     defaults->setObjectName("Default");
     connect(defaults, &QPushButton::clicked, this, [this] {
       for (Row& row : rows_) {
@@ -178,7 +178,7 @@ class ControlsPage : public PropertyPage {
 class VideoProcAmpPage final : public ControlsPage {
  public:
   explicit VideoProcAmpPage(QWidget* parent)
-      : ControlsPage(parent, tr("Image controls"),
+      : ControlsPage(parent, PropertyPage::tr("Image controls"),
                      {{VideoProcAmp_Brightness, "Brightness"},
                       {VideoProcAmp_Contrast, "Contrast"},
                       {VideoProcAmp_Hue, "Hue"},
@@ -212,14 +212,14 @@ class VideoProcAmpPage final : public ControlsPage {
 class CameraControlPage final : public ControlsPage {
  public:
   explicit CameraControlPage(QWidget* parent)
-      : ControlsPage(parent, tr("Camera controls"),
-                     {{CameraControl_Pan, "Pan"},
-                      {CameraControl_Tilt, "Tilt"},
-                      {CameraControl_Roll, "Roll"},
-                      {CameraControl_Zoom, "Zoom"},
-                      {CameraControl_Exposure, "Exposure"},
-                      {CameraControl_Iris, "Iris"},
-                      {CameraControl_Focus, "Focus"}}) {}
+      : ControlsPage(parent, PropertyPage::tr("Camera controls"),
+                     {{CameraControl_Pan, QT_TRANSLATE_NOOP("PropertyPage", "Pan")},
+                      {CameraControl_Tilt, QT_TRANSLATE_NOOP("PropertyPage", "Tilt")},
+                      {CameraControl_Roll, QT_TRANSLATE_NOOP("PropertyPage", "Roll")},
+                      {CameraControl_Zoom, QT_TRANSLATE_NOOP("PropertyPage", "Zoom")},
+                      {CameraControl_Exposure, QT_TRANSLATE_NOOP("PropertyPage", "Exposure")},
+                      {CameraControl_Iris, QT_TRANSLATE_NOOP("PropertyPage", "Iris")},
+                      {CameraControl_Focus, QT_TRANSLATE_NOOP("PropertyPage", "Focus")}}) {}
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
     for (const ComPtr<IUnknown>& o : objects)
       if (ComPtr<IAMCameraControl> control = ComQuery<IAMCameraControl>(o.Get())) {
@@ -245,7 +245,7 @@ class CameraControlPage final : public ControlsPage {
 class StreamConfigPage final : public PropertyPage {
  public:
   explicit StreamConfigPage(QWidget* parent) : PropertyPage(parent) {}
-  QString Title() const override { return tr("Video format"); }
+  QString Title() const override { return PropertyPage::tr("Video format"); }
   bool IsFormatPage() const override { return true; }
 
   bool SetObjects(const std::vector<ComPtr<IUnknown>>& objects) override {
@@ -284,12 +284,12 @@ class StreamConfigPage final : public PropertyPage {
         status_->clear();
         SetDirty(false);
       } else {
-        status_->setText(tr("The device refused this format (0x%1).")
+        status_->setText(PropertyPage::tr("The device refused this format (0x%1).")
                              .arg(static_cast<unsigned>(hr), 8, 16, QLatin1Char('0')));
       }
       return hr;
     }
-    status_->setText(tr("The device offers no such format."));
+    status_->setText(PropertyPage::tr("The device offers no such format."));
     return VFW_E_INVALIDMEDIATYPE;
   }
 
@@ -313,13 +313,13 @@ class StreamConfigPage final : public PropertyPage {
     rateBox_ = new QDoubleSpinBox(this);
     rateBox_->setObjectName("Frame Rate");
     rateBox_->setDecimals(2);
-    rateBox_->setSuffix(tr(" frames per second"));
+    rateBox_->setSuffix(PropertyPage::tr(" frames per second"));
     status_ = new QLabel(this);
     status_->setObjectName("status");
     status_->setWordWrap(true);
-    form->addRow(tr("Video Format:"), subtypeBox_);
-    form->addRow(tr("Output Size:"), sizeBox_);
-    form->addRow(tr("Frame Rate:"), rateBox_);
+    form->addRow(PropertyPage::tr("Video Format:"), subtypeBox_);
+    form->addRow(PropertyPage::tr("Output Size:"), sizeBox_);
+    form->addRow(PropertyPage::tr("Frame Rate:"), rateBox_);
     form->addRow(status_);
 
     std::vector<GUID> seen;

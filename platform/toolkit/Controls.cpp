@@ -137,6 +137,11 @@ void TImage::SetTransparent(bool transparent) {
   Changed();
 }
 
+void TImage::SetStretch(bool stretch) {
+  stretch_ = stretch;
+  update();
+}
+
 void TImage::SetPictureResource(const QString& name) {
   resource_ = name;
   if (name.isEmpty()) return;
@@ -149,7 +154,12 @@ void TImage::paintEvent(QPaintEvent*) {
   if (displayStale_) RebuildDisplay();
   if (display_.isNull()) return;
   QPainter painter(this);
-  painter.drawImage(0, 0, display_);
+  if (stretch_ && display_.size() != size()) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), display_);
+  } else {
+    painter.drawImage(0, 0, display_);
+  }
 }
 
 void TLabel::SetAutoSize(bool on) {

@@ -20,6 +20,7 @@ void InstallAccessibleControls();
 class TImage : public QWidget {
   Q_OBJECT
   Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
   Q_PROPERTY(QString PictureResource READ PictureResource WRITE SetPictureResource)
 
  public:
@@ -39,6 +40,9 @@ class TImage : public QWidget {
 
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool transparent);
+  // Draws the picture scaled to the control's size rather than at its own size.
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool stretch);
   // Loads a named bitmap resource as the picture (stored in window descriptions).
   QString PictureResource() const { return resource_; }
   void SetPictureResource(const QString& name);
@@ -53,6 +57,7 @@ class TImage : public QWidget {
   QImage display_;  // the picture as the paint engine's native format, rebuilt when painted
   bool displayStale_ = false;
   bool transparent_ = false;
+  bool stretch_ = false;
   QString resource_;
   bool hasAccessibleValue_ = false;
   double accessibleValue_ = 0;

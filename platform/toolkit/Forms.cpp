@@ -1,6 +1,7 @@
 #include "platform/toolkit/Forms.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -207,7 +208,42 @@ void TForm::LoadDescription(const QString& name) {
   setWindowFlags(flags);
   ApplyClientSize();
   loader.FinishLoading();
+  FitToScreen();
   InstallAnchors(this);
+}
+
+void TForm::FitToScreen() {
+  QWidget* client = centralWidget();
+  if (!client || clientWidth_ <= 0 || clientHeight_ <= 0) return;
+  // The frame is not known before the window is shown: a usual title bar and border stay free.
+  const QMargins frame(4, 32, 4, 4);
+  const int menuHeight = menuWidget() ? menuWidget()->sizeHint().height() : 0;
+  const QSize available = AvailableScreenSize();
+  const double fit = std::min(
+      double(available.width() - frame.left() - frame.right()) / clientWidth_,
+      double(available.height() - frame.top() - frame.bottom() - menuHeight) / clientHeight_);
+  // Whole percent, so a control that zooms its own content (the live picture) matches.
+  const int percent = std::clamp(static_cast<int>(std::floor(100 * fit)), 25, 100);
+  if (percent == 100) return;
+  layoutScale_ = percent / 100.0;
+  const auto scaled = [this](int value) {
+    return static_cast<int>(std::lround(value * layoutScale_));
+  };
+  for (QWidget* control : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect r = control->geometry();
+    control->setGeometry(scaled(r.x()), scaled(r.y()), scaled(r.width()), scaled(r.height()));
+  }
+  QFont font = client->font();
+  if (font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * layoutScale_);
+  else
+    font.setPixelSize(std::max(1, scaled(font.pixelSize())));
+  client->setFont(font);
+  clientWidth_ = scaled(clientWidth_);
+  clientHeight_ = scaled(clientHeight_);
+  minClientWidth_ = scaled(minClientWidth_);
+  minClientHeight_ = scaled(minClientHeight_);
+  ApplyClientSize();
 }
 
 void TForm::CenterOnScreen() {

@@ -58,6 +58,9 @@ class TForm : public QMainWindow {
   int MinClientHeight() const { return minClientHeight_; }
   void SetMinClientWidth(int width);
   void SetMinClientHeight(int height);
+  // The factor by which the window was zoomed out to fit the screen's free area: 1 when its
+  // design fits, else a whole percentage below 1 (see FitToScreen).
+  double LayoutScale() const { return layoutScale_; }
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool on) { doubleBuffered_ = on; }
 
@@ -93,6 +96,10 @@ class TForm : public QMainWindow {
 
  private:
   void ApplyClientSize();
+  // A window whose design is larger than the screen's free area (a large scale factor on a
+  // small screen) is zoomed out as a whole: client and minimum size, every control's place and
+  // size, and the font shrink by one factor, so the layout and its anchors stay as designed.
+  void FitToScreen();
   void PressDefaultButton();
 
   int clientWidth_ = 0;
@@ -102,6 +109,7 @@ class TForm : public QMainWindow {
   bool doubleBuffered_ = false;
   int minClientWidth_ = 0;
   int minClientHeight_ = 0;
+  double layoutScale_ = 1.0;
 };
 
 // Anchors: a control with the dynamic property "anchors" ("left,bottom", "right,bottom", …)

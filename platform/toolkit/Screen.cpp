@@ -22,6 +22,11 @@ int ScreenWidth() {
 int ScreenHeight() {
   return g_screenOverride ? g_screenOverride->height() : RealScreenSize().height();
 }
+QSize AvailableScreenSize() {
+  if (g_screenOverride) return *g_screenOverride;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry().size() : QSize(1024, 768);
+}
 void SetScreenSizeOverride(std::optional<QSize> size) {
   g_screenOverride = size;
 }

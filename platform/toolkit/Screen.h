@@ -8,6 +8,8 @@
 
 int ScreenWidth();
 int ScreenHeight();
+// The part of the screen windows may use (without panels); the override's size when one is set.
+QSize AvailableScreenSize();
 // Pretends the screen has this size (tests of centring); nullopt restores the real one.
 void SetScreenSizeOverride(std::optional<QSize> size);
 

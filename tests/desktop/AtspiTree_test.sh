@@ -72,9 +72,9 @@ children() {  # prints "bus path" per child
     grep -o "('[^']*', objectpath '[^']*')\|('[^']*', '[^']*')" |
     sed "s/('\([^']*\)', \(objectpath \)\?'\([^']*\)')/\1 \3/"
 }
-name_of() {
+name_of() {  # gdbus quotes a name holding an apostrophe with double quotes
   call "$1" "$2" org.freedesktop.DBus.Properties.Get org.a11y.atspi.Accessible Name |
-    sed -n "s/^(<'\(.*\)'>,)$/\1/p"
+    sed -n "s/^(<['\"]\(.*\)['\"]>,)$/\1/p"
 }
 role_of() { call "$1" "$2" org.a11y.atspi.Accessible.GetRoleName | sed -n "s/^('\(.*\)',)$/\1/p"; }
 showing() {  # ATSPI_STATE_SHOWING is bit 25 of the first state word

@@ -8,7 +8,8 @@
 # not find the private libraries after install (the installed program is run), or a private
 # library the packed filter library needs that the program does not load itself.
 # MODE=validate catches: a desktop entry or metainfo file that desktop-file-validate or
-# `appstreamcli validate --no-net` rejects; it is skipped without those tools.
+# `appstreamcli validate --no-net` rejects (it is skipped without those tools), and a metainfo
+# screenshot that is not the picture the package ships, at that picture's size.
 
 foreach(var BUILD_DIR PREFIX APP_ID MODE PRIVATE_LIBDIR)
   if(NOT DEFINED ${var})
@@ -78,6 +79,18 @@ if(MODE STREQUAL "files")
     endif()
   endforeach()
 elseif(MODE STREQUAL "validate")
+  set(shot "${PREFIX}/share/frostwipe/screenshots/main-window.png")
+  file(READ "${shot}" header OFFSET 16 LIMIT 8 HEX)
+  string(SUBSTRING "${header}" 0 8 width)
+  string(SUBSTRING "${header}" 8 8 height)
+  math(EXPR width "0x${width}")
+  math(EXPR height "0x${height}")
+  file(READ "${metainfo}" info)
+  string(REGEX MATCH "<image [^>]*>[^<]*</image>" image "${info}")
+  if(NOT image MATCHES "width=\"${width}\" height=\"${height}\">https://[^<]*/main-window\\.png<")
+    message(FATAL_ERROR "the metainfo's screenshot is not the shipped ${width}x${height} "
+                        "main-window.png: ${image}")
+  endif()
   find_program(desktop_file_validate desktop-file-validate)
   find_program(appstreamcli appstreamcli)
   if(NOT desktop_file_validate OR NOT appstreamcli)

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include "app/Translations.h"
 #include "capture/CaptureCtl.h"
 #include "game/Video_capture_form.h"
+#include "platform/toolkit/Bitmap.h"
 #include "ui/About.h"
 #include "ui/Video_settings_form.h"
 
@@ -157,6 +159,35 @@ TEST(DesktopTest, ControlsLieWithinTheirWindowsAndApartAtTheMinimumSize) {
   ExpectWithinAndApart(main, true);
   main.resize(main.minimumSize() - QSize(1, 1));
   EXPECT_EQ(main.size(), main.minimumSize()) << "the window went below its minimum size";
+}
+
+// Catches: a main window larger than the screen's free area (its two pictures alone need 680
+// logical pixels; a 1280-pixel screen at scale factor 2 offers 640), placed off the screen, with
+// a minimum size the screen cannot give, or an iced window that shows only part of its picture.
+TEST(DesktopTest, MainWindowOpensFullyOnTheScreen) {
+  TVideoCaptureForm main;
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+  const QRect screen = main.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(main.frameGeometry()))
+      << main.frameGeometry().width() << "x" << main.frameGeometry().height() << " at "
+      << main.frameGeometry().x() << "," << main.frameGeometry().y() << " on " << screen.width()
+      << "x" << screen.height();
+  EXPECT_LE(main.minimumWidth(), screen.width());
+  EXPECT_LE(main.minimumHeight(), screen.height());
+  ExpectWithinAndApart(main, true);
+  // A picture black but for a white band along its right edge shows the band at the iced
+  // window's right edge, whatever the zoom.
+  QImage banded(320, 240, QImage::Format_RGB888);
+  banded.fill(Qt::black);
+  for (int y = 0; y < banded.height(); ++y)
+    for (int x = 300; x < banded.width(); ++x) banded.setPixel(x, y, qRgb(255, 255, 255));
+  TBitmap picture;
+  picture.SetImage(banded);
+  main.OutputImage->Assign(picture);
+  const QImage shown = main.OutputImage->grab().toImage().scaled(main.OutputImage->size());
+  for (int y : {2, shown.height() / 2, shown.height() - 3})
+    EXPECT_GE(qGray(shown.pixel(shown.width() - 3, y)), 250) << "row " << y;
 }
 
 // Catches: focus not starting on Start, a Tab order other than Start, "Freezing speed", "Camera

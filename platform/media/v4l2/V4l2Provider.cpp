@@ -53,7 +53,8 @@ std::shared_ptr<V4l2Io> V4l2Provider::Io() {
 bool V4l2Provider::Describe(V4l2Io& io, const std::string& node, V4l2Camera* camera) {
   const int fd = io.Open(node);
   if (fd < 0) {
-    if (fd == -EACCES || fd == -EPERM)
+    camera->denied = fd == -EACCES || fd == -EPERM;
+    if (camera->denied)
       qCWarning(lcV4l2,
                 "%s: no permission to open the camera; add your user to the \"video\" group "
                 "and log in again",
@@ -110,10 +111,15 @@ std::vector<V4l2Camera> V4l2Provider::Scan() {
   const std::shared_ptr<V4l2Io> io = Io();
   std::vector<V4l2Camera> cameras;
   if (!io) return cameras;
+  int denied = 0;
   for (const std::string& node : io->ListNodes()) {
     V4l2Camera camera;
-    if (Describe(*io, node, &camera)) cameras.push_back(std::move(camera));
+    if (Describe(*io, node, &camera))
+      cameras.push_back(std::move(camera));
+    else
+      denied += camera.denied;
   }
+  denied_.store(denied);
   return cameras;
 }
 

@@ -1,6 +1,7 @@
 // The V4L2 device provider: real cameras in the video input category, with hot-plug.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@ struct V4l2Camera {
   std::string stableName;  // the link's own name
   std::string card, driver, busInfo;
   bool multiplanar = false;
+  bool denied = false;  // the node could not be opened for want of permission
   DeviceDescription description;
 };
 
@@ -40,6 +42,8 @@ class V4l2Provider final : public DeviceProvider {
 
   // The cameras present now.
   std::vector<V4l2Camera> Scan();
+  // Video nodes the last Scan could not open for want of permission.
+  int DevicesWithoutPermission() const override { return denied_.load(); }
   // A node event as the watcher reports it: broadcasts the camera's arrival or removal.
   void HandleNodeEvent(const V4l2NodeEvent& event);
   std::shared_ptr<V4l2Io> Io();
@@ -54,6 +58,7 @@ class V4l2Provider final : public DeviceProvider {
   bool ioChosen_ = false;
   std::vector<V4l2Camera> known_;  // as last listed or announced, for removal names
   bool watching_ = false;
+  std::atomic<int> denied_{0};
 };
 
 // Registers a V4l2Provider under "v4l2".

@@ -43,12 +43,18 @@ TEST(SamplePool, BoundedPoolWaitsForAHeldSample) {
   // All four held again: Cancel ends the wait with a distinct code, and the pool still works.
   held[2] = Take(pool, 1000);
   HRESULT cancelled = S_OK;
+  std::atomic<bool> ended{false};
   std::thread blocked([&] {
     ComPtr<IMediaSample> none;
     cancelled = pool.GetSample(1000, none.ReleaseAndGetAddressOf());
+    ended = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  pool.Cancel();
+  // Cancel ends the waits in progress; on a busy machine the wait may start only after a first
+  // cancel, so cancel until it has ended.
+  while (!ended) {
+    pool.Cancel();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   blocked.join();
   EXPECT_EQ(cancelled, VFW_E_NOT_COMMITTED);
   held.clear();

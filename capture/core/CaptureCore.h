@@ -199,6 +199,8 @@ class TCaptureCore {
   void DisplayMouse(int record, QEvent::Type type, Qt::MouseButton button,
                     Qt::KeyboardModifiers modifiers, QPoint position, QPoint global);
   void DisplayKey(int record, QChar key, Qt::KeyboardModifiers modifiers);
+  // A display form painted: its renderer's window repaints after it.
+  void DisplayPainted(int record);
   // The current graph's base (device filter and its interfaces), or nullptr.
   TDeviceGraph* Graph() const { return graph_.get(); }
 
@@ -348,6 +350,9 @@ class TCaptureCore {
   void AttachRecord(TDisplayRecord& record);
   void DetachDisplays();
   void LayoutRecord(TDisplayRecord& record);
+  // Whether display n sizes the control to the video (AutoSize on an embedded, windowed display
+  // of a control that no layout or pair of opposite anchors sizes).
+  bool AutoSizeApplies(int n) const;
   void DisplayChanged(int display, TVideoWindowSetting setting, bool turnedOn);
   int BorderWidth() const;
   std::array<TVideoWindow, 2> displays_{{TVideoWindow{0}, TVideoWindow{1}}};

@@ -209,6 +209,9 @@ class TCaptureCore {
   TTaskThread* Worker() const { return worker_.get(); }
   // Ends the worker thread (before the control detaches its handlers).
   void EndWorker();
+  // The stop procedure: ends the current activity (a no-op unless a graph is active). The
+  // streaming threads have ended when it returns.
+  void StopGraph();
   int EffectivePeriod() const { return effectivePeriod_; }
 
   TCaptureControl* const Owner;
@@ -295,8 +298,6 @@ class TCaptureCore {
 
  private:
   bool RestartGraph(TCaptureState mode);
-  // The stop procedure: ends the current activity (a no-op unless a graph is active).
-  void StopGraph();
   // Stops and tears the graph down; resetState also returns to Idle.
   void ClearGraph(bool resetState);
   bool BuildPreview(TGrabberRgbFormat format);

@@ -45,8 +45,9 @@ TCaptureControl::~TCaptureControl() {
   ready_ = false;
   if (TSyncManager* manager = SyncManager()) manager->Components.Remove(core_.get());
   core_->Destroying.store(true);
-  // The worker reads the handlers: it ends before they are detached.
+  // The worker and the streaming threads read the handlers: both end before they are detached.
   core_->EndWorker();
+  core_->StopGraph();
   DetachHandlers();
   core_.reset();
 }

@@ -199,6 +199,8 @@ class TCaptureCore {
   void DisplayMouse(int record, QEvent::Type type, Qt::MouseButton button,
                     Qt::KeyboardModifiers modifiers, QPoint position, QPoint global);
   void DisplayKey(int record, QChar key, Qt::KeyboardModifiers modifiers);
+  // A display form painted: its renderer's window repaints after it.
+  void DisplayPainted(int record);
   // The current graph's base (device filter and its interfaces), or nullptr.
   TDeviceGraph* Graph() const { return graph_.get(); }
 
@@ -207,6 +209,9 @@ class TCaptureCore {
   TTaskThread* Worker() const { return worker_.get(); }
   // Ends the worker thread (before the control detaches its handlers).
   void EndWorker();
+  // The stop procedure: ends the current activity (a no-op unless a graph is active). The
+  // streaming threads have ended when it returns.
+  void StopGraph();
   int EffectivePeriod() const { return effectivePeriod_; }
 
   TCaptureControl* const Owner;
@@ -295,8 +300,6 @@ class TCaptureCore {
 
  private:
   bool RestartGraph(TCaptureState mode);
-  // The stop procedure: ends the current activity (a no-op unless a graph is active).
-  void StopGraph();
   // Stops and tears the graph down; resetState also returns to Idle.
   void ClearGraph(bool resetState);
   bool BuildPreview(TGrabberRgbFormat format);
@@ -350,6 +353,9 @@ class TCaptureCore {
   void AttachRecord(TDisplayRecord& record);
   void DetachDisplays();
   void LayoutRecord(TDisplayRecord& record);
+  // Whether display n sizes the control to the video (AutoSize on an embedded, windowed display
+  // of a control that no layout or pair of opposite anchors sizes).
+  bool AutoSizeApplies(int n) const;
   void DisplayChanged(int display, TVideoWindowSetting setting, bool turnedOn);
   int BorderWidth() const;
   std::array<TVideoWindow, 2> displays_{{TVideoWindow{0}, TVideoWindow{1}}};

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScreen>
@@ -141,6 +142,11 @@ void TDisplayForm::mouseMoveEvent(QMouseEvent* e) {
   core_->DisplayMouse(record_, e->type(), e->button(), e->modifiers(), e->position().toPoint(),
                       e->globalPosition().toPoint());
 }
+void TDisplayForm::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  core_->DisplayPainted(record_);
+}
+
 void TDisplayForm::keyPressEvent(QKeyEvent* e) {
   if (e->text().isEmpty()) return QWidget::keyPressEvent(e);
   core_->DisplayKey(record_, e->text().at(0), e->modifiers());
@@ -313,7 +319,18 @@ void TCaptureCore::AttachRecord(TDisplayRecord& r) {
   const int n = r.Display->Number;
   const bool fullScreen = DisplayFlag(n, vw_FullScreen);
   if (!fullScreen) form->hide();
-  if (r.Window) r.Window->put_Visible(OAFALSE);
+  if (r.Window) {
+    // The video window waits in the display's hidden utility window while its form changes
+    // parent, so it is never destroyed or shown with the form on the way.
+    TVideoWindow& display = *r.Display;
+    if (!display.Utility) {
+      display.Utility = new QWidget(Owner, Qt::Tool);
+      display.Utility->setObjectName(QStringLiteral("DisplayUtilityWindow"));
+      display.Utility->hide();
+    }
+    r.Window->put_Visible(OAFALSE);
+    r.Window->put_Owner(display.Utility.data());
+  }
   if (DisplayFlag(n, vw_Embedded) && !fullScreen) {
     form->setParent(Owner, Qt::Widget);
   } else {
@@ -362,7 +379,7 @@ void TCaptureCore::LayoutRecord(TDisplayRecord& r) {
   } else if (DisplayFlag(n, vw_Embedded)) {
     const int border = BorderWidth();
     QSize area;
-    if (autoSize) {
+    if (AutoSizeApplies(n)) {
       area = video;
       c->resize(video.width() + border, video.height() + border);
     } else {
@@ -396,22 +413,41 @@ void TCaptureCore::LayoutDisplay() {
     const TCaptureState state = CaptureState.load();
     if (state == cs_Previewing || state == cs_Recording || state == cs_Playing) {
       for (TDisplayRecord& r : records_) LayoutRecord(r);
-    } else if (state == cs_Idle) {
-      // AutoSize applies to an embedded display that is not full screen.
-      auto applies = [this](int n) {
-        return DisplayFlag(n, vw_Embedded) && !DisplayFlag(n, vw_FullScreen) &&
-               DisplayFlag(n, vw_AutoSize);
-      };
+    } else if (state == cs_Idle && (AutoSizeApplies(0) || AutoSizeApplies(1))) {
+      // The selected size afresh: the last graph may have left another (a rotated picture).
+      int w = 0, h = 0;
+      CurrentVideoSize(-1, &w, &h);
+      if (w > 0 && h > 0) {
+        VideoWidth = w;
+        VideoHeight = h;
+      }
       const QSize video = DisplayVideoSize();
       const int border = BorderWidth();
-      if ((applies(0) || applies(1)) && video.isValid())
-        c->resize(video.width() + border, video.height() + border);
+      if (video.isValid()) c->resize(video.width() + border, video.height() + border);
     }
     const TOnResizeVideo resized = c->OnResizeVideo;
     if (c->EventReady(resized)) resized(c, VideoWidth, VideoHeight);
     c->update();
   });
   layingOut_ = false;
+}
+
+bool TCaptureCore::AutoSizeApplies(int n) const {
+  if (!DisplayFlag(n, vw_Embedded) || DisplayFlag(n, vw_FullScreen) || !DisplayFlag(n, vw_AutoSize))
+    return false;
+  // A layout of the parent sizes the control as a client-filling control; so do anchors to
+  // both opposite edges.
+  const QWidget* parent = Owner->parentWidget();
+  if (parent && parent->layout() && parent->layout()->indexOf(Owner) >= 0) return false;
+  QStringList edges = Owner->property("anchors").toString().toLower().split(u',');
+  for (QString& edge : edges) edge = edge.trimmed();
+  return !(edges.contains(u"left") && edges.contains(u"right")) &&
+         !(edges.contains(u"top") && edges.contains(u"bottom"));
+}
+
+void TCaptureCore::DisplayPainted(int record) {
+  TDisplayRecord& r = records_[static_cast<std::size_t>(record)];
+  if (r.Window && r.Added && r.RendererWindow) r.RendererWindow->update();
 }
 
 void TCaptureCore::ShowDisplay() {

@@ -46,6 +46,8 @@ struct TVideoWindow {
   // A drag of a floating display with the mouse: the press point in the form.
   bool Dragging = false;
   QPoint DragOffset;
+  // A hidden window that holds the renderer's video window while its form changes parent.
+  QPointer<QWidget> Utility;
 };
 
 class TDisplayForm;
@@ -89,6 +91,7 @@ class TDisplayForm final : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   TCaptureCore* core_;

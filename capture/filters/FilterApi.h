@@ -77,7 +77,20 @@ using GrabberFrameCallback = void (*)(GrabberControlBlock* block, std::uint32_t 
 using GrabberSampleCallback = void (*)(GrabberControlBlock* block, IMediaSample* sample);
 // A sample without picture data.
 using GrabberNotifyCallback = void (*)(GrabberControlBlock* block, std::int64_t sampleTime);
-// The DV date and time of the current frame (DV sources only).
+// The date and time a DV frame carries (28 bytes): the recording date and the time code; -1
+// where the frame holds no such pack.
+struct DvDateTime {
+  std::int32_t Year;
+  std::int32_t Month;
+  std::int32_t Day;
+  std::int32_t Hours;
+  std::int32_t Minutes;
+  std::int32_t Seconds;
+  std::int32_t Frames;
+};
+static_assert(sizeof(DvDateTime) == 28);
+
+// The DV date and time of the current frame (DV sources only); timeCode is a DvDateTime.
 using GrabberTimeCodeCallback = void (*)(GrabberControlBlock* block, const std::uint8_t* timeCode);
 
 // Owned by the grabber, filled by the control after Setup. Pointers are native width on this

@@ -1,6 +1,7 @@
 #include "capture/filters/Grabber.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -47,6 +48,51 @@ QImage::Format ImageFormat(const BITMAPINFOHEADER& h) {
 bool SameLayout(const BITMAPINFOHEADER& a, const BITMAPINFOHEADER& b) {
   return a.biWidth == b.biWidth && a.biHeight == b.biHeight && a.biBitCount == b.biBitCount &&
          a.biCompression == b.biCompression;
+}
+
+// DV frames are sequences of 150 blocks of 80 bytes; blocks 1 and 2 of each sequence hold six
+// subcode packs (8 bytes apart, 3 bytes in), blocks 3 to 5 fifteen auxiliary packs (5 bytes
+// apart, 3 bytes in). Each pack is a header byte and four data bytes in binary-coded decimal.
+constexpr long kDvBlockBytes = 80;
+constexpr long kDvSequenceBytes = 150 * kDvBlockBytes;
+constexpr std::uint8_t kDvPackTimeCode = 0x13;
+constexpr std::uint8_t kDvPackRecordingDate = 0x62;
+
+int Bcd(std::uint8_t value, std::uint8_t tensMask) {
+  return ((value >> 4) & tensMask) * 10 + (value & 0x0F);
+}
+
+void ReadDvPack(const std::uint8_t* pack, DvDateTime& out, bool& haveTime, bool& haveDate) {
+  if (pack[0] == kDvPackTimeCode && !haveTime) {
+    out.Frames = Bcd(pack[1], 0x3);
+    out.Seconds = Bcd(pack[2], 0x7);
+    out.Minutes = Bcd(pack[3], 0x7);
+    out.Hours = Bcd(pack[4], 0x3);
+    haveTime = true;
+  } else if (pack[0] == kDvPackRecordingDate && !haveDate) {
+    out.Day = Bcd(pack[2], 0x3);
+    out.Month = Bcd(pack[3], 0x1);
+    const int year = Bcd(pack[4], 0xF);
+    out.Year = year < 75 ? 2000 + year : 1900 + year;  // two digits, as DV cameras write them
+    haveDate = true;
+  }
+}
+
+// The first time code and recording date packs of the frame; false when it holds neither.
+bool ReadDvDateTime(const std::uint8_t* data, long length, DvDateTime& out) {
+  out = DvDateTime{-1, -1, -1, -1, -1, -1, -1};
+  bool haveTime = false, haveDate = false;
+  for (long sequence = 0; sequence + kDvSequenceBytes <= length; sequence += kDvSequenceBytes) {
+    for (int block = 1; block <= 2; ++block)
+      for (int pack = 0; pack < 6; ++pack)
+        ReadDvPack(data + sequence + block * kDvBlockBytes + 3 + pack * 8 + 3, out, haveTime,
+                   haveDate);
+    for (int block = 3; block <= 5; ++block)
+      for (int pack = 0; pack < 15; ++pack)
+        ReadDvPack(data + sequence + block * kDvBlockBytes + 3 + pack * 5, out, haveTime, haveDate);
+    if (haveTime && haveDate) break;
+  }
+  return haveTime || haveDate;
 }
 
 bool KnownMode(std::int32_t mode) {
@@ -154,6 +200,15 @@ HRESULT GrabberFilter::Transform(IMediaSample* sample) {
     }
     return S_OK;
   }
+  if (mode == GRB_Lock || mode == GRB_LockAndShift) {
+    DeliverCopy(sample, mode == GRB_LockAndShift);
+    return S_OK;
+  }
+  if (mode == GRB_DvData) {
+    ReportDvDateTime(sample);
+    return S_OK;
+  }
+  if (mode == GRB_Clear) return sample->SetTime(nullptr, nullptr);
   if (mode != GRB_RGB || !modifying_) return S_OK;
 
   const BITMAPINFOHEADER* header = GetBitmapInfoHeader(*Input()->CurrentMediaType());
@@ -193,4 +248,51 @@ void GrabberFilter::DeliverFrame(IMediaSample* sample, std::uint8_t* bits,
   callback(&block_, static_cast<std::uint32_t>(startBits),
            static_cast<std::int32_t>(startBits >> 32), 0, 0, sample,
            static_cast<std::int32_t>(length), bitmap, bitmaps_.Dc(), &description);
+}
+
+void GrabberFilter::DeliverCopy(IMediaSample* sample, bool shift) {
+  const BITMAPINFOHEADER* header = GetBitmapInfoHeader(*Input()->CurrentMediaType());
+  BYTE* bits = nullptr;
+  if (!header || FAILED(sample->GetPointer(&bits)) || !bits || header->biWidth <= 0) return;
+  const int height = std::abs(header->biHeight);
+  const long inLength =
+      static_cast<long>(DibRowBytes(header->biWidth, header->biBitCount)) * height;
+  if (sample->GetActualDataLength() < inLength) return;
+
+  BITMAPINFOHEADER out = *header;
+  const std::int32_t format = LoadRelaxed(block_.RgbFormat);
+  const int wantedBits = format == grf_RGB32 ? 32 : format == grf_RGB24 ? 24 : 0;
+  const bool widen =
+      shift && wantedBits && header->biBitCount >= 16 && header->biBitCount != wantedBits;
+  if (widen) {
+    out.biBitCount = static_cast<WORD>(wantedBits);
+    out.biCompression = BI_RGB;
+  }
+  const long outLength = static_cast<long>(DibRowBytes(out.biWidth, out.biBitCount)) * height;
+  out.biSizeImage = static_cast<DWORD>(outLength);
+  if (copy_.size() < static_cast<std::size_t>(outLength)) copy_.resize(outLength);
+  if (widen) {
+    auto view = [height](std::uint8_t* data, const BITMAPINFOHEADER& h) {
+      return PictureView{data,
+                         h.biWidth,
+                         height,
+                         DibRowBytes(h.biWidth, h.biBitCount),
+                         h.biBitCount,
+                         h.biHeight < 0,
+                         h.biCompression == BI_BITFIELDS};
+    };
+    ConvertPicture(view(bits, *header), view(copy_.data(), out));
+  } else {
+    std::memcpy(copy_.data(), bits, static_cast<std::size_t>(inLength));
+  }
+  DeliverFrame(sample, copy_.data(), out, outLength);
+}
+
+void GrabberFilter::ReportDvDateTime(IMediaSample* sample) {
+  GrabberTimeCodeCallback callback = LoadRelaxed(block_.TimeCodeCallback);
+  BYTE* data = nullptr;
+  if (!callback || FAILED(sample->GetPointer(&data)) || !data) return;
+  DvDateTime dateTime{};
+  if (ReadDvDateTime(data, sample->GetActualDataLength(), dateTime))
+    callback(&block_, reinterpret_cast<const std::uint8_t*>(&dateTime));
 }

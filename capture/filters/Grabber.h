@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "capture/filters/FilterApi.h"
 #include "capture/filters/PictureOps.h"
@@ -40,9 +41,15 @@ class SampleBitmaps {
 
 // Modes GRB_RGB (modifying grabber only): applies the control block's processing block to the
 // sample in place, then calls the frame callback with a bitmap over the picture when frame
-// delivery is on, then passes the sample on. GRB_Sample calls the sample callback, GRB_Notify the
-// notify callback; the other modes pass samples on untouched. The modifying grabber takes only
-// the RGB subtype the block names; the pass-through grabber any video type.
+// delivery is on, then passes the sample on. The other modes never change the picture passed on:
+// GRB_Sample calls the sample callback, GRB_Notify the notify callback; GRB_Lock calls the frame
+// callback with a bitmap over a private copy of the picture, so what the callee draws stays out
+// of the stream (a recording); GRB_LockAndShift does the same with the copy widened to the
+// block's RGB format (RGB24 or RGB32); GRB_DvData reads the DV frame's recording date and time
+// code and calls the time-code callback; GRB_Clear removes the sample's time stamps, so a
+// renderer downstream shows it at once instead of holding up the stream; GRB_Dummy does nothing.
+// The modifying grabber takes only the RGB subtype the block names; the pass-through grabber any
+// video type.
 // Thread: setup and connection on the control thread; Transform on the upstream streaming thread.
 // The control block crosses threads and the library boundary with a fixed layout, so its fields
 // are read with atomic loads.
@@ -66,10 +73,14 @@ class GrabberFilter final : public TransInPlaceFilter, public IGrabberSetup {
  private:
   void DeliverFrame(IMediaSample* sample, std::uint8_t* bits, const BITMAPINFOHEADER& header,
                     long length);
+  // GRB_Lock and GRB_LockAndShift: the frame callback on a copy of the sample's picture.
+  void DeliverCopy(IMediaSample* sample, bool shift);
+  void ReportDvDateTime(IMediaSample* sample);
 
   const bool modifying_;
   std::atomic<std::int32_t> mode_{GRB_Dummy};
   GrabberControlBlock block_{};
   ColourTables tables_;  // streaming thread
   SampleBitmaps bitmaps_;
+  std::vector<std::uint8_t> copy_;  // streaming thread; grows to the largest picture, then stays
 };

@@ -247,3 +247,18 @@ void DeinterlaceHalfSize(const PictureView& in, const PictureView& out) {
     }
   }
 }
+
+void ConvertPicture(const PictureView& in, const PictureView& out) {
+  const int inBytes = in.bitCount / 8, outBytes = out.bitCount / 8;
+  for (int y = 0; y < in.height; ++y) {
+    const std::uint8_t* src = in.VisualRow(y);
+    std::uint8_t* dst = out.VisualRow(y);
+    for (int x = 0; x < in.width; ++x, src += inBytes, dst += outBytes) {
+      if (inBytes == 2)
+        Unpack16(static_cast<std::uint16_t>(src[0] | src[1] << 8), in.rgb565, dst);
+      else
+        std::memcpy(dst, src, 3);
+      if (outBytes == 4) dst[3] = 0;
+    }
+  }
+}

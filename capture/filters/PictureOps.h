@@ -59,6 +59,9 @@ void DeinterlaceFullSize(const PictureView& picture);
 // mirror is set, into out. out's size must be the rotated size; both have the same bit count
 // (24 or 32).
 void RotatePicture(const PictureView& in, const PictureView& out, int quarterTurns, bool mirror);
+// Writes in (16, 24 or 32 bits per pixel) into out at out's depth (24 or 32), row for row as
+// shown; 16-bit channels are widened to 8 bits. Both have the same size.
+void ConvertPicture(const PictureView& in, const PictureView& out);
 // Writes one field of in (its even rows) at half width and half height into out, each output
 // pixel the mean of two neighbouring pixels; 24 or 32 bits per pixel.
 void DeinterlaceHalfSize(const PictureView& in, const PictureView& out);

@@ -2,6 +2,7 @@
 // and the change handlers, layout after a resize, the second display, full screen on a monitor,
 // and the mouse events of the display forms.
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
@@ -103,6 +104,44 @@ TEST_F(DisplayTest, SettingsChangeTheRunningDisplay) {
   EXPECT_EQ(c.Core().CaptureState.load(), cs_Previewing) << "the graph still runs";
   c.SetDisplay_Active(true);
   EXPECT_TRUE(c.Core().DisplayForm()->isVisible());
+}
+
+// Catches: a control that keeps the size the last graph gave it (a rotated picture) when the
+// display is laid out again while idle, instead of the selected size.
+TEST_F(DisplayTest, IdleLayoutTakesTheSelectedSizeAfresh) {
+  TCaptureControl& c = *control_;
+  c.SetVideoProcessing_Rotation(rt_90_deg);
+  Start();
+  ASSERT_EQ(c.contentsRect().size(), QSize(240, 320));
+  c.StopPreview();
+  c.SetDisplay_KeepAspectRatio(false);
+  EXPECT_EQ(c.contentsRect().size(), QSize(320, 240));
+  EXPECT_EQ(c.VideoWidth(), 320);
+}
+
+// Catches: AutoSize resizing a control that something else sizes: anchors to both opposite
+// edges, or a layout of its parent (the client-filling alignment).
+TEST_F(DisplayTest, AutoSizeLeavesAControlSizedByAnchorsOrLayout) {
+  TCaptureControl& c = *control_;
+  Start();
+  c.StopPreview();
+  struct Case {
+    const char* anchors;
+    bool inLayout;
+    bool resized;
+  };
+  for (const Case& k : {Case{"left,top", false, true}, Case{"left, right", false, false},
+                        Case{"top,bottom", false, false}, Case{"", true, false}}) {
+    SCOPED_TRACE(std::string(k.anchors) + (k.inLayout ? " in a layout" : ""));
+    c.setProperty("anchors", QString::fromLatin1(k.anchors));
+    auto* layout = k.inLayout ? new QHBoxLayout(parent_.get()) : nullptr;
+    if (layout) layout->addWidget(&c);
+    c.resize(500, 300);
+    c.SetPreviewZoomSize(50);
+    EXPECT_EQ(c.size(), k.resized ? QSize(160 + Border(), 120 + Border()) : QSize(500, 300));
+    c.SetPreviewZoomSize(100);
+    delete layout;
+  }
 }
 
 // Catches: a second display that gets no renderer, or is placed without regard to its monitor;

@@ -33,20 +33,24 @@ class FilterLibraryTest : public CaptureTest {
   FilterSlot slot_;
 };
 
-// source -> filter -> sink, connected through the graph's Connect.
+// source -> filter [-> after] -> sink, connected through the graph's Connect.
 struct FilterChain {
   ComPtr<IGraphBuilder> graph = NewGraph();
   ComPtr<SyntheticSource> source;
   ComPtr<RecordingSink> sink = MakeComObject<RecordingSink>();
 
-  FilterChain(const SourceOptions& options, IBaseFilter* filter)
+  FilterChain(const SourceOptions& options, IBaseFilter* filter, IBaseFilter* after = nullptr)
       : source(MakeComObject<SyntheticSource>(options)) {
     graph->AddFilter(source.Get(), u"src");
     graph->AddFilter(filter, u"filter");
+    if (after) graph->AddFilter(after, u"after");
     graph->AddFilter(sink.Get(), u"sink");
+    IBaseFilter* last = after ? after : filter;
     connected = graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
                                PinOf(filter, PINDIR_INPUT).Get()) == S_OK &&
-                graph->Connect(PinOf(filter, PINDIR_OUTPUT).Get(),
+                (!after || graph->Connect(PinOf(filter, PINDIR_OUTPUT).Get(),
+                                          PinOf(after, PINDIR_INPUT).Get()) == S_OK) &&
+                graph->Connect(PinOf(last, PINDIR_OUTPUT).Get(),
                                PinOf(sink.Get(), PINDIR_INPUT).Get()) == S_OK;
   }
   ~FilterChain() { Stop(); }

@@ -381,3 +381,187 @@ TEST_F(GrabberTest, ColourOperationsWorkAtSixteenBits) {
     }
   }
 }
+
+namespace {
+
+// Known pixels for the recording modes, 4 x 2: 16-bit 5-6-5 words and 32-bit BGRA quads, with
+// the 24-bit BGR each stands for (5 and 6 bits widened with their high bits repeated).
+constexpr int kModeWidth = 4;
+constexpr int kModeHeight = 2;
+constexpr std::uint16_t kPixels565[8] = {0xF800, 0x07E0, 0x001F, 0x8410,
+                                         0xFFFF, 0x0000, 0x0841, 0x7BEF};
+constexpr BYTE kBgrOf565[8][3] = {{0, 0, 255},     {0, 255, 0}, {255, 0, 0}, {132, 130, 132},
+                                  {255, 255, 255}, {0, 0, 0},   {8, 8, 8},   {123, 125, 123}};
+constexpr BYTE kPixels32[8][4] = {{1, 2, 3, 9},       {4, 5, 6, 9},      {7, 8, 9, 9},
+                                  {10, 11, 12, 9},    {200, 100, 50, 9}, {0, 0, 0, 9},
+                                  {255, 255, 255, 9}, {13, 14, 15, 9}};
+
+struct ModeCase {
+  const char* name;
+  std::int32_t mode;
+  bool input565;           // else RGB32
+  std::int32_t rgbFormat;  // the block's format
+  int callbackBits;        // 0: no frame callback expected
+  bool untimedDownstream;
+};
+
+void PrintTo(const ModeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+std::vector<BYTE> ModeInput(bool input565) {
+  std::vector<BYTE> bytes;
+  for (int i = 0; i < 8; ++i) {
+    if (input565) {
+      bytes.push_back(static_cast<BYTE>(kPixels565[i] & 0xFF));
+      bytes.push_back(static_cast<BYTE>(kPixels565[i] >> 8));
+    } else {
+      bytes.insert(bytes.end(), kPixels32[i], kPixels32[i] + 4);
+    }
+  }
+  return bytes;
+}
+
+// What the callee of a recording mode should see: the input as it came, or widened.
+std::vector<BYTE> ExpectedCallbackPixels(const ModeCase& c) {
+  if (c.callbackBits == (c.input565 ? 16 : 32)) return ModeInput(c.input565);
+  std::vector<BYTE> bytes;
+  for (int i = 0; i < 8; ++i) {
+    const BYTE* bgr = c.input565 ? kBgrOf565[i] : kPixels32[i];
+    bytes.insert(bytes.end(), bgr, bgr + 3);
+    if (c.callbackBits == 32) bytes.push_back(0);
+  }
+  return bytes;
+}
+
+struct ModeLog {
+  std::mutex mutex;
+  std::vector<BYTE> seen;  // picture of the last frame callback
+  int bits = 0;
+  int frames = 0;
+  bool sharedBuffer = false;  // the callee was handed the stream's own buffer
+};
+
+std::atomic<int> untimedSamples{0};
+std::atomic<int> timedSamples{0};
+
+}  // namespace
+
+class GrabberModeTest : public GrabberTest, public ::testing::WithParamInterface<ModeCase> {};
+
+// Catches: a recording mode that passes samples through doing nothing, changes what goes
+// downstream, hands its callee the stream's own buffer (drawing would be recorded), widens
+// channels wrongly, or keeps time stamps it should clear.
+TEST_P(GrabberModeTest, KnownPixelsReachCallbackAndStreamAsTheModeSays) {
+  const ModeCase& c = GetParam();
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstanceNoModify, c.mode);
+  ASSERT_TRUE(block);
+  ModeLog log;
+  block->Context = &log;
+  block->RgbFormat = c.rgbFormat;
+  block->FrameCallback = [](GrabberControlBlock* b, std::uint32_t, std::int32_t, std::int32_t,
+                            std::int32_t, IMediaSample* sample, std::int32_t length, void*, void*,
+                            GrabberFrameDescription* description) {
+    auto& l = *static_cast<ModeLog*>(b->Context);
+    std::lock_guard lock(l.mutex);
+    BYTE* bits = nullptr;
+    sample->GetPointer(&bits);
+    l.sharedBuffer |= description->Picture == bits;
+    l.seen.assign(description->Picture, description->Picture + length);
+    l.bits = description->DibSection.dsBmih.biBitCount;
+    ++l.frames;
+    std::memset(description->Picture, 0xEE, static_cast<std::size_t>(length));  // the callee draws
+  };
+  // A sample grabber behind it reports whether samples still carry their time stamps.
+  FilterSlot after;
+  ASSERT_TRUE(
+      CreateLibraryFilter(Core(), "GRB_Sample", kCreateLocalGrabberInstanceNoModify, after));
+  GrabberControlBlock* afterBlock = nullptr;
+  ASSERT_EQ(after.Grabber->Setup(GRB_Sample, &afterBlock), S_OK);
+  untimedSamples = timedSamples = 0;
+  afterBlock->SampleCallback = [](GrabberControlBlock*, IMediaSample* sample) {
+    REFERENCE_TIME start = 0, end = 0;
+    (sample->GetTime(&start, &end) == S_OK ? timedSamples : untimedSamples).fetch_add(1);
+  };
+
+  const std::vector<BYTE> input = ModeInput(c.input565);
+  SourceOptions source;
+  source.types = {MediaType::Video(c.input565 ? MEDIASUBTYPE_RGB565 : MEDIASUBTYPE_RGB32,
+                                   kModeWidth, kModeHeight, UNITS / 30)};
+  source.frameIntervalMs = 2;
+  source.fill = [input](const AM_MEDIA_TYPE&, BYTE* data, long bytes, long) {
+    std::memcpy(data, input.data(), std::min<std::size_t>(input.size(), bytes));
+  };
+  {
+    FilterChain chain(source, slot_.Filter.Get(), after.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 3; }));
+    chain.Stop();
+    EXPECT_EQ(chain.sink->LastFrame(), input) << "the stream's picture changed";
+  }
+  after.Release();
+  EXPECT_EQ(untimedSamples.load() > 0, c.untimedDownstream);
+  EXPECT_EQ(timedSamples.load() > 0, !c.untimedDownstream);
+  std::lock_guard lock(log.mutex);
+  if (!c.callbackBits) {
+    EXPECT_EQ(log.frames, 0);
+    return;
+  }
+  EXPECT_GE(log.frames, 3);
+  EXPECT_FALSE(log.sharedBuffer);
+  EXPECT_EQ(log.bits, c.callbackBits);
+  EXPECT_EQ(log.seen, ExpectedCallbackPixels(c));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordingModes, GrabberModeTest,
+    ::testing::Values(ModeCase{"Lock", GRB_Lock, false, grf_RGB24, 32, false},
+                      ModeCase{"Lock16", GRB_Lock, true, grf_RGB32, 16, false},
+                      ModeCase{"ShiftTo24", GRB_LockAndShift, true, grf_RGB24, 24, false},
+                      ModeCase{"ShiftTo32", GRB_LockAndShift, true, grf_RGB32, 32, false},
+                      ModeCase{"Shift32To24", GRB_LockAndShift, false, grf_RGB24, 24, false},
+                      ModeCase{"Clear", GRB_Clear, false, grf_RGB32, 0, true},
+                      ModeCase{"Dummy", GRB_Dummy, false, grf_RGB32, 0, false}),
+    [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+// Catches: the DV mode not finding the time code and recording date packs of a DV frame (or
+// decoding their binary-coded decimals wrongly).
+TEST_F(GrabberTest, DvDataReportsRecordingDateAndTimeCode) {
+  GrabberControlBlock* block = MakeGrabber(kCreateLocalGrabberInstanceNoModify, GRB_DvData);
+  ASSERT_TRUE(block);
+  static std::mutex mutex;
+  static std::vector<DvDateTime> reported;
+  reported.clear();
+  block->TimeCodeCallback = [](GrabberControlBlock*, const std::uint8_t* timeCode) {
+    DvDateTime dateTime;
+    std::memcpy(&dateTime, timeCode, sizeof dateTime);
+    std::lock_guard lock(mutex);
+    reported.push_back(dateTime);
+  };
+  // One DV frame of ten sequences (120000 bytes); sequence 1 holds the time code 12:34:56
+  // frame 21 (second subcode pack of block 2) and the recording date 2026-12-09 (fourth
+  // auxiliary pack of block 4).
+  constexpr long kSequence = 150 * 80;
+  SourceOptions source;
+  source.types = {MediaType::Video(MEDIASUBTYPE_RGB32, 300, 100, UNITS / 30)};
+  source.frameIntervalMs = 2;
+  source.fill = [](const AM_MEDIA_TYPE&, BYTE* data, long bytes, long) {
+    std::memset(data, 0xFF, bytes);
+    const BYTE timeCode[5] = {0x13, 0x21, 0x56, 0x34, 0x12};
+    const BYTE date[5] = {0x62, 0xFF, 0x09, 0x12, 0x26};
+    std::memcpy(data + kSequence + 2 * 80 + 3 + 1 * 8 + 3, timeCode, 5);
+    std::memcpy(data + kSequence + 4 * 80 + 3 + 3 * 5, date, 5);
+  };
+  {
+    FilterChain chain(source, slot_.Filter.Get());
+    ASSERT_TRUE(chain.connected);
+    ASSERT_TRUE(chain.Run());
+    EXPECT_TRUE(PumpUntil([&] { return chain.sink->Count() >= 3; }));
+  }
+  std::lock_guard lock(mutex);
+  ASSERT_FALSE(reported.empty());
+  const DvDateTime& d = reported.front();
+  EXPECT_EQ(std::vector<int>({d.Year, d.Month, d.Day, d.Hours, d.Minutes, d.Seconds, d.Frames}),
+            std::vector<int>({2026, 12, 9, 12, 34, 56, 21}));
+}

@@ -4,14 +4,18 @@
 #include <cstring>
 #include <pipewire/pipewire.h>
 #include <spa/utils/result.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QString>
 
 #include "platform/media/DeviceNotify.h"
 #include "platform/media/pipewire/PipeWireFormats.h"
 #include "platform/media/pipewire/PipeWireLog.h"
+#include "platform/media/pipewire/PipeWirePortal.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
+#include "platform/toolkit/Dialogs.h"
 
 Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
 
@@ -35,7 +39,8 @@ std::u16string U16(const std::string& text) {
   return QString::fromUtf8(text.c_str()).toStdU16String();
 }
 
-std::string RemoteName() {
+std::string RemoteName(bool portal) {
+  if (portal) return "the camera portal's remote";
   const char* remote = std::getenv("PIPEWIRE_REMOTE");
   if (remote && *remote) return remote;
   const char* runtime = std::getenv("PIPEWIRE_RUNTIME_DIR");
@@ -63,7 +68,21 @@ bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
   return true;
 }
 
+// Tells the player why no camera of the desktop is listed: a message box posted to the
+// application's event loop.
+void TellPlayer(const QString& text) {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+}
+
 }  // namespace
+
+// The connection a portal answer is for, cleared when the connection goes.
+struct PipeWireConnection::PortalLink {
+  std::mutex mutex;
+  PipeWireConnection* connection = nullptr;
+};
 
 struct PipeWireConnection::Node {
   PipeWireConnection* owner = nullptr;
@@ -78,7 +97,7 @@ PipeWireCore::~PipeWireCore() {
   if (core) pw_core_disconnect(core);
 }
 
-PipeWireConnection::PipeWireConnection() {
+PipeWireConnection::PipeWireConnection() : portal_(CameraPortalWanted()) {
   static const bool initialised = (pw_init(nullptr, nullptr), true);
   (void)initialised;
   loop_ = pw_thread_loop_new("pw-frostwipe", nullptr);
@@ -93,10 +112,15 @@ PipeWireConnection::PipeWireConnection() {
 }
 
 PipeWireConnection::~PipeWireConnection() {
+  if (portalLink_) {
+    std::lock_guard lock(portalLink_->mutex);
+    portalLink_->connection = nullptr;
+  }
   pw_thread_loop_lock(loop_);
   closing_ = true;  // the cameras are not unplugged: nobody hears of them any more
   Disconnect();
   pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
+  if (portalFd_ >= 0) close(portalFd_);
   pw_thread_loop_unlock(loop_);
   pw_thread_loop_stop(loop_);
   pw_context_destroy(context_);
@@ -152,13 +176,21 @@ void PipeWireConnection::TryConnect() {
     e.global_remove = OnGlobalRemove;
     return e;
   }();
-  pw_core* core = pw_context_connect(context_, nullptr, 0);
+  pw_core* core = nullptr;
+  if (portal_) {
+    if (portalFd_ < 0) return AskPortal();
+    core = pw_context_connect_fd(context_, portalFd_, nullptr, 0);  // takes the descriptor
+    portalFd_ = -1;
+    announceFirst_ = true;  // the cameras come after the first (empty) listing
+  } else {
+    core = pw_context_connect(context_, nullptr, 0);
+  }
   if (!core) {
     const int error = errno;
     if (!lostLogged_)
       qCWarning(lcPipeWire,
                 "PipeWire: no daemon answers at %s (%s); PipeWire cameras appear once it runs",
-                RemoteName().c_str(), strerror(error));
+                RemoteName(portal_).c_str(), strerror(error));
     lostLogged_ = true;
     {
       std::lock_guard lock(mutex_);
@@ -169,7 +201,7 @@ void PipeWireConnection::TryConnect() {
     return;
   }
   if (lostLogged_)
-    qCInfo(lcPipeWire, "PipeWire: connected to the daemon at %s", RemoteName().c_str());
+    qCInfo(lcPipeWire, "PipeWire: connected to the daemon at %s", RemoteName(portal_).c_str());
   lostLogged_ = false;
   failing_ = false;
   core_ = std::make_shared<PipeWireCore>();
@@ -186,6 +218,64 @@ void PipeWireConnection::TryConnect() {
     complete_ = false;
   }
   pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
+}
+
+void PipeWireConnection::AskPortal() {
+  {
+    std::lock_guard lock(mutex_);
+    complete_ = true;  // nothing is listed while the portal is asked
+  }
+  changed_.notify_all();
+  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
+  if (portalAsked_ || portalRefused_) return;
+  portalAsked_ = true;
+  if (!portalLink_) {
+    portalLink_ = std::make_shared<PortalLink>();
+    portalLink_->connection = this;
+  }
+  RequestCameraPortal(
+      [link = portalLink_](CameraPortalAnswer answer, int fd, const std::string& why) {
+        std::lock_guard lock(link->mutex);
+        PipeWireConnection* self = link->connection;
+        if (!self) {
+          if (fd >= 0) close(fd);
+          return;
+        }
+        pw_thread_loop_lock(self->loop_);
+        self->OnPortalAnswer(answer, fd, why);
+        pw_thread_loop_unlock(self->loop_);
+      });
+}
+
+void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why) {
+  portalAsked_ = false;
+  if (answer == CameraPortalAnswer::Granted) {
+    if (portalFd_ >= 0) close(portalFd_);
+    portalFd_ = fd;
+    if (!core_) TryConnect();
+    return;
+  }
+  portalRefused_ = true;
+  if (answer == CameraPortalAnswer::Denied) {
+    qCWarning(lcPipeWire,
+              "PipeWire: the camera portal denied access to the camera; only the "
+              "demo camera is listed");
+    TellPlayer(QCoreApplication::translate(
+        "PipeWireConnection",
+        "Frostwipe may not use the camera: access to it was denied.\n\nAllow Frostwipe to use "
+        "the camera in your desktop's settings (Privacy, Camera), then start Frostwipe again. "
+        "Until then the demo camera plays."));
+  } else {
+    qCWarning(lcPipeWire,
+              "PipeWire: no camera portal answers on the session bus (%s); only the "
+              "demo camera is listed",
+              why.c_str());
+    TellPlayer(QCoreApplication::translate(
+        "PipeWireConnection",
+        "Frostwipe runs in a sandbox and can reach the camera only through the desktop's camera "
+        "portal, which did not answer.\n\nInstall xdg-desktop-portal with the portal of your "
+        "desktop, then start Frostwipe again. Until then the demo camera plays."));
+  }
 }
 
 void PipeWireConnection::Disconnect() {
@@ -298,7 +388,7 @@ void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
       std::lock_guard lock(self->mutex_);
       self->cameras_.push_back(c);
     }
-    if (self->initialDone_) {
+    if (self->initialDone_ || self->announceFirst_) {
       qCInfo(lcPipeWire, "%s: camera \"%s\" appeared", c.nodeName.c_str(),
              QString::fromStdU16String(c.description.friendlyName).toUtf8().constData());
       DeviceNotify::Broadcast({DeviceChangeKind::Arrival, CLSID_VideoInputDeviceCategory,
@@ -314,6 +404,7 @@ void PipeWireConnection::CheckComplete() {
   for (const auto& [id, node] : nodes_)
     if (!node->ready) return;
   initialDone_ = true;
+  announceFirst_ = false;
   {
     std::lock_guard lock(mutex_);
     complete_ = true;

@@ -17,6 +17,7 @@
 struct pw_thread_loop;
 struct pw_core;
 struct pw_context;
+enum class CameraPortalAnswer;
 
 // One camera node as the daemon announced it, with its formats.
 struct PipeWireCamera {
@@ -71,6 +72,7 @@ class PipeWireConnection {
 
  private:
   struct Node;
+  struct PortalLink;
   static void OnTimer(void* data, std::uint64_t expirations);
   static void OnGlobal(void* data, std::uint32_t id, std::uint32_t permissions, const char* type,
                        std::uint32_t version, const struct spa_dict* props);
@@ -85,6 +87,8 @@ class PipeWireConnection {
   void Disconnect();
   void RemoveNode(std::uint32_t id);
   void CheckComplete();
+  void AskPortal();
+  void OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why);
 
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;
@@ -100,6 +104,12 @@ class PipeWireConnection {
   bool lostLogged_ = false;
   bool failing_ = false;  // the core reported a broken connection
   bool closing_ = false;  // the connection is being destroyed
+  const bool portal_;     // connects through the camera portal
+  bool portalAsked_ = false;    // a portal request is under way
+  bool portalRefused_ = false;  // the portal denied access or did not answer
+  bool announceFirst_ = false;  // the first listing's cameras are broadcast as arrivals
+  int portalFd_ = -1;           // the remote the portal handed out, not yet connected
+  std::shared_ptr<PortalLink> portalLink_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -62,6 +62,7 @@ endif()
 target_sources(platform_media PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireControls.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireControls.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireLog.h

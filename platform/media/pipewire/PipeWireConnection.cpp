@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <pipewire/pipewire.h>
+#include <spa/param/props.h>
+#include <spa/pod/builder.h>
 #include <spa/utils/result.h>
 #include <unistd.h>
 
@@ -74,6 +76,76 @@ void TellPlayer(const QString& text) {
   if (QCoreApplication* app = QCoreApplication::instance())
     QMetaObject::invokeMethod(
         app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+}
+
+// A number pod (int or float) as a double; false for other pods.
+bool NumberOf(const spa_pod* pod, double* value, bool* isFloat) {
+  std::int32_t i = 0;
+  float f = 0;
+  if (spa_pod_get_int(pod, &i) == 0) {
+    *value = i;
+    *isFloat = false;
+    return true;
+  }
+  if (spa_pod_get_float(pod, &f) == 0) {
+    *value = f;
+    *isFloat = true;
+    return true;
+  }
+  return false;
+}
+
+// A numeric property's description: its id, name and range (a step or range choice, or a plain
+// value). Boolean and enumerated properties are left out.
+void AddPropInfo(const spa_pod* param, std::vector<PipeWireControl>* controls) {
+  if (!spa_pod_is_object_type(param, SPA_TYPE_OBJECT_PropInfo)) return;
+  std::uint32_t id = 0;
+  const char* name = nullptr;
+  const spa_pod* type = nullptr;
+  const spa_pod_prop* prop;
+  SPA_POD_OBJECT_FOREACH(reinterpret_cast<const spa_pod_object*>(param), prop) {
+    if (prop->key == SPA_PROP_INFO_id) spa_pod_get_id(&prop->value, &id);
+    if (prop->key == SPA_PROP_INFO_description) spa_pod_get_string(&prop->value, &name);
+    if (prop->key == SPA_PROP_INFO_type) type = &prop->value;
+  }
+  if (id == 0 || !type) return;
+  std::uint32_t count = 0, choice = 0;
+  const spa_pod* values = spa_pod_get_values(type, &count, &choice);
+  if (values->type != SPA_TYPE_Int && values->type != SPA_TYPE_Float) return;
+  const bool isFloat = values->type == SPA_TYPE_Float;
+  auto at = [&](std::uint32_t i) -> double {
+    const void* body = SPA_POD_BODY_CONST(values);
+    return isFloat ? static_cast<const float*>(body)[i] : static_cast<const std::int32_t*>(body)[i];
+  };
+  PipeWireControl c;
+  c.id = id;
+  c.name = name ? name : "";
+  c.isFloat = isFloat;
+  c.defaultValue = c.value = at(0);
+  if ((choice == SPA_CHOICE_Range || choice == SPA_CHOICE_Step) && count >= 3) {
+    c.min = at(1);
+    c.max = at(2);
+    c.step = choice == SPA_CHOICE_Step && count >= 4 ? at(3) : (isFloat ? 0 : 1);
+  } else if (choice == SPA_CHOICE_None) {
+    c.min = c.max = at(0);
+  } else {
+    return;
+  }
+  std::erase_if(*controls, [&](const PipeWireControl& k) { return k.id == id; });
+  controls->push_back(c);
+}
+
+// The current values of the described properties.
+void ReadProps(const spa_pod* param, std::vector<PipeWireControl>* controls) {
+  if (!spa_pod_is_object_type(param, SPA_TYPE_OBJECT_Props)) return;
+  const spa_pod_prop* prop;
+  SPA_POD_OBJECT_FOREACH(reinterpret_cast<const spa_pod_object*>(param), prop) {
+    for (PipeWireControl& c : *controls) {
+      double value = 0;
+      bool isFloat = false;
+      if (c.id == prop->key && NumberOf(&prop->value, &value, &isFloat)) c.value = value;
+    }
+  }
 }
 
 }  // namespace
@@ -152,6 +224,28 @@ int PipeWireConnection::Watch(std::uint32_t id, std::function<void()> gone) {
   const int token = nextToken_++;
   watchers_[token] = {id, std::move(gone)};
   return token;
+}
+
+bool PipeWireConnection::SetControl(std::uint32_t id, const PipeWireControl& control,
+                                    double value) {
+  pw_thread_loop_lock(loop_);
+  const auto node = nodes_.find(id);
+  const bool present = node != nodes_.end() && !failing_;
+  if (present) {
+    std::uint8_t storage[256];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    spa_pod_frame f;
+    spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Props, SPA_PARAM_Props);
+    spa_pod_builder_prop(&b, control.id, 0);
+    if (control.isFloat)
+      spa_pod_builder_float(&b, static_cast<float>(value));
+    else
+      spa_pod_builder_int(&b, static_cast<std::int32_t>(value));
+    const auto* props = static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
+    pw_node_set_param(reinterpret_cast<pw_node*>(node->second->proxy), SPA_PARAM_Props, 0, props);
+  }
+  pw_thread_loop_unlock(loop_);
+  return present;
 }
 
 void PipeWireConnection::Unwatch(int token) {
@@ -359,8 +453,9 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
   if (!node->proxy) return;
   pw_node_add_listener(reinterpret_cast<pw_node*>(node->proxy), &node->listener, &kNodeEvents,
                        node.get());
-  pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, SPA_PARAM_EnumFormat, 0,
-                      UINT32_MAX, nullptr);
+  // The descriptions come before the values, so the values find their controls.
+  for (const std::uint32_t param : {SPA_PARAM_EnumFormat, SPA_PARAM_PropInfo, SPA_PARAM_Props})
+    pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, param, 0, UINT32_MAX, nullptr);
   node->syncSeq = pw_core_sync(self->core_->core, PW_ID_CORE, 0);
   self->nodes_[id] = std::move(node);
 }
@@ -368,8 +463,10 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
 void PipeWireConnection::OnNodeParam(void* data, int, std::uint32_t id, std::uint32_t,
                                      std::uint32_t, const spa_pod* param) {
   auto* node = static_cast<Node*>(data);
-  if (id == SPA_PARAM_EnumFormat && !node->ready)
-    AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
+  if (node->ready) return;
+  if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
+  if (id == SPA_PARAM_PropInfo) AddPropInfo(param, &node->camera.controls);
+  if (id == SPA_PARAM_Props) ReadProps(param, &node->camera.controls);
 }
 
 void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {

@@ -19,7 +19,15 @@ struct pw_core;
 struct pw_context;
 enum class CameraPortalAnswer;
 
-// One camera node as the daemon announced it, with its formats.
+// A property of a camera node (SPA_PARAM_PropInfo) with its value when listed (SPA_PARAM_Props).
+struct PipeWireControl {
+  std::uint32_t id = 0;  // SPA_PROP_*
+  std::string name;
+  bool isFloat = false;
+  double min = 0, max = 0, step = 1, defaultValue = 0, value = 0;
+};
+
+// One camera node as the daemon announced it, with its formats and properties.
 struct PipeWireCamera {
   std::uint32_t id = 0;      // changes at every start of the node
   std::uint64_t serial = 0;  // the stream's target
@@ -27,6 +35,7 @@ struct PipeWireCamera {
   std::string objectPath;    // object.path, empty if none
   std::vector<V4l2Capability> caps;
   std::vector<std::string> skipped;  // formats offered that cannot be converted
+  std::vector<PipeWireControl> controls;
   DeviceDescription description;
 };
 
@@ -64,6 +73,9 @@ class PipeWireConnection {
   pw_thread_loop* Loop() const { return loop_; }
   // With the loop locked: the current core, nullptr while there is no daemon.
   std::shared_ptr<PipeWireCore> Core();
+
+  // Sets property prop of node id (SPA_PARAM_Props); false if the node is not present.
+  bool SetControl(std::uint32_t id, const PipeWireControl& control, double value);
 
   // gone runs on the loop thread once when node id is removed or the daemon goes away.
   // Returns a token for Unwatch; 0 (and no call) if the node is not present now.

@@ -183,6 +183,43 @@ INSTANTIATE_TEST_SUITE_P(Formats, PipeWireContentTest,
                                   std::to_string(info.param.pad);
                          });
 
+// Catches: node properties not offered through IAMVideoProcAmp / IAMCameraControl with the
+// node's range and default, a value set that never reaches the node, or a node without
+// properties answering the interfaces anyway.
+TEST_F(PipeWireCaptureFilterTest, NodePropertiesAreImageControls) {
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-controls", "--control", "brightness=-64:64:8",
+                            "--control", "exposure=3:2047:250", "YUY2:64x48@30"}));
+  Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  ComPtr<IAMVideoProcAmp> procAmp = ComQuery<IAMVideoProcAmp>(rig.device.Get());
+  ComPtr<IAMCameraControl> cameraControl = ComQuery<IAMCameraControl>(rig.device.Get());
+  ASSERT_TRUE(procAmp && cameraControl) << DescribePipeWireCameras();
+  long min = 0, max = 0, step = 0, def = 0, flags = 0, value = 0;
+  ASSERT_EQ(procAmp->GetRange(VideoProcAmp_Brightness, &min, &max, &step, &def, &flags), S_OK);
+  EXPECT_EQ(std::vector<long>({min, max, step, def, flags}),
+            std::vector<long>({-64, 64, 1, 8, VideoProcAmp_Flags_Manual}));
+  EXPECT_EQ(procAmp->GetRange(VideoProcAmp_Contrast, &min, &max, &step, &def, &flags),
+            E_PROP_ID_UNSUPPORTED);
+  ASSERT_EQ(cameraControl->GetRange(CameraControl_Exposure, &min, &max, &step, &def, &flags), S_OK);
+  EXPECT_EQ(std::vector<long>({min, max, def}), std::vector<long>({3, 2047, 250}));
+
+  ASSERT_EQ(procAmp->Set(VideoProcAmp_Brightness, -20, VideoProcAmp_Flags_Manual), S_OK);
+  std::string line;
+  EXPECT_TRUE(camera.WaitForLine("control brightness", Slow(5000), &line));
+  EXPECT_EQ(line, "control brightness -20");
+  EXPECT_EQ(procAmp->Get(VideoProcAmp_Brightness, &value, &flags), S_OK);
+  EXPECT_EQ(value, -20);
+  EXPECT_EQ(procAmp->Set(VideoProcAmp_Brightness, 65, VideoProcAmp_Flags_Manual), E_INVALIDARG);
+  rig = Rig();
+
+  TestCamera plain(*pipewire_);
+  ASSERT_TRUE(camera.Stop());
+  ASSERT_TRUE(plain.Start({"--name", "cam-plain", "YUY2:64x48@30"}));
+  rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  EXPECT_FALSE(ComQuery<IAMVideoProcAmp>(rig.device.Get()));
+  EXPECT_FALSE(ComQuery<IAMCameraControl>(rig.device.Get()));
+}
+
 // Catches: sequence gaps at the source not counted as dropped frames.
 TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
   TestCamera camera(*pipewire_);

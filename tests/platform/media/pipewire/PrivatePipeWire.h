@@ -78,6 +78,9 @@ class TestCamera {
   explicit TestCamera(const PrivatePipeWire& pipewire) : pipewire_(pipewire) {}
   bool Start(const std::vector<std::string>& args);
   bool Send(const std::string& command) { return process_.Send(command); }
+  bool WaitForLine(const std::string& prefix, int timeoutMs, std::string* line) {
+    return process_.WaitForLine(prefix, timeoutMs, line);
+  }
   // Leaves, as an unplugged camera does.
   bool Stop() { return process_.Stop(); }
   std::uint32_t NodeId() const { return nodeId_; }

@@ -4,6 +4,7 @@
 #include "platform/media/pipewire/PipeWireCaptureFilter.h"
 
 #include <algorithm>
+#include <csignal>
 #include <ostream>
 #include <thread>
 
@@ -261,6 +262,21 @@ TEST_F(PipeWireCaptureFilterTest, StalledCameraStopsPromptly) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(rig.control->Stop(), S_OK);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(Slow(500)));
+}
+
+// Catches: a daemon that stops answering (stopped, not dead) holding Stop up.
+TEST_F(PipeWireCaptureFilterTest, HungDaemonDoesNotHoldStop) {
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-hang", "YUY2:64x48@30"}));
+  Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ASSERT_TRUE(WaitUntil([&] { return rig.sink->Frames() >= 2; }));
+  ASSERT_EQ(kill(pipewire_->DaemonPid(), SIGSTOP), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(rig.control->Stop(), S_OK);
+  const auto took = std::chrono::steady_clock::now() - start;
+  kill(pipewire_->DaemonPid(), SIGCONT);
+  EXPECT_LT(took, std::chrono::milliseconds(Slow(500)));
 }
 
 // Catches: a node leaving mid-stream that hangs the streaming thread or Stop, posts no

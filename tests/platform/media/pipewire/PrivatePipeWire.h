@@ -63,6 +63,7 @@ class PrivatePipeWire {
   bool Stop();
 
   const std::string& Dir() const { return dir_; }
+  pid_t DaemonPid() const { return daemon_.Pid(); }
   std::vector<std::string> Environment() const;
 
  private:

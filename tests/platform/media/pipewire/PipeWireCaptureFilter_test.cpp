@@ -76,6 +76,13 @@ Rig MakeRig(GUID subtype, int width, int height) {
   return r;
 }
 
+// The display name of the camera listed first.
+std::u16string ListedNode() {
+  std::vector<ListedDevice> devices;
+  ListCategory(CLSID_VideoInputDeviceCategory, &devices);
+  return devices.empty() ? std::u16string() : devices[0].displayName;
+}
+
 // The luma the test camera drew at (x, y) of a frame whose top-left luma is base.
 int Luma(int x, int y, int base) {
   return (x + y + base) & 0xFF;
@@ -216,6 +223,10 @@ TEST_F(PipeWireCaptureFilterTest, NodePropertiesAreImageControls) {
   TestCamera plain(*pipewire_);
   ASSERT_TRUE(camera.Stop());
   ASSERT_TRUE(plain.Start({"--name", "cam-plain", "YUY2:64x48@30"}));
+  ASSERT_TRUE(WaitUntil([&] {
+    return FriendlyNames(CLSID_VideoInputDeviceCategory).size() == 1 &&
+           ListedNode() == u"@device:pipewire:cam-plain";
+  }));
   rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
   EXPECT_FALSE(ComQuery<IAMVideoProcAmp>(rig.device.Get()));
   EXPECT_FALSE(ComQuery<IAMCameraControl>(rig.device.Get()));

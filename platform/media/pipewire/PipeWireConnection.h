@@ -114,9 +114,9 @@ class PipeWireConnection {
   int initialSeq_ = -1;
   bool initialDone_ = false;
   bool lostLogged_ = false;
-  bool failing_ = false;  // the core reported a broken connection
-  bool closing_ = false;  // the connection is being destroyed
-  const bool portal_;     // connects through the camera portal
+  bool failing_ = false;        // the core reported a broken connection
+  bool closing_ = false;        // the connection is being destroyed
+  const bool portal_;           // connects through the camera portal
   bool portalAsked_ = false;    // a portal request is under way
   bool portalRefused_ = false;  // the portal denied access or did not answer
   bool announceFirst_ = false;  // the first listing's cameras are broadcast as arrivals

@@ -62,9 +62,12 @@ endif()
 target_sources(platform_media PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCaptureFilter.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireCapturePin.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireControls.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireControls.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireConnection.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireFormats.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireLog.h
+  ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWirePortal.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWirePortal.h
   ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireProvider.cpp ${CMAKE_CURRENT_LIST_DIR}/pipewire/PipeWireProvider.h
 )
-target_link_libraries(platform_media PRIVATE PkgConfig::PIPEWIRE)
+# The camera portal of a sandboxed program is asked over D-Bus.
+target_link_libraries(platform_media PRIVATE PkgConfig::PIPEWIRE Qt6::DBus)

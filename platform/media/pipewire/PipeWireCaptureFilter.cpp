@@ -3,8 +3,37 @@
 #include "platform/media/EventCodes.h"
 #include "platform/media/PropertyPages.h"
 #include "platform/media/pipewire/PipeWireCapturePin.h"
+#include "platform/media/pipewire/PipeWireControls.h"
 #include "platform/media/pipewire/PipeWireLog.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
+
+// IAMCameraControl as a part of the filter: its methods share their names with
+// IAMVideoProcAmp's, so one class cannot implement both.
+class PipeWireCameraControlPart final : public IAMCameraControl, public UnknownImpl {
+ public:
+  PipeWireCameraControlPart(PipeWireCaptureFilter* owner, std::unique_ptr<PipeWireControls> c)
+      : UnknownImpl(owner), owner_(owner), controls_(std::move(c)) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return owner_->QueryInterface(iid, object);
+  }
+  ULONG AddRef() override { return AddRefImpl(); }
+  ULONG Release() override { return ReleaseImpl(); }
+  HRESULT GetRange(long property, long* min, long* max, long* step, long* defaultValue,
+                   long* capsFlags) override {
+    return controls_->GetRange(property, min, max, step, defaultValue, capsFlags);
+  }
+  HRESULT Set(long property, long value, long flags) override {
+    return controls_->Set(property, value, flags);
+  }
+  HRESULT Get(long property, long* value, long* flags) override {
+    return controls_->Get(property, value, flags);
+  }
+  bool Empty() const { return controls_->Empty(); }
+
+ private:
+  PipeWireCaptureFilter* owner_;
+  std::unique_ptr<PipeWireControls> controls_;
+};
 
 HRESULT PipeWireCaptureFilter::Create(std::shared_ptr<PipeWireConnection> connection,
                                       PipeWireCamera camera, IBaseFilter** filter) {
@@ -18,6 +47,11 @@ PipeWireCaptureFilter::PipeWireCaptureFilter(std::shared_ptr<PipeWireConnection>
     : SourceFilter(CLSID_Proxy, camera.description.friendlyName),
       connection_(std::move(connection)),
       camera_(std::move(camera)) {
+  procAmp_ = std::make_unique<PipeWireControls>(*connection_, camera_,
+                                                PipeWireControls::Interface::VideoProcAmp);
+  cameraControl_ = std::make_unique<PipeWireCameraControlPart>(
+      this, std::make_unique<PipeWireControls>(*connection_, camera_,
+                                               PipeWireControls::Interface::CameraControl));
   AddPin(std::make_unique<PipeWireCapturePin>(this));
 }
 
@@ -28,12 +62,29 @@ PipeWireCaptureFilter::~PipeWireCaptureFilter() {
 
 HRESULT PipeWireCaptureFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
+  if (!procAmp_->Empty() && MatchInterface<IAMVideoProcAmp>(this, iid, object)) return S_OK;
+  if (!cameraControl_->Empty() && iid == IID_IAMCameraControl) {
+    cameraControl_->AddRef();
+    *object = static_cast<IAMCameraControl*>(cameraControl_.get());
+    return S_OK;
+  }
   if (MatchInterface<ISpecifyPropertyPages>(this, iid, object)) return S_OK;
   return SourceFilter::NonDelegatingQueryInterface(iid, object);
 }
 
+HRESULT PipeWireCaptureFilter::GetRange(long property, long* min, long* max, long* step,
+                                        long* defaultValue, long* capsFlags) {
+  return procAmp_->GetRange(property, min, max, step, defaultValue, capsFlags);
+}
+HRESULT PipeWireCaptureFilter::Set(long property, long value, long flags) {
+  return procAmp_->Set(property, value, flags);
+}
+HRESULT PipeWireCaptureFilter::Get(long property, long* value, long* flags) {
+  return procAmp_->Get(property, value, flags);
+}
+
 HRESULT PipeWireCaptureFilter::GetPages(CAUUID* pages) {
-  return DeviceControlPages(false, false, pages);
+  return DeviceControlPages(!procAmp_->Empty(), !cameraControl_->Empty(), pages);
 }
 
 void PipeWireCaptureFilter::ReportDeviceLost() {

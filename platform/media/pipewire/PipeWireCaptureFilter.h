@@ -8,11 +8,18 @@
 #include "platform/media/SourceFilter.h"
 #include "platform/media/pipewire/PipeWireConnection.h"
 
+class PipeWireControls;
+class PipeWireCameraControlPart;
+
 // Pin "Capture" (capture category) offers the node's formats. A node that goes away (or a
 // daemon that does) while streaming posts EC_DEVICE_LOST once and fails every later start with
-// VFW_E_DEVICE_LOST; a camera that comes back is a new filter, made from its listing.
+// VFW_E_DEVICE_LOST; a camera that comes back is a new filter, made from its listing. The filter
+// answers IAMVideoProcAmp and IAMCameraControl for the properties the node offers (see
+// PipeWireControls) and offers their property pages.
 // Thread: control thread for state and interfaces; the pin streams on its own thread.
-class PipeWireCaptureFilter final : public SourceFilter, public ISpecifyPropertyPages {
+class PipeWireCaptureFilter final : public SourceFilter,
+                                    public IAMVideoProcAmp,
+                                    public ISpecifyPropertyPages {
  public:
   static HRESULT Create(std::shared_ptr<PipeWireConnection> connection, PipeWireCamera camera,
                         IBaseFilter** filter);
@@ -20,7 +27,13 @@ class PipeWireCaptureFilter final : public SourceFilter, public ISpecifyProperty
 
   COM_DECLARE_IUNKNOWN
   HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
-  // ISpecifyPropertyPages: the node offers no image controls through this path.
+  // IAMVideoProcAmp.
+  HRESULT GetRange(long property, long* min, long* max, long* step, long* defaultValue,
+                   long* capsFlags) override;
+  HRESULT Set(long property, long value, long flags) override;
+  HRESULT Get(long property, long* value, long* flags) override;
+
+  // ISpecifyPropertyPages: image quality and camera control pages, as far as offered.
   HRESULT GetPages(CAUUID* pages) override;
 
   // Streaming or loop thread: posts EC_DEVICE_LOST, once per loss.
@@ -37,6 +50,8 @@ class PipeWireCaptureFilter final : public SourceFilter, public ISpecifyProperty
 
   std::shared_ptr<PipeWireConnection> connection_;
   const PipeWireCamera camera_;
+  std::unique_ptr<PipeWireControls> procAmp_;
+  std::unique_ptr<PipeWireCameraControlPart> cameraControl_;
   std::atomic<bool> lost_{false};
   std::atomic<bool> lossReported_{false};
 };

@@ -136,35 +136,11 @@ HRESULT PipeWireCapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
 }
 
 HRESULT PipeWireCapturePin::GetNumberOfCapabilities(int* count, int* size) {
-  if (!count || !size) return E_POINTER;
-  *count = static_cast<int>(caps_.size());
-  *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
-  return S_OK;
+  return CapabilityCount(caps_, count, size);
 }
 
 HRESULT PipeWireCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) {
-  if (!mt || !caps) return E_POINTER;
-  if (index < 0) return E_INVALIDARG;
-  if (index >= static_cast<int>(caps_.size())) return S_FALSE;
-  const V4l2Capability& cap = caps_[static_cast<std::size_t>(index)];
-  MediaType type = CapabilityMediaType(cap, 0);
-  *mt = CreateMediaType(type.Get());
-  if (!*mt) return E_OUTOFMEMORY;
-  VIDEO_STREAM_CONFIG_CAPS c{};
-  c.guid = FORMAT_VideoInfo;
-  c.InputSize = {cap.width, cap.height};
-  c.MinCroppingSize = c.MaxCroppingSize = c.InputSize;
-  c.CropGranularityX = c.CropGranularityY = 1;
-  c.MinOutputSize = c.MaxOutputSize = c.InputSize;
-  const auto [shortest, longest] = std::minmax_element(cap.intervals.begin(), cap.intervals.end());
-  c.MinFrameInterval = *shortest;
-  c.MaxFrameInterval = *longest;
-  const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*type);
-  const double bits = static_cast<double>(bih ? bih->biSizeImage : 0) * 8;
-  c.MinBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / *longest));
-  c.MaxBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / *shortest));
-  std::memcpy(caps, &c, sizeof c);
-  return S_OK;
+  return CapabilityStreamCaps(caps_, index, mt, caps);
 }
 
 HRESULT PipeWireCapturePin::GetPages(CAUUID* pages) {

@@ -3,15 +3,21 @@
 #include <cerrno>
 #include <cstring>
 #include <pipewire/pipewire.h>
+#include <spa/param/props.h>
+#include <spa/pod/builder.h>
 #include <spa/utils/result.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QString>
 
 #include "platform/media/DeviceNotify.h"
 #include "platform/media/pipewire/PipeWireFormats.h"
 #include "platform/media/pipewire/PipeWireLog.h"
+#include "platform/media/pipewire/PipeWirePortal.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
+#include "platform/toolkit/Dialogs.h"
 
 Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
 
@@ -35,7 +41,8 @@ std::u16string U16(const std::string& text) {
   return QString::fromUtf8(text.c_str()).toStdU16String();
 }
 
-std::string RemoteName() {
+std::string RemoteName(bool portal) {
+  if (portal) return "the camera portal's remote";
   const char* remote = std::getenv("PIPEWIRE_REMOTE");
   if (remote && *remote) return remote;
   const char* runtime = std::getenv("PIPEWIRE_RUNTIME_DIR");
@@ -63,7 +70,91 @@ bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
   return true;
 }
 
+// Tells the player why no camera of the desktop is listed: a message box posted to the
+// application's event loop.
+void TellPlayer(const QString& text) {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+}
+
+// A number pod (int or float) as a double; false for other pods.
+bool NumberOf(const spa_pod* pod, double* value, bool* isFloat) {
+  std::int32_t i = 0;
+  float f = 0;
+  if (spa_pod_get_int(pod, &i) == 0) {
+    *value = i;
+    *isFloat = false;
+    return true;
+  }
+  if (spa_pod_get_float(pod, &f) == 0) {
+    *value = f;
+    *isFloat = true;
+    return true;
+  }
+  return false;
+}
+
+// A numeric property's description: its id, name and range (a step or range choice, or a plain
+// value). Boolean and enumerated properties are left out.
+void AddPropInfo(const spa_pod* param, std::vector<PipeWireControl>* controls) {
+  if (!spa_pod_is_object_type(param, SPA_TYPE_OBJECT_PropInfo)) return;
+  std::uint32_t id = 0;
+  const char* name = nullptr;
+  const spa_pod* type = nullptr;
+  const spa_pod_prop* prop;
+  SPA_POD_OBJECT_FOREACH(reinterpret_cast<const spa_pod_object*>(param), prop) {
+    if (prop->key == SPA_PROP_INFO_id) spa_pod_get_id(&prop->value, &id);
+    if (prop->key == SPA_PROP_INFO_description) spa_pod_get_string(&prop->value, &name);
+    if (prop->key == SPA_PROP_INFO_type) type = &prop->value;
+  }
+  if (id == 0 || !type) return;
+  std::uint32_t count = 0, choice = 0;
+  const spa_pod* values = spa_pod_get_values(type, &count, &choice);
+  if (values->type != SPA_TYPE_Int && values->type != SPA_TYPE_Float) return;
+  const bool isFloat = values->type == SPA_TYPE_Float;
+  auto at = [&](std::uint32_t i) -> double {
+    const void* body = SPA_POD_BODY_CONST(values);
+    return isFloat ? static_cast<const float*>(body)[i] : static_cast<const std::int32_t*>(body)[i];
+  };
+  PipeWireControl c;
+  c.id = id;
+  c.name = name ? name : "";
+  c.isFloat = isFloat;
+  c.defaultValue = c.value = at(0);
+  if ((choice == SPA_CHOICE_Range || choice == SPA_CHOICE_Step) && count >= 3) {
+    c.min = at(1);
+    c.max = at(2);
+    c.step = choice == SPA_CHOICE_Step && count >= 4 ? at(3) : (isFloat ? 0 : 1);
+  } else if (choice == SPA_CHOICE_None) {
+    c.min = c.max = at(0);
+  } else {
+    return;
+  }
+  std::erase_if(*controls, [&](const PipeWireControl& k) { return k.id == id; });
+  controls->push_back(c);
+}
+
+// The current values of the described properties.
+void ReadProps(const spa_pod* param, std::vector<PipeWireControl>* controls) {
+  if (!spa_pod_is_object_type(param, SPA_TYPE_OBJECT_Props)) return;
+  const spa_pod_prop* prop;
+  SPA_POD_OBJECT_FOREACH(reinterpret_cast<const spa_pod_object*>(param), prop) {
+    for (PipeWireControl& c : *controls) {
+      double value = 0;
+      bool isFloat = false;
+      if (c.id == prop->key && NumberOf(&prop->value, &value, &isFloat)) c.value = value;
+    }
+  }
+}
+
 }  // namespace
+
+// The connection a portal answer is for, cleared when the connection goes.
+struct PipeWireConnection::PortalLink {
+  std::mutex mutex;
+  PipeWireConnection* connection = nullptr;
+};
 
 struct PipeWireConnection::Node {
   PipeWireConnection* owner = nullptr;
@@ -78,7 +169,7 @@ PipeWireCore::~PipeWireCore() {
   if (core) pw_core_disconnect(core);
 }
 
-PipeWireConnection::PipeWireConnection() {
+PipeWireConnection::PipeWireConnection() : portal_(CameraPortalWanted()) {
   static const bool initialised = (pw_init(nullptr, nullptr), true);
   (void)initialised;
   loop_ = pw_thread_loop_new("pw-frostwipe", nullptr);
@@ -93,10 +184,15 @@ PipeWireConnection::PipeWireConnection() {
 }
 
 PipeWireConnection::~PipeWireConnection() {
+  if (portalLink_) {
+    std::lock_guard lock(portalLink_->mutex);
+    portalLink_->connection = nullptr;
+  }
   pw_thread_loop_lock(loop_);
   closing_ = true;  // the cameras are not unplugged: nobody hears of them any more
   Disconnect();
   pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
+  if (portalFd_ >= 0) close(portalFd_);
   pw_thread_loop_unlock(loop_);
   pw_thread_loop_stop(loop_);
   pw_context_destroy(context_);
@@ -130,6 +226,28 @@ int PipeWireConnection::Watch(std::uint32_t id, std::function<void()> gone) {
   return token;
 }
 
+bool PipeWireConnection::SetControl(std::uint32_t id, const PipeWireControl& control,
+                                    double value) {
+  pw_thread_loop_lock(loop_);
+  const auto node = nodes_.find(id);
+  const bool present = node != nodes_.end() && !failing_;
+  if (present) {
+    std::uint8_t storage[256];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    spa_pod_frame f;
+    spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Props, SPA_PARAM_Props);
+    spa_pod_builder_prop(&b, control.id, 0);
+    if (control.isFloat)
+      spa_pod_builder_float(&b, static_cast<float>(value));
+    else
+      spa_pod_builder_int(&b, static_cast<std::int32_t>(value));
+    const auto* props = static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
+    pw_node_set_param(reinterpret_cast<pw_node*>(node->second->proxy), SPA_PARAM_Props, 0, props);
+  }
+  pw_thread_loop_unlock(loop_);
+  return present;
+}
+
 void PipeWireConnection::Unwatch(int token) {
   std::lock_guard lock(mutex_);
   watchers_.erase(token);
@@ -152,13 +270,21 @@ void PipeWireConnection::TryConnect() {
     e.global_remove = OnGlobalRemove;
     return e;
   }();
-  pw_core* core = pw_context_connect(context_, nullptr, 0);
+  pw_core* core = nullptr;
+  if (portal_) {
+    if (portalFd_ < 0) return AskPortal();
+    core = pw_context_connect_fd(context_, portalFd_, nullptr, 0);  // takes the descriptor
+    portalFd_ = -1;
+    announceFirst_ = true;  // the cameras come after the first (empty) listing
+  } else {
+    core = pw_context_connect(context_, nullptr, 0);
+  }
   if (!core) {
     const int error = errno;
     if (!lostLogged_)
       qCWarning(lcPipeWire,
                 "PipeWire: no daemon answers at %s (%s); PipeWire cameras appear once it runs",
-                RemoteName().c_str(), strerror(error));
+                RemoteName(portal_).c_str(), strerror(error));
     lostLogged_ = true;
     {
       std::lock_guard lock(mutex_);
@@ -169,7 +295,7 @@ void PipeWireConnection::TryConnect() {
     return;
   }
   if (lostLogged_)
-    qCInfo(lcPipeWire, "PipeWire: connected to the daemon at %s", RemoteName().c_str());
+    qCInfo(lcPipeWire, "PipeWire: connected to the daemon at %s", RemoteName(portal_).c_str());
   lostLogged_ = false;
   failing_ = false;
   core_ = std::make_shared<PipeWireCore>();
@@ -186,6 +312,64 @@ void PipeWireConnection::TryConnect() {
     complete_ = false;
   }
   pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
+}
+
+void PipeWireConnection::AskPortal() {
+  {
+    std::lock_guard lock(mutex_);
+    complete_ = true;  // nothing is listed while the portal is asked
+  }
+  changed_.notify_all();
+  pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
+  if (portalAsked_ || portalRefused_) return;
+  portalAsked_ = true;
+  if (!portalLink_) {
+    portalLink_ = std::make_shared<PortalLink>();
+    portalLink_->connection = this;
+  }
+  RequestCameraPortal(
+      [link = portalLink_](CameraPortalAnswer answer, int fd, const std::string& why) {
+        std::lock_guard lock(link->mutex);
+        PipeWireConnection* self = link->connection;
+        if (!self) {
+          if (fd >= 0) close(fd);
+          return;
+        }
+        pw_thread_loop_lock(self->loop_);
+        self->OnPortalAnswer(answer, fd, why);
+        pw_thread_loop_unlock(self->loop_);
+      });
+}
+
+void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why) {
+  portalAsked_ = false;
+  if (answer == CameraPortalAnswer::Granted) {
+    if (portalFd_ >= 0) close(portalFd_);
+    portalFd_ = fd;
+    if (!core_) TryConnect();
+    return;
+  }
+  portalRefused_ = true;
+  if (answer == CameraPortalAnswer::Denied) {
+    qCWarning(lcPipeWire,
+              "PipeWire: the camera portal denied access to the camera; only the "
+              "demo camera is listed");
+    TellPlayer(QCoreApplication::translate(
+        "PipeWireConnection",
+        "Frostwipe may not use the camera: access to it was denied.\n\nAllow Frostwipe to use "
+        "the camera in your desktop's settings (Privacy, Camera), then start Frostwipe again. "
+        "Until then the demo camera plays."));
+  } else {
+    qCWarning(lcPipeWire,
+              "PipeWire: no camera portal answers on the session bus (%s); only the "
+              "demo camera is listed",
+              why.c_str());
+    TellPlayer(QCoreApplication::translate(
+        "PipeWireConnection",
+        "Frostwipe runs in a sandbox and can reach the camera only through the desktop's camera "
+        "portal, which did not answer.\n\nInstall xdg-desktop-portal with the portal of your "
+        "desktop, then start Frostwipe again. Until then the demo camera plays."));
+  }
 }
 
 void PipeWireConnection::Disconnect() {
@@ -269,8 +453,9 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
   if (!node->proxy) return;
   pw_node_add_listener(reinterpret_cast<pw_node*>(node->proxy), &node->listener, &kNodeEvents,
                        node.get());
-  pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, SPA_PARAM_EnumFormat, 0,
-                      UINT32_MAX, nullptr);
+  // The descriptions come before the values, so the values find their controls.
+  for (const std::uint32_t param : {SPA_PARAM_EnumFormat, SPA_PARAM_PropInfo, SPA_PARAM_Props})
+    pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, param, 0, UINT32_MAX, nullptr);
   node->syncSeq = pw_core_sync(self->core_->core, PW_ID_CORE, 0);
   self->nodes_[id] = std::move(node);
 }
@@ -278,8 +463,10 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
 void PipeWireConnection::OnNodeParam(void* data, int, std::uint32_t id, std::uint32_t,
                                      std::uint32_t, const spa_pod* param) {
   auto* node = static_cast<Node*>(data);
-  if (id == SPA_PARAM_EnumFormat && !node->ready)
-    AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
+  if (node->ready) return;
+  if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
+  if (id == SPA_PARAM_PropInfo) AddPropInfo(param, &node->camera.controls);
+  if (id == SPA_PARAM_Props) ReadProps(param, &node->camera.controls);
 }
 
 void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
@@ -298,7 +485,7 @@ void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
       std::lock_guard lock(self->mutex_);
       self->cameras_.push_back(c);
     }
-    if (self->initialDone_) {
+    if (self->initialDone_ || self->announceFirst_) {
       qCInfo(lcPipeWire, "%s: camera \"%s\" appeared", c.nodeName.c_str(),
              QString::fromStdU16String(c.description.friendlyName).toUtf8().constData());
       DeviceNotify::Broadcast({DeviceChangeKind::Arrival, CLSID_VideoInputDeviceCategory,
@@ -314,6 +501,7 @@ void PipeWireConnection::CheckComplete() {
   for (const auto& [id, node] : nodes_)
     if (!node->ready) return;
   initialDone_ = true;
+  announceFirst_ = false;
   {
     std::lock_guard lock(mutex_);
     complete_ = true;

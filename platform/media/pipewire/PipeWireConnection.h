@@ -17,8 +17,17 @@
 struct pw_thread_loop;
 struct pw_core;
 struct pw_context;
+enum class CameraPortalAnswer;
 
-// One camera node as the daemon announced it, with its formats.
+// A property of a camera node (SPA_PARAM_PropInfo) with its value when listed (SPA_PARAM_Props).
+struct PipeWireControl {
+  std::uint32_t id = 0;  // SPA_PROP_*
+  std::string name;
+  bool isFloat = false;
+  double min = 0, max = 0, step = 1, defaultValue = 0, value = 0;
+};
+
+// One camera node as the daemon announced it, with its formats and properties.
 struct PipeWireCamera {
   std::uint32_t id = 0;      // changes at every start of the node
   std::uint64_t serial = 0;  // the stream's target
@@ -26,6 +35,7 @@ struct PipeWireCamera {
   std::string objectPath;    // object.path, empty if none
   std::vector<V4l2Capability> caps;
   std::vector<std::string> skipped;  // formats offered that cannot be converted
+  std::vector<PipeWireControl> controls;
   DeviceDescription description;
 };
 
@@ -64,6 +74,9 @@ class PipeWireConnection {
   // With the loop locked: the current core, nullptr while there is no daemon.
   std::shared_ptr<PipeWireCore> Core();
 
+  // Sets property prop of node id (SPA_PARAM_Props); false if the node is not present.
+  bool SetControl(std::uint32_t id, const PipeWireControl& control, double value);
+
   // gone runs on the loop thread once when node id is removed or the daemon goes away.
   // Returns a token for Unwatch; 0 (and no call) if the node is not present now.
   int Watch(std::uint32_t id, std::function<void()> gone);
@@ -71,6 +84,7 @@ class PipeWireConnection {
 
  private:
   struct Node;
+  struct PortalLink;
   static void OnTimer(void* data, std::uint64_t expirations);
   static void OnGlobal(void* data, std::uint32_t id, std::uint32_t permissions, const char* type,
                        std::uint32_t version, const struct spa_dict* props);
@@ -85,6 +99,8 @@ class PipeWireConnection {
   void Disconnect();
   void RemoveNode(std::uint32_t id);
   void CheckComplete();
+  void AskPortal();
+  void OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why);
 
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;
@@ -98,8 +114,14 @@ class PipeWireConnection {
   int initialSeq_ = -1;
   bool initialDone_ = false;
   bool lostLogged_ = false;
-  bool failing_ = false;  // the core reported a broken connection
-  bool closing_ = false;  // the connection is being destroyed
+  bool failing_ = false;        // the core reported a broken connection
+  bool closing_ = false;        // the connection is being destroyed
+  const bool portal_;           // connects through the camera portal
+  bool portalAsked_ = false;    // a portal request is under way
+  bool portalRefused_ = false;  // the portal denied access or did not answer
+  bool announceFirst_ = false;  // the first listing's cameras are broadcast as arrivals
+  int portalFd_ = -1;           // the remote the portal handed out, not yet connected
+  std::shared_ptr<PortalLink> portalLink_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -62,7 +62,11 @@ std::string DescribePipeWireCameras() {
       out << " fps\n";
     }
     for (const std::string& s : c.skipped) out << "    " << s << " (cannot be converted)\n";
-    out << "  controls: none\n\n";
+    out << "  controls:" << (c.controls.empty() ? " none" : "") << "\n";
+    for (const PipeWireControl& k : c.controls)
+      out << "    " << k.name << ": " << k.min << " to " << k.max << ", default " << k.defaultValue
+          << "\n";
+    out << "\n";
   }
   return out.str();
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <linux/videodev2.h>
 
+#include "platform/media/DeviceInterfaces.h"
 #include "platform/media/v4l2/V4l2Io.h"
 #include "platform/media/v4l2/V4l2Log.h"
 
@@ -237,4 +238,37 @@ MediaType CapabilityMediaType(const V4l2Capability& cap, REFERENCE_TIME interval
     type->lSampleSize = std::max<ULONG>(bih->biSizeImage, cap.sizeImage);
   }
   return type;
+}
+
+HRESULT CapabilityCount(const std::vector<V4l2Capability>& caps, int* count, int* size) {
+  if (!count || !size) return E_POINTER;
+  *count = static_cast<int>(caps.size());
+  *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+HRESULT CapabilityStreamCaps(const std::vector<V4l2Capability>& caps, int index, AM_MEDIA_TYPE** mt,
+                             BYTE* configCaps) {
+  if (!mt || !configCaps) return E_POINTER;
+  if (index < 0) return E_INVALIDARG;
+  if (index >= static_cast<int>(caps.size())) return S_FALSE;
+  const V4l2Capability& cap = caps[static_cast<std::size_t>(index)];
+  MediaType type = CapabilityMediaType(cap, 0);
+  *mt = CreateMediaType(type.Get());
+  if (!*mt) return E_OUTOFMEMORY;
+  VIDEO_STREAM_CONFIG_CAPS c{};
+  c.guid = FORMAT_VideoInfo;
+  c.InputSize = {cap.width, cap.height};
+  c.MinCroppingSize = c.MaxCroppingSize = c.InputSize;
+  c.CropGranularityX = c.CropGranularityY = 1;
+  c.MinOutputSize = c.MaxOutputSize = c.InputSize;
+  const auto [shortest, longest] = std::minmax_element(cap.intervals.begin(), cap.intervals.end());
+  c.MinFrameInterval = *shortest;
+  c.MaxFrameInterval = *longest;
+  const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*type);
+  const double bits = static_cast<double>(bih ? bih->biSizeImage : 0) * 8;
+  c.MinBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / *longest));
+  c.MaxBitsPerSecond = static_cast<LONG>(std::min(2.0e9, bits * UNITS / *shortest));
+  std::memcpy(configCaps, &c, sizeof c);
+  return S_OK;
 }

@@ -48,3 +48,9 @@ std::vector<V4l2Capability> ReadCapabilities(V4l2Io& io, int fd, const std::stri
 // The media type a capability streams with at the interval (0: its default). Raw formats carry
 // the driver's padded frame size in biSizeImage, which tells converters the row stride.
 MediaType CapabilityMediaType(const V4l2Capability& capability, REFERENCE_TIME interval);
+
+// IAMStreamConfig::GetNumberOfCapabilities and GetStreamCaps over a list of capabilities, each
+// one size (nothing is scaled) with its frame intervals.
+HRESULT CapabilityCount(const std::vector<V4l2Capability>& caps, int* count, int* size);
+HRESULT CapabilityStreamCaps(const std::vector<V4l2Capability>& caps, int index, AM_MEDIA_TYPE** mt,
+                             BYTE* configCaps);

@@ -3,6 +3,9 @@
 #include "platform/media/pipewire/PipeWireProvider.h"
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <unistd.h>
 
 #include <QThread>
 
@@ -17,6 +20,35 @@ bool PipeWireTest::started_ = false;
 namespace {
 
 using PipeWireProviderTest = PipeWireTest;
+
+// Gone, or a zombie nobody reaps (the parent that would have reaped it died).
+bool ProcessGone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string pidField, name, state;
+  return !(stat >> pidField >> name >> state) || state == "Z";
+}
+
+// Catches: processes a test started (daemons, cameras) outliving a test process that aborts.
+TEST(PrivatePipeWireWatchdogTest, AbortedTestLeavesNoProcess) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  EXPECT_DEATH(
+      {
+        ChildProcess child;
+        child.Start({"sleep", "60"}, {}, false, "/dev/null");
+        const pid_t pid = child.Pid();
+        (void)!write(fds[1], &pid, sizeof pid);
+        std::abort();
+      },
+      "");
+  close(fds[1]);
+  pid_t pid = -1;
+  ASSERT_EQ(read(fds[0], &pid, sizeof pid), static_cast<ssize_t>(sizeof pid));
+  close(fds[0]);
+  const bool gone = WaitUntil([&] { return ProcessGone(pid); });
+  if (!gone) kill(pid, SIGKILL);
+  EXPECT_TRUE(gone) << "the child of the aborted test is still running";
+}
 
 // Catches: screen-share sources listed as cameras, names taken from the node id (which changes
 // at every start), or a restarted camera listed under a new name.
@@ -50,7 +82,7 @@ TEST_F(PipeWireProviderTest, ListsCamerasByStableNodeName) {
   ASSERT_TRUE(
       kitchen.Start({"--name", "cam-kitchen", "--description", "Kitchen Cam", "YUY2:320x240@30"}));
   EXPECT_NE(kitchen.NodeId(), oldId);
-  ASSERT_TRUE(PumpUntil([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     ListCategory(CLSID_VideoInputDeviceCategory, &devices);
     return devices.size() == 2;
   }));
@@ -73,13 +105,13 @@ TEST_F(PipeWireProviderTest, BroadcastsArrivalAndRemoval) {
   TestCamera camera(*pipewire_);
   ASSERT_TRUE(
       camera.Start({"--name", "cam-hotplug", "--description", "Hotplug Cam", "YUY2:320x240@30"}));
-  ASSERT_TRUE(PumpUntil([&] { return changes.size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return changes.size() == 1; }));
   EXPECT_EQ(changes[0].kind, DeviceChangeKind::Arrival);
   EXPECT_EQ(changes[0].displayName, u"@device:pipewire:cam-hotplug");
   EXPECT_EQ(FriendlyNames(CLSID_VideoInputDeviceCategory),
             std::vector<std::u16string>{u"Hotplug Cam"});
   ASSERT_TRUE(camera.Stop());
-  ASSERT_TRUE(PumpUntil([&] { return changes.size() == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return changes.size() == 2; }));
   EXPECT_EQ(changes[1].kind, DeviceChangeKind::Removal);
   EXPECT_EQ(changes[1].displayName, u"@device:pipewire:cam-hotplug");
   EXPECT_TRUE(FriendlyNames(CLSID_VideoInputDeviceCategory).empty());
@@ -116,7 +148,7 @@ TEST_F(PipeWireProviderTest, CameraReachableBothWaysIsListedOnce) {
                             "--prop", "api.v4l2.path=" + node, "--prop",
                             "api.v4l2.cap.card=USB Camera", "YUY2:320x240@30"}));
   ASSERT_TRUE(
-      PumpUntil([&] { return !provider_->ListDevices(CLSID_VideoInputDeviceCategory).empty(); }));
+      WaitUntil([&] { return !provider_->ListDevices(CLSID_VideoInputDeviceCategory).empty(); }));
   ASSERT_EQ(ListCategory(CLSID_VideoInputDeviceCategory, &devices), S_OK);
   ASSERT_EQ(devices.size(), 1u) << QString::fromStdU16String(devices[0].displayName + u" | " +
                                                              devices.back().displayName)

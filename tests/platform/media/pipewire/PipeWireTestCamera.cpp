@@ -2,12 +2,16 @@
 // offering the formats named on the command line and drawing a moving pattern.
 //
 //   pipewire_test_camera --name NAME [--description TEXT] [--role ROLE] [--pad BYTES]
-//                        [--speed STEP] [--prop KEY=VALUE]... FORMAT...
+//                        [--speed STEP] [--prop KEY=VALUE]... [--control NAME=MIN:MAX:DEF]...
+//                        FORMAT...
 //   FORMAT: YUY2|UYVY|NV12|I420|RGB|BGR|RGBx|BGRx|MJPG ":" W "x" H ["-" W2 "x" H2] ["@" FPS]
 //
 // Luma at (x, y) in frame n is (x + y + STEP * n) mod 256 (STEP 1 unless given), chroma 128; RGB
 // formats carry the luma in every channel. Rows are padded by --pad bytes. The header metadata
-// carries the frame number as sequence and the time as pts. Commands on standard input, one a line:
+// carries the frame number as sequence and the time as pts. A control (brightness, contrast,
+// saturation, hue, gamma, sharpness, gain, exposure) is offered as an integer property of the
+// node; a value set on it is printed as "control NAME VALUE". Commands on standard input, one a
+// line:
 //   gap N      the next frame's sequence number jumps by N (frames "lost" at the source)
 //   stall      stop sending frames;  resume  send again
 //   quit       leave (end of input too)
@@ -17,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <pipewire/pipewire.h>
+#include <spa/param/props.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/utils/result.h>
 #include <string>
@@ -31,6 +36,12 @@ struct Offer {
   spa_rectangle size{}, maxSize{};
   bool range = false;
   int fps = 30;
+};
+
+struct Control {
+  std::string name;
+  std::uint32_t id = 0;
+  int min = 0, max = 0, def = 0, value = 0;
 };
 
 struct Camera {
@@ -48,7 +59,50 @@ struct Camera {
   std::uint64_t sequence = 0;
   bool stalled = false;
   bool announced = false;
+  std::vector<Control> controls;
 };
+
+bool ParseControl(const std::string& text, Control* control) {
+  static const std::pair<const char*, std::uint32_t> kIds[] = {{"brightness", SPA_PROP_brightness},
+                                                               {"contrast", SPA_PROP_contrast},
+                                                               {"saturation", SPA_PROP_saturation},
+                                                               {"hue", SPA_PROP_hue},
+                                                               {"gamma", SPA_PROP_gamma},
+                                                               {"sharpness", SPA_PROP_sharpness},
+                                                               {"gain", SPA_PROP_gain},
+                                                               {"exposure", SPA_PROP_exposure}};
+  const std::size_t eq = text.find('=');
+  control->name = text.substr(0, eq);
+  for (const auto& [name, id] : kIds)
+    if (control->name == name) control->id = id;
+  if (control->id == 0 || eq == std::string::npos ||
+      std::sscanf(text.c_str() + eq + 1, "%d:%d:%d", &control->min, &control->max, &control->def) !=
+          3)
+    return false;
+  control->value = control->def;
+  return true;
+}
+
+// Offers the controls (PropInfo) and their values (Props) as node parameters.
+void PushControls(Camera* c) {
+  if (c->controls.empty()) return;
+  std::vector<std::uint8_t> storage(4096);
+  spa_pod_builder b = SPA_POD_BUILDER_INIT(storage.data(), static_cast<uint32_t>(storage.size()));
+  std::vector<const spa_pod*> params;
+  for (const Control& k : c->controls)
+    params.push_back(static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_PropInfo, SPA_PARAM_PropInfo, SPA_PROP_INFO_id, SPA_POD_Id(k.id),
+        SPA_PROP_INFO_description, SPA_POD_String(k.name.c_str()), SPA_PROP_INFO_type,
+        SPA_POD_CHOICE_STEP_Int(k.def, k.min, k.max, 1))));
+  spa_pod_frame f;
+  spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Props, SPA_PARAM_Props);
+  for (const Control& k : c->controls) {
+    spa_pod_builder_prop(&b, k.id, 0);
+    spa_pod_builder_int(&b, k.value);
+  }
+  params.push_back(static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f)));
+  pw_stream_update_params(c->stream, params.data(), static_cast<uint32_t>(params.size()));
+}
 
 bool ParseOffer(const std::string& text, Offer* offer) {
   const std::size_t colon = text.find(':');
@@ -196,6 +250,20 @@ void OnTimer(void* data, uint64_t) {
 
 void OnParamChanged(void* data, uint32_t id, const spa_pod* param) {
   auto* c = static_cast<Camera*>(data);
+  if (id == SPA_PARAM_Props && param && spa_pod_is_object(param)) {
+    const spa_pod_prop* prop;
+    SPA_POD_OBJECT_FOREACH(reinterpret_cast<const spa_pod_object*>(param), prop) {
+      for (Control& k : c->controls) {
+        std::int32_t value = 0;
+        if (k.id != prop->key || spa_pod_get_int(&prop->value, &value) < 0) continue;
+        k.value = value;
+        std::printf("control %s %d\n", k.name.c_str(), value);
+        std::fflush(stdout);
+      }
+    }
+    PushControls(c);
+    return;
+  }
   if (id != SPA_PARAM_Format || !param) return;
   spa_video_info info{};
   if (spa_format_parse(param, &info.media_type, &info.media_subtype) < 0) return;
@@ -292,6 +360,13 @@ int main(int argc, char** argv) {
       role = argv[++i];
     } else if (arg == "--prop" && i + 1 < argc) {
       extra.emplace_back(argv[++i]);
+    } else if (arg == "--control" && i + 1 < argc) {
+      Control k;
+      if (!ParseControl(argv[++i], &k)) {
+        std::fprintf(stderr, "test camera: bad control \"%s\"\n", argv[i]);
+        return 2;
+      }
+      c.controls.push_back(k);
     } else if (arg == "--speed" && i + 1 < argc) {
       c.speed = std::atoi(argv[++i]);
     } else if (arg == "--pad" && i + 1 < argc) {
@@ -335,6 +410,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "test camera: cannot connect: %s\n", spa_strerror(r));
     return 1;
   }
+  PushControls(&c);
   pw_main_loop_run(c.loop);
   pw_stream_destroy(c.stream);
   pw_main_loop_destroy(c.loop);

@@ -2,6 +2,8 @@
 // provider per test, the only enabled one.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,13 +17,18 @@
 #include "PrivatePipeWire.h"
 #include "platform/media/pipewire/PipeWireProvider.h"
 
+// Pumps events until done, at most ms (scaled for sanitizers).
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+  return PumpUntil(done, Slow(ms));
+}
+
 // Collects the log lines of one scope, from any thread (mutex_ guards lines_).
 class LogCapture {
  public:
   LogCapture() {
     Instance() = this;
     previous_ = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
-      if (LogCapture* self = Instance()) {
+      if (LogCapture* self = Instance().load()) {
         std::lock_guard lock(self->mutex_);
         self->lines_.push_back(m.toStdString());
       }
@@ -46,8 +53,9 @@ class LogCapture {
   }
 
  private:
-  static LogCapture*& Instance() {
-    static LogCapture* instance = nullptr;
+  // Read by the thread that logs.
+  static std::atomic<LogCapture*>& Instance() {
+    static std::atomic<LogCapture*> instance = nullptr;
     return instance;
   }
   QtMessageHandler previous_ = nullptr;

@@ -9,7 +9,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -34,45 +37,132 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+// ---- Watchdog
+
+// Kills the process groups of this process's children when this process ends without stopping
+// them (an abort, a sanitizer's exit, a test runner's kill). It is a child of its own that reads
+// the groups to watch from a pipe; this process holds the only write end, so the kernel closes
+// the pipe whatever way this process ends, and the watchdog kills every group still listed.
+// A forked process gets a watchdog of its own. Thread: any (mutex_ guards the state).
+class Watchdog {
+ public:
+  static Watchdog& Instance() {
+    static Watchdog watchdog;
+    return watchdog;
+  }
+  void Watch(pid_t group) { Tell(group); }
+  void Forget(pid_t group) { Tell(-group); }
+
+ private:
+  void Tell(std::int32_t message) {
+    std::lock_guard lock(mutex_);
+    if (owner_ != getpid()) Start();
+    if (out_ >= 0) (void)!write(out_, &message, sizeof message);
+  }
+
+  void Start() {
+    if (out_ >= 0) close(out_);  // the parent's watchdog, inherited through fork
+    out_ = -1;
+    owner_ = getpid();
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    const pid_t pid = fork();
+    if (pid < 0) {
+      close(fds[0]);
+      close(fds[1]);
+      return;
+    }
+    if (pid == 0) Run(fds[0]);
+    close(fds[0]);
+    out_ = fds[1];
+  }
+
+  // The watchdog's own life: only calls that are safe after fork in a threaded process.
+  [[noreturn]] static void Run(int in) {
+    setsid();  // neither a terminal's interrupt nor a kill of the test's group reaches it
+    dup2(in, STDIN_FILENO);
+    // Holds no other descriptor: no pipe end of another child, no output of the test runner.
+    syscall(SYS_close_range, 1U, ~0U, 0U);
+    pid_t groups[256] = {};
+    std::int32_t message = 0;
+    for (;;) {
+      const ssize_t n = read(STDIN_FILENO, &message, sizeof message);
+      if (n < 0 && errno == EINTR) continue;
+      if (n != static_cast<ssize_t>(sizeof message)) break;
+      for (pid_t& g : groups) {
+        if (message > 0 && g == 0) {
+          g = message;
+          break;
+        }
+        if (message < 0 && g == -message) {
+          g = 0;
+          break;
+        }
+      }
+    }
+    for (const pid_t g : groups)
+      if (g > 0) kill(-g, SIGKILL);
+    _exit(0);
+  }
+
+  std::mutex mutex_;
+  pid_t owner_ = -1;
+  int out_ = -1;
+};
+
 // ---- ChildProcess
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          bool withPipes, const std::string& errorLog) {
-  int in[2] = {-1, -1}, out[2] = {-1, -1};
-  if (withPipes && (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)) return false;
-  std::vector<char*> args;
+  // Everything the child needs is made here: between fork and exec only plain system calls.
+  std::map<std::string, std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::size_t eq = entry.find('=');
+    if (eq != std::string::npos) environment[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  for (const std::string& e : env) {
+    const std::size_t eq = e.find('=');
+    if (eq == std::string::npos)
+      environment.erase(e);
+    else
+      environment[e.substr(0, eq)] = e.substr(eq + 1);
+  }
+  std::vector<std::string> entries;
+  for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+  std::vector<char*> args, envp;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) return false;
+  for (const std::string& e : entries) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  const int log = errorLog.empty()
+                      ? -1
+                      : open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int in[2] = {-1, -1}, out[2] = {-1, -1};
+  const bool piped = !withPipes || (pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0);
+  const pid_t pid = piped ? fork() : -1;
   if (pid == 0) {
     setpgid(0, 0);
-    for (const std::string& e : env) {
-      const std::size_t eq = e.find('=');
-      if (eq == std::string::npos)
-        unsetenv(e.c_str());
-      else
-        setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
-    }
-    if (!errorLog.empty()) {
-      const int log = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-      if (log >= 0) dup2(log, STDERR_FILENO);
-    }
-    if (withPipes) {
-      dup2(in[0], STDIN_FILENO);
-      dup2(out[1], STDOUT_FILENO);
-    } else {
-      const int null = open("/dev/null", O_RDONLY);
-      dup2(null, STDIN_FILENO);
-    }
-    execvp(args[0], args.data());
+    if (log >= 0) dup2(log, STDERR_FILENO);
+    dup2(withPipes ? in[0] : null, STDIN_FILENO);
+    if (withPipes) dup2(out[1], STDOUT_FILENO);
+    // No descriptor of the test (another child's pipe, a test runner's) lives on in the child.
+    syscall(SYS_close_range, 3U, ~0U, 0U);
+    execvpe(args[0], args.data(), envp.data());
     _exit(127);
   }
+  for (const int fd : {log, null, in[0], out[1]})
+    if (fd >= 0) close(fd);
+  if (pid < 0) {
+    for (const int fd : {in[1], out[0]})
+      if (fd >= 0) close(fd);
+    return false;
+  }
   setpgid(pid, pid);
+  Watchdog::Instance().Watch(pid);
   pid_ = pid;
   if (withPipes) {
-    close(in[0]);
-    close(out[1]);
     in_ = in[1];
     out_ = out[0];
   }
@@ -132,6 +222,7 @@ bool ChildProcess::Stop(int signal) {
   }
   if (out_ >= 0) close(out_);
   out_ = -1;
+  Watchdog::Instance().Forget(pid_);
   pid_ = -1;
   buffered_.clear();
   return clean;
@@ -176,7 +267,7 @@ bool PrivatePipeWire::Start() {
   if (!bus_.Start({"dbus-daemon", "--session", "--nofork", "--nopidfile",
                    "--address=unix:path=" + dir_ + "/bus"},
                   Environment(), false, dir_ + "/dbus.log") ||
-      !WaitForPath(dir_ + "/bus", 5000))
+      !WaitForPath(dir_ + "/bus", Slow(5000)))
     return false;
   return StartDaemon();
 }
@@ -184,17 +275,17 @@ bool PrivatePipeWire::Start() {
 bool PrivatePipeWire::StartDaemon() {
   std::filesystem::remove(dir_ + "/pipewire-0");
   if (!daemon_.Start({"pipewire"}, Environment(), false, dir_ + "/pipewire.log") ||
-      !WaitForPath(dir_ + "/pipewire-0", 5000))
+      !WaitForPath(dir_ + "/pipewire-0", Slow(5000)))
     return false;
   if (!session_.Start({"wireplumber"}, Environment(), false, dir_ + "/wireplumber.log"))
     return false;
   // The session manager is up once it has made the "default" metadata.
-  const auto end = Clock::now() + std::chrono::seconds(10);
+  const auto end = Clock::now() + std::chrono::milliseconds(Slow(10000));
   while (Clock::now() < end) {
     ChildProcess ls;
     std::vector<std::string> env = Environment();
     if (ls.Start({"pw-cli", "ls", "Metadata"}, env, true)) {
-      const bool found = ls.WaitForLine(" \t\tmetadata.name = \"default\"", 1000);
+      const bool found = ls.WaitForLine(" \t\tmetadata.name = \"default\"", Slow(1000));
       ls.Stop();
       if (found) return true;
     }
@@ -229,7 +320,7 @@ bool TestCamera::Start(const std::vector<std::string>& args) {
   argv.insert(argv.end(), args.begin(), args.end());
   std::string line;
   if (!process_.Start(argv, pipewire_.Environment(), true) ||
-      !process_.WaitForLine("ready", 5000, &line))
+      !process_.WaitForLine("ready", Slow(5000), &line))
     return false;
   nodeId_ = static_cast<std::uint32_t>(std::strtoul(line.c_str() + 5, nullptr, 10));
   return true;

@@ -2,12 +2,24 @@
 // private runtime directory, and test camera nodes made by the pipewire_test_camera program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+// Deadlines of the tests: sanitizers make everything several times slower.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kSlowdown = 10;
+#else
+constexpr int kSlowdown = 1;
+#endif
+constexpr int Slow(int ms) {
+  return ms * kSlowdown;
+}
+
 // A child process in a process group of its own, so that stopping it can check that nothing it
-// started is left. Thread: the test's.
+// started is left. A watchdog process kills the group if this process ends without stopping it
+// (abort, sanitizer exit, test runner timeout). Thread: the test's.
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -51,6 +63,7 @@ class PrivatePipeWire {
   bool Stop();
 
   const std::string& Dir() const { return dir_; }
+  pid_t DaemonPid() const { return daemon_.Pid(); }
   std::vector<std::string> Environment() const;
 
  private:
@@ -66,6 +79,9 @@ class TestCamera {
   explicit TestCamera(const PrivatePipeWire& pipewire) : pipewire_(pipewire) {}
   bool Start(const std::vector<std::string>& args);
   bool Send(const std::string& command) { return process_.Send(command); }
+  bool WaitForLine(const std::string& prefix, int timeoutMs, std::string* line) {
+    return process_.WaitForLine(prefix, timeoutMs, line);
+  }
   // Leaves, as an unplugged camera does.
   bool Stop() { return process_.Stop(); }
   std::uint32_t NodeId() const { return nodeId_; }

@@ -155,6 +155,9 @@ class TCaptureCore {
   // One worker pass; timerMode dispatches the event before the command.
   void WorkerPass(bool timerMode);
   void PeriodicTask();
+  // A frame was handed over (streaming thread): asks the worker to deliver it at once rather
+  // than at its next tick. One request at a time; it dies with the control.
+  void FrameTaken();
   // The graph's notification message: one graph event and its parameter.
   void HandleGraphEvent(long code, long param1);
 
@@ -369,6 +372,7 @@ class TCaptureCore {
   std::atomic<bool> clearDeferred_{false};
 
   std::unique_ptr<TTaskThread> worker_;
+  std::atomic<bool> deliveryRequested_{false};  // a FrameTaken request is on its way
   int effectivePeriod_ = 15;
   bool busy_ = false;
   std::atomic<bool> taskRunning_{false};

@@ -100,10 +100,16 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
       converted = QImage(image_.width(), image_.height(), target);
     spare_ = QImage();
     if (converted.isNull()) throw std::bad_alloc();
-    for (int y = 0; y < image_.height(); ++y) {
-      const std::uint8_t* s = image_.constScanLine(y);
-      std::uint8_t* d = converted.scanLine(y);
-      for (int x = 0; x < image_.width(); ++x, s += 4, d += 3) {
+    const int width = image_.width();
+    const int height = image_.height();
+    const qsizetype sourceStride = image_.bytesPerLine();
+    const qsizetype targetStride = converted.bytesPerLine();
+    const std::uint8_t* sourceRow = image_.constBits();
+    std::uint8_t* targetRow = converted.bits();
+    for (int y = 0; y < height; ++y, sourceRow += sourceStride, targetRow += targetStride) {
+      const std::uint8_t* s = sourceRow;
+      std::uint8_t* d = targetRow;
+      for (int x = 0; x < width; ++x, s += 4, d += 3) {
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
@@ -135,9 +141,9 @@ void TBitmap::Assign(const TBitmap& source) {
   // never allocates. Otherwise share the source's pixels until either side writes.
   if (!image_.isNull() && image_.isDetached() && image_.size() == source.image_.size() &&
       image_.format() == source.image_.format()) {
-    const size_t bytes = static_cast<size_t>(image_.bytesPerLine());
-    for (int y = 0; y < image_.height(); ++y)
-      std::memcpy(image_.scanLine(y), source.image_.constScanLine(y), bytes);
+    // Rows are padded alike: one copy of the whole block.
+    std::memcpy(image_.bits(), source.image_.constBits(),
+                static_cast<size_t>(image_.sizeInBytes()));
     return;
   }
   // Keep our own storage for the conversion that usually follows (see SetPixelFormat).

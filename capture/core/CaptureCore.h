@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <QEvent>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -384,6 +385,13 @@ class TCaptureCore {
   void CheckPicture();
   std::atomic<bool> pictureWatched_{false};
   std::atomic<std::int64_t> lastPictureMs_{0};
+
+  // Views of the sample buffers, one per buffer the allocator cycles through (streaming thread
+  // only): a painter on a kept view (the overlay pass) reuses its paint engine rather than
+  // building one for every frame.
+  QImage& SampleView(uchar* bits, int width, int height, qsizetype stride, QImage::Format format);
+  std::array<QImage, 4> sampleViews_;
+  std::size_t nextSampleView_ = 0;
 };
 
 // The busy cursor's nesting count, shared by every control of the process.

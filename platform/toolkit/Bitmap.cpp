@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <libyuv.h>
 
 #include <QFile>
 
@@ -100,21 +101,9 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
       converted = QImage(image_.width(), image_.height(), target);
     spare_ = QImage();
     if (converted.isNull()) throw std::bad_alloc();
-    const int width = image_.width();
-    const int height = image_.height();
-    const qsizetype sourceStride = image_.bytesPerLine();
-    const qsizetype targetStride = converted.bytesPerLine();
-    const std::uint8_t* sourceRow = image_.constBits();
-    std::uint8_t* targetRow = converted.bits();
-    for (int y = 0; y < height; ++y, sourceRow += sourceStride, targetRow += targetStride) {
-      const std::uint8_t* s = sourceRow;
-      std::uint8_t* d = targetRow;
-      for (int x = 0; x < width; ++x, s += 4, d += 3) {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-      }
-    }
+    libyuv::ARGBToRGB24(image_.constBits(), static_cast<int>(image_.bytesPerLine()),
+                        converted.bits(), static_cast<int>(converted.bytesPerLine()),
+                        image_.width(), image_.height());
     image_ = std::move(converted);
     return;
   }

@@ -1,6 +1,7 @@
 #include "platform/toolkit/Controls.h"
 
 #include <algorithm>
+#include <libyuv.h>
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -121,19 +122,10 @@ void TImage::RebuildDisplay() {
     }
   } else if (display_.size() == source.size() && display_.format() == QImage::Format_RGB32 &&
              source.format() == QImage::Format_BGR888) {
-    // Per-frame path: widen 24-bit pixels into the existing display buffer.
-    const int width = source.width();
-    const int height = source.height();
-    const qsizetype sourceStride = source.bytesPerLine();
-    const qsizetype displayStride = display_.bytesPerLine();
-    const uchar* s = source.constBits();
-    uchar* d = display_.bits();
-    for (int y = 0; y < height; ++y, s += sourceStride, d += displayStride) {
-      const uchar* sp = s;
-      auto* dp = reinterpret_cast<QRgb*>(d);
-      for (int x = 0; x < width; ++x, sp += 3)
-        dp[x] = 0xFF000000u | (QRgb{sp[2]} << 16) | (QRgb{sp[1]} << 8) | sp[0];
-    }
+    // Per-frame path: widen 24-bit pixels into the existing display buffer (vectorised).
+    libyuv::RGB24ToARGB(source.constBits(), static_cast<int>(source.bytesPerLine()),
+                        display_.bits(), static_cast<int>(display_.bytesPerLine()), source.width(),
+                        source.height());
   } else {
     display_ = source.convertToFormat(QImage::Format_RGB32);
   }

@@ -34,8 +34,9 @@ struct TFrameRecord {
 
 // Thread: TakeFrame runs on the streaming thread, Deliver on the thread of the worker pass,
 // Reset on the UI thread while no graph runs. FrameLock guards ReadyFrame and the spare bitmap
-// (and the moves of bitmaps into and out of them); FrameReady is the back-pressure between the two sides: set by the
-// streaming side after it left the lock, cleared by the pass after the frame events returned.
+// (and the moves of bitmaps into and out of them); FrameReady is the back-pressure between the two
+// sides: set by the streaming side after it left the lock, cleared by the pass after the frame
+// events returned.
 class TFrameHandOver {
  public:
   TFrameHandOver() = default;

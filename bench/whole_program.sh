@@ -7,10 +7,10 @@
 #   bench/whole_program.sh [path/to/frostwipe] [seconds]
 #
 # Needs Xvfb and GStreamer's tools with the base, good and X plugins (scripts/setup installs
-# them). Defaults: build/app/frostwipe, 60 seconds.
+# them). Defaults: build/frostwipe, 60 seconds.
 set -euo pipefail
 
-program=${1:-build/app/frostwipe}
+program=${1:-build/frostwipe}
 seconds=${2:-60}
 warmup=5
 [ -x "$program" ] || { echo "whole_program: no program at $program (build it first)" >&2; exit 1; }
@@ -77,4 +77,4 @@ read -r viewer viewer_x <"$work/result"
 echo "X server beside the program: ${game_x} %, beside the viewer: ${viewer_x} %"
 awk -v g="$game" -v v="$viewer" 'BEGIN {
   printf "whole program cpu share: %.2f %%, baseline gst-launch viewer %.2f %%, ratio %.2f\n",
-         g, v, v > 0 ? g / v : 0 }'
+         g, v, (v > 0 ? g / v : 0) }'

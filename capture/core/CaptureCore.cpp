@@ -370,6 +370,17 @@ void TCaptureCore::PeriodicTask() {
   taskRunning_.store(false);
 }
 
+void TCaptureCore::FrameTaken() {
+  if (deliveryRequested_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      Owner,
+      [this] {
+        deliveryRequested_.store(false);
+        if (TTaskThread* worker = worker_.get(); worker && !Destroying.load()) worker->DeliverNow();
+      },
+      Qt::QueuedConnection);
+}
+
 void TCaptureCore::ReleaseFrameRecords() {
   if (taskRunning_.load()) {
     if (deliveryThread_.load() == std::this_thread::get_id()) {

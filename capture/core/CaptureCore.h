@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <QEvent>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -155,6 +156,9 @@ class TCaptureCore {
   // One worker pass; timerMode dispatches the event before the command.
   void WorkerPass(bool timerMode);
   void PeriodicTask();
+  // A frame was handed over (streaming thread): asks the worker to deliver it at once rather
+  // than at its next tick. One request at a time; it dies with the control.
+  void FrameTaken();
   // The graph's notification message: one graph event and its parameter.
   void HandleGraphEvent(long code, long param1);
 
@@ -377,6 +381,7 @@ class TCaptureCore {
   std::atomic<bool> clearDeferred_{false};
 
   std::unique_ptr<TTaskThread> worker_;
+  std::atomic<bool> deliveryRequested_{false};  // a FrameTaken request is on its way
   int effectivePeriod_ = 15;
   bool busy_ = false;
   std::atomic<bool> taskRunning_{false};
@@ -388,6 +393,13 @@ class TCaptureCore {
   void CheckPicture();
   std::atomic<bool> pictureWatched_{false};
   std::atomic<std::int64_t> lastPictureMs_{0};
+
+  // Views of the sample buffers, one per buffer the allocator cycles through (streaming thread
+  // only): a painter on a kept view (the overlay pass) reuses its paint engine rather than
+  // building one for every frame.
+  QImage& SampleView(uchar* bits, int width, int height, qsizetype stride, QImage::Format format);
+  std::array<QImage, 4> sampleViews_;
+  std::size_t nextSampleView_ = 0;
 };
 
 // The busy cursor's nesting count, shared by every control of the process.

@@ -213,3 +213,12 @@ void TTaskThread::Tick(QTimer* timer) {
     core.WorkerPass(/*timerMode=*/true);
   busy_ = false;
 }
+
+void TTaskThread::DeliverNow() {
+  if (Mode() != Timer || Paused() || busy_ || !ThreadIdle()) return;
+  TCaptureCore& core = *Core;
+  if (core.Destroying.load() || !core.GraphActive.load()) return;
+  busy_ = true;
+  core.PeriodicTask();
+  busy_ = false;
+}

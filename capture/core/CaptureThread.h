@@ -103,6 +103,10 @@ class TTaskThread : public TCaptureThread {
  public:
   using TCaptureThread::TCaptureThread;
   ~TTaskThread() override;
+  // Timer mode, creating thread: the frame delivery of a pass, run as soon as a frame is taken,
+  // so a frame reaches the game (and both pictures repaint together) without waiting for the
+  // tick; commands and queued events stay on the tick. Nothing while a pass runs or paused.
+  void DeliverNow();
 
  protected:
   void Execute() override;

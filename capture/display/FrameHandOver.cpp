@@ -1,6 +1,9 @@
 #include "capture/display/FrameHandOver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include <QImage>
 #include <QPainter>
@@ -22,7 +25,7 @@ void TFrameRecord::TakeFrom(TFrameRecord& other) {
 namespace {
 
 // The platform's description of a bitmap's memory, for the frame record.
-DIBSECTION DescribeBitmap(TBitmap& bitmap) {
+DIBSECTION DescribeBitmap(const TBitmap& bitmap) {
   DIBSECTION ds{};
   const QImage& image = bitmap.Image();
   ds.dsBm.bmWidth = image.width();
@@ -30,13 +33,34 @@ DIBSECTION DescribeBitmap(TBitmap& bitmap) {
   ds.dsBm.bmWidthBytes = static_cast<std::int32_t>(image.bytesPerLine());
   ds.dsBm.bmPlanes = 1;
   ds.dsBm.bmBitsPixel = static_cast<std::uint16_t>(image.depth());
-  ds.dsBm.bmBits = image.height() > 0 ? bitmap.ScanLine(0) : nullptr;
+  // Read through the const row: a bitmap sharing its pixels with the delivered frame stays
+  // shared instead of copying them for the description.
+  ds.dsBm.bmBits =
+      image.height() > 0 ? const_cast<std::uint8_t*>(std::as_const(bitmap).ScanLine(0)) : nullptr;
   ds.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
   ds.dsBmih.biWidth = image.width();
   ds.dsBmih.biHeight = -image.height();  // top-down
   ds.dsBmih.biPlanes = 1;
   ds.dsBmih.biBitCount = static_cast<std::uint16_t>(image.depth());
   return ds;
+}
+
+// Copies the picture into the bitmap top row first, into the bitmap's own storage when it has
+// the shape already and nobody else holds its pixels. False when no storage could be had.
+bool CopyUpright(const QImage& picture, bool bottomUp, TBitmap& bitmap) {
+  const QImage& kept = bitmap.Image();
+  if (kept.size() != picture.size() || kept.format() != picture.format() || !kept.isDetached()) {
+    QImage fresh(picture.size(), picture.format());
+    if (fresh.isNull()) return false;
+    bitmap.SetImage(fresh);
+  }
+  const int height = picture.height();
+  const qsizetype stride = bitmap.BytesPerLine();
+  const auto rowBytes = static_cast<std::size_t>(std::min(stride, picture.bytesPerLine()));
+  std::uint8_t* target = bitmap.ScanLine(0);
+  for (int y = 0; y < height; ++y, target += stride)
+    std::memcpy(target, picture.constScanLine(bottomUp ? height - 1 - y : y), rowBytes);
+  return true;
 }
 
 }  // namespace
@@ -115,23 +139,35 @@ void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t
   if (!withoutOverlay) OverlayPass(core, picture, bottomUp);
 
   if (taken && wanted) {
-    b.Bitmap = std::make_unique<TBitmap>();
-    b.Bitmap->SetImage(bottomUp ? picture.mirrored(false, true) : picture.copy());
-    b.DibSection = DescribeBitmap(*b.Bitmap);
+    {
+      std::lock_guard lock(FrameLock);
+      b.Bitmap = std::move(spareBitmap_);
+    }
+    if (!b.Bitmap) b.Bitmap = std::make_unique<TBitmap>();
+    if (CopyUpright(picture, bottomUp, *b.Bitmap))
+      b.DibSection = DescribeBitmap(*b.Bitmap);
+    else
+      b.Bitmap.reset();
   }
   if (taken) {
     std::lock_guard lock(FrameLock);
     ReadyFrame.TakeFrom(b);
   }
   if (withoutOverlay) OverlayPass(core, picture, bottomUp);
-  if (taken && core.GraphActive.load()) FrameReady.store(true);
+  if (taken && core.GraphActive.load()) {
+    FrameReady.store(true);
+    core.FrameTaken();
+  }
 }
 
 bool TFrameHandOver::Deliver(TCaptureCore& core) {
   if (!FrameReady.load()) return false;
   {
     std::lock_guard lock(FrameLock);
+    // The bitmap delivered before becomes the spare the streaming side fills next.
+    std::unique_ptr<TBitmap> previous = std::move(DeliveredFrame.Bitmap);
     DeliveredFrame.TakeFrom(ReadyFrame);
+    if (!spareBitmap_) spareBitmap_ = std::move(previous);
   }
   if (!core.Destroying.load() && core.GraphState.load() != gs_Stopped) {
     TCaptureControl* control = core.Owner;
@@ -162,6 +198,9 @@ void TFrameHandOver::Capture(TCaptureCore& core, TFrameCaptureDest dest, const Q
                              bool raise) {
   if (!DeliveredFrame.Bitmap) return;
   TFrameData data;
+  // The event's bitmap shares the delivered pixels and lives only while the event runs:
+  // afterwards the delivered bitmap is again their only holder, so the streaming side refills it
+  // in place once it is the spare.
   auto output = std::make_unique<TBitmap>();
   const int zoom = core.Settings.FrameCaptureZoomSize;
   if (zoom == 100) {
@@ -208,4 +247,5 @@ void TFrameHandOver::Clear() {
   BuildingFrame.Bitmap.reset();
   ReadyFrame.Bitmap.reset();
   DeliveredFrame.Bitmap.reset();
+  spareBitmap_.reset();
 }

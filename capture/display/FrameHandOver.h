@@ -33,9 +33,10 @@ struct TFrameRecord {
 };
 
 // Thread: TakeFrame runs on the streaming thread, Deliver on the thread of the worker pass,
-// Reset on the UI thread while no graph runs. FrameLock guards ReadyFrame (and the move of the
-// bitmap into and out of it); FrameReady is the back-pressure between the two sides: set by the
-// streaming side after it left the lock, cleared by the pass after the frame events returned.
+// Reset on the UI thread while no graph runs. FrameLock guards ReadyFrame and the spare bitmap
+// (and the moves of bitmaps into and out of them); FrameReady is the back-pressure between the two
+// sides: set by the streaming side after it left the lock, cleared by the pass after the frame
+// events returned.
 class TFrameHandOver {
  public:
   TFrameHandOver() = default;
@@ -55,7 +56,7 @@ class TFrameHandOver {
   void CaptureDelivered(TCaptureCore& core, TFrameCaptureDest dest, const QString& fileName);
   // Called by each graph build: clears requests and frame numbering, restarts the burst counters.
   void Reset(TCaptureCore& core);
-  // Frees the three frame bitmaps.
+  // Frees the frame bitmaps.
   void Clear();
 
   std::atomic<bool> FrameReady{false};
@@ -73,6 +74,8 @@ class TFrameHandOver {
   // when the sample is stored bottom row first.
   void OverlayPass(TCaptureCore& core, QImage& picture, bool bottomUp);
 
+  // The bitmap delivered last, kept for the next taken frame (guarded by FrameLock).
+  std::unique_ptr<TBitmap> spareBitmap_;
   std::int64_t timeBase_ = -1;
   std::int32_t frameBase_ = -1;
 };

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <libyuv.h>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -12,18 +14,6 @@ template <class Pixel>
 void ReverseRow(std::uint8_t* row, int width) {
   auto* pixels = reinterpret_cast<Pixel*>(row);
   std::reverse(pixels, pixels + width);
-}
-
-void ReverseRow24(std::uint8_t* row, int width) {
-  std::uint8_t* left = row;
-  std::uint8_t* right = row + static_cast<std::ptrdiff_t>(width - 1) * 3;
-  while (left < right) {
-    std::swap(left[0], right[0]);
-    std::swap(left[1], right[1]);
-    std::swap(left[2], right[2]);
-    left += 3;
-    right -= 3;
-  }
 }
 
 std::uint8_t Clamp255(int value) {
@@ -107,15 +97,24 @@ bool ColourTables::Update(const VideoProcessingBlock& block) {
 }
 
 void FlipHorizontal(const PictureView& picture) {
+  if (picture.bitCount == 32 || picture.bitCount == 24) {
+    // libyuv's vectorised mirror writes into another row: mirror into a scratch row, copy back.
+    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * picture.bitCount / 8;
+    thread_local std::vector<std::uint8_t> scratch;
+    if (scratch.size() < rowBytes) scratch.resize(rowBytes);
+    for (int y = 0; y < picture.height; ++y) {
+      std::uint8_t* row = picture.bits + static_cast<std::ptrdiff_t>(y) * picture.strideBytes;
+      if (picture.bitCount == 32)
+        libyuv::ARGBMirror(row, 0, scratch.data(), 0, picture.width, 1);
+      else
+        libyuv::RGB24Mirror(row, 0, scratch.data(), 0, picture.width, 1);
+      std::memcpy(row, scratch.data(), rowBytes);
+    }
+    return;
+  }
   for (int y = 0; y < picture.height; ++y) {
     std::uint8_t* row = picture.bits + static_cast<std::ptrdiff_t>(y) * picture.strideBytes;
     switch (picture.bitCount) {
-      case 32:
-        ReverseRow<std::uint32_t>(row, picture.width);
-        break;
-      case 24:
-        ReverseRow24(row, picture.width);
-        break;
       case 16:
         ReverseRow<std::uint16_t>(row, picture.width);
         break;

@@ -120,8 +120,20 @@ void TCaptureCore::GrabberFrame(GrabberControlBlock& block, std::int64_t sampleT
   // The picture is the sample's own buffer; frames are kept top row first, so a bottom-up
   // sample is turned only in the copy made of a taken frame (samples that are not taken cost no
   // copy at all).
-  QImage picture(description.Picture, width, height, stride, format);
+  QImage& picture = SampleView(description.Picture, width, height, stride, format);
   HandOver.TakeFrame(*this, picture, sampleTime, h.biHeight > 0);
+}
+
+QImage& TCaptureCore::SampleView(uchar* bits, int width, int height, qsizetype stride,
+                                 QImage::Format format) {
+  for (QImage& view : sampleViews_)
+    if (view.constBits() == bits && view.width() == width && view.height() == height &&
+        view.bytesPerLine() == stride && view.format() == format)
+      return view;
+  QImage& view = sampleViews_[nextSampleView_];
+  nextSampleView_ = (nextSampleView_ + 1) % sampleViews_.size();
+  view = QImage(bits, width, height, stride, format);
+  return view;
 }
 
 // ---- building ----

@@ -1,7 +1,8 @@
 #include "platform/media/VideoRenderer.h"
 
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <libyuv.h>
 
 #include <QApplication>
 
@@ -11,16 +12,32 @@ namespace {
 
 constexpr long kDefaultStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 
-QImage::Format ImageFormat(int bitCount, bool rgb565) {
+// Widens rows of the connected format into a 32-bit picture, turning a bottom-up sample upright
+// in the same pass. src points at the top row of the picture; srcStride may be negative.
+void WidenTo32(const BYTE* src, int srcStride, int bitCount, bool rgb565, QImage& image) {
+  uchar* dst = image.bits();
+  const int dstStride = static_cast<int>(image.bytesPerLine());
+  const int width = image.width();
+  const int height = image.height();
   switch (bitCount) {
     case 32:
-      return QImage::Format_RGB32;  // B, G, R, X in memory
+      libyuv::ARGBCopy(src, srcStride, dst, dstStride, width, height);
+      return;
     case 24:
-      return QImage::Format_BGR888;
-    case 16:
-      return rgb565 ? QImage::Format_RGB16 : QImage::Format_RGB555;
+      libyuv::RGB24ToARGB(src, srcStride, dst, dstStride, width, height);
+      return;
     default:
-      return QImage::Format_Invalid;
+      if (rgb565) {
+        libyuv::RGB565ToARGB(src, srcStride, dst, dstStride, width, height);
+        return;
+      }
+      // 5-5-5 has no alpha bit: the widened pixels are opaque whatever the sample's top bit.
+      libyuv::ARGB1555ToARGB(src, srcStride, dst, dstStride, width, height);
+      for (int y = 0; y < height; ++y) {
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * dstStride);
+        for (int x = 0; x < width; ++x) row[x] |= 0xFF000000u;
+      }
   }
 }
 
@@ -92,17 +109,14 @@ HRESULT VideoRenderer::DoRenderSample(IMediaSample* sample) {
   const int stride = DibRowBytes(width_, bitCount_);
   if (!data || sample->GetActualDataLength() < static_cast<long>(stride) * height_)
     return S_FALSE;  // a short frame is dropped, not drawn
-  // Steady state reuses a picture the window has finished with; a new one only at the start
-  // and after a change of size or format.
-  const QImage::Format format = ImageFormat(bitCount_, rgb565_);
-  QImage image = TakeSpareImage(slot_, QSize(width_, height_), format);
-  if (image.isNull()) image = QImage(width_, height_, format);
+  // Every picture is widened to 32 bits here, once per frame: the window then paints it
+  // without a conversion. Steady state reuses a picture the window has finished with; a new one
+  // only at the start and after a change of size.
+  QImage image = TakeSpareImage(slot_, QSize(width_, height_), QImage::Format_RGB32);
+  if (image.isNull()) image = QImage(width_, height_, QImage::Format_RGB32);
   if (image.isNull()) return E_OUTOFMEMORY;
-  const int rowBytes = std::min<int>(stride, static_cast<int>(image.bytesPerLine()));
-  for (int y = 0; y < height_; ++y) {
-    const BYTE* row = data + static_cast<long>(stride) * (bottomUp_ ? height_ - 1 - y : y);
-    std::memcpy(image.scanLine(y), row, rowBytes);
-  }
+  const BYTE* top = bottomUp_ ? data + static_cast<long>(stride) * (height_ - 1) : data;
+  WidenTo32(top, bottomUp_ ? -stride : stride, bitCount_, rgb565_, image);
   const long size = (static_cast<long>(height_) << 16) | (width_ & 0xFFFF);
   if (announcedSize_.exchange(size) != size)
     NotifyEvent(EC_VIDEO_SIZE_CHANGED, (height_ << 16) | (width_ & 0xFFFF), 0);

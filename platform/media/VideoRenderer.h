@@ -10,9 +10,9 @@
 #include "platform/media/VideoWindow.h"
 
 // Accepts RGB32, RGB24, RGB565 and RGB555 (other formats are converted by the graph on Connect).
-// The window is created with the renderer; RGB samples become images on the streaming thread
-// and are shown without blocking the stream. Without an owner the window is a top-level window,
-// shown by Run while AutoShow is on.
+// The window is created with the renderer; RGB samples become 32-bit images (upright) on the
+// streaming thread, so painting never converts, and are shown without blocking the stream.
+// Without an owner the window is a top-level window, shown by Run while AutoShow is on.
 // Thread: the control thread (the user-interface thread or a worker) for construction,
 // IVideoWindow and state changes; the window itself lives on the user-interface thread and is
 // touched only there, through blocking calls when the control thread is another one (the UI

@@ -48,7 +48,11 @@ void VideoWindow::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  painter.drawImage(rect(), current_);
+  // Frames are 32-bit already: at their own size this is a plain copy into the back buffer.
+  if (current_.size() == size())
+    painter.drawImage(0, 0, current_);
+  else
+    painter.drawImage(rect(), current_);
 }
 
 bool VideoWindow::event(QEvent* e) {

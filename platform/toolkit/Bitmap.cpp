@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <libyuv.h>
 
 #include <QFile>
 
@@ -100,15 +101,9 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
       converted = QImage(image_.width(), image_.height(), target);
     spare_ = QImage();
     if (converted.isNull()) throw std::bad_alloc();
-    for (int y = 0; y < image_.height(); ++y) {
-      const std::uint8_t* s = image_.constScanLine(y);
-      std::uint8_t* d = converted.scanLine(y);
-      for (int x = 0; x < image_.width(); ++x, s += 4, d += 3) {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-      }
-    }
+    libyuv::ARGBToRGB24(image_.constBits(), static_cast<int>(image_.bytesPerLine()),
+                        converted.bits(), static_cast<int>(converted.bytesPerLine()),
+                        image_.width(), image_.height());
     image_ = std::move(converted);
     return;
   }
@@ -135,9 +130,9 @@ void TBitmap::Assign(const TBitmap& source) {
   // never allocates. Otherwise share the source's pixels until either side writes.
   if (!image_.isNull() && image_.isDetached() && image_.size() == source.image_.size() &&
       image_.format() == source.image_.format()) {
-    const size_t bytes = static_cast<size_t>(image_.bytesPerLine());
-    for (int y = 0; y < image_.height(); ++y)
-      std::memcpy(image_.scanLine(y), source.image_.constScanLine(y), bytes);
+    // Rows are padded alike: one copy of the whole block.
+    std::memcpy(image_.bits(), source.image_.constBits(),
+                static_cast<size_t>(image_.sizeInBytes()));
     return;
   }
   // Keep our own storage for the conversion that usually follows (see SetPixelFormat).

@@ -1,6 +1,7 @@
 #include "platform/toolkit/Controls.h"
 
 #include <algorithm>
+#include <libyuv.h>
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -102,6 +103,7 @@ void TImage::Changed() {
   // The display copy is rebuilt when painted: frames that arrive faster than the screen
   // repaints cost no conversion.
   displayStale_ = true;
+  UpdateOpaque();
   update();
 }
 
@@ -120,15 +122,23 @@ void TImage::RebuildDisplay() {
     }
   } else if (display_.size() == source.size() && display_.format() == QImage::Format_RGB32 &&
              source.format() == QImage::Format_BGR888) {
-    // Per-frame path: widen 24-bit pixels into the existing display buffer.
-    for (int y = 0; y < source.height(); ++y) {
-      const uchar* s = source.constScanLine(y);
-      auto* d = reinterpret_cast<QRgb*>(display_.scanLine(y));
-      for (int x = 0; x < source.width(); ++x, s += 3) d[x] = qRgb(s[2], s[1], s[0]);
-    }
+    // Per-frame path: widen 24-bit pixels into the existing display buffer (vectorised).
+    libyuv::RGB24ToARGB(source.constBits(), static_cast<int>(source.bytesPerLine()),
+                        display_.bits(), static_cast<int>(display_.bytesPerLine()), source.width(),
+                        source.height());
   } else {
     display_ = source.convertToFormat(QImage::Format_RGB32);
   }
+}
+
+void TImage::UpdateOpaque() {
+  // A picture that covers the whole control paints every pixel of it: the parent need not
+  // paint behind it first.
+  const QImage& source = picture_->Image();
+  const bool covers =
+      !transparent_ && !source.isNull() && source.width() >= width() && source.height() >= height();
+  if (testAttribute(Qt::WA_OpaquePaintEvent) != covers)
+    setAttribute(Qt::WA_OpaquePaintEvent, covers);
 }
 
 void TImage::SetTransparent(bool transparent) {
@@ -148,6 +158,10 @@ void TImage::SetPictureResource(const QString& name) {
   picture_->LoadFromResourceName(name);
   display_ = QImage();
   Changed();
+}
+
+void TImage::resizeEvent(QResizeEvent*) {
+  UpdateOpaque();
 }
 
 void TImage::paintEvent(QPaintEvent*) {

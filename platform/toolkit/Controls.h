@@ -49,10 +49,12 @@ class TImage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   std::unique_ptr<TBitmap> picture_;
   void RebuildDisplay();
+  void UpdateOpaque();
 
   QImage display_;  // the picture as the paint engine's native format, rebuilt when painted
   bool displayStale_ = false;

@@ -1,6 +1,8 @@
 // Tests of the frame hand-over and burst counting, driven through the frame records.
 #include "capture/display/FrameHandOver.h"
 
+#include <algorithm>
+
 #include <QImage>
 
 #include "TestSupport.h"
@@ -139,6 +141,44 @@ TEST_F(FrameHandOverTest, NoFramesWithoutActiveGraph) {
   control_->StopPreview();
   FrameAndPass();
   EXPECT_TRUE(Delivered().empty());
+}
+
+// Catches: a bottom-up sample delivered upside down, a top-down one turned, a pooled bitmap
+// keeping the previous frame's pixels, or padding copied as picture (24 and 32 bits).
+TEST_F(FrameHandOverTest, DeliversEveryFrameUprightAndExact) {
+  PretendPreviewRuns(Core());
+  control_->SetBurstCount(0);
+  control_->SetBurstMode(true);
+  ASSERT_TRUE(control_->CaptureFrameTo(fc_TBitmap, ""));
+  QImage delivered;
+  struct Keeper {
+    QImage* out;
+    void Frame(TObject*, const TFrameData& data, TFrameCaptureDest, const QString&, bool) {
+      *out = data.Bitmap->Image().copy();
+    }
+  } keeper{&delivered};
+  control_->OnFrameCaptureCompleted = {&keeper, &Keeper::Frame};
+  int frame = 0;
+  for (QImage::Format format : {QImage::Format_BGR888, QImage::Format_RGB32})
+    for (bool bottomUp : {true, false, true})
+      for (int repeat = 0; repeat < 2; ++repeat, ++frame) {
+        SCOPED_TRACE(testing::Message()
+                     << "format " << format << " bottomUp " << bottomUp << " frame " << frame);
+        QImage sample(7, 5, format);  // 7 x 3 bytes: one byte of padding per row
+        for (int y = 0; y < sample.height(); ++y)
+          for (qsizetype i = 0; i < sample.bytesPerLine(); ++i)
+            sample.scanLine(y)[i] = static_cast<uchar>(frame * 31 + y * 7 + i);
+        Core().HandOver.TakeFrame(Core(), sample, time_, bottomUp);
+        time_ += 333333;
+        Core().WorkerPass(true);
+        ASSERT_EQ(delivered.size(), sample.size());
+        ASSERT_EQ(delivered.format(), format);
+        const int rowBytes = sample.width() * sample.depth() / 8;
+        for (int y = 0; y < sample.height(); ++y) {
+          const uchar* want = sample.constScanLine(bottomUp ? sample.height() - 1 - y : y);
+          EXPECT_TRUE(std::equal(want, want + rowBytes, delivered.constScanLine(y))) << "row " << y;
+        }
+      }
 }
 
 }  // namespace

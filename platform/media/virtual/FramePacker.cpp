@@ -224,6 +224,16 @@ long PackFrame(const std::uint32_t* pixels, int width, int height, REFGUID subty
       libyuv::ARGBToUYVY(argb, width * 4, out, width * 2, width, height);
     else
       libyuv::ARGBToYUY2(argb, width * 4, out, width * 2, width, height);
+  } else if (subtype == MEDIASUBTYPE_RGB24 && plain) {
+    // Bottom-up through a negative source stride; libyuv leaves the row padding alone.
+    const auto* argb = reinterpret_cast<const std::uint8_t*>(pixels);
+    const int rowBytes = DibRowBytes(width, 24);
+    libyuv::ARGBToRGB24(argb + static_cast<std::ptrdiff_t>(height - 1) * width * 4, -width * 4, out,
+                        rowBytes, width, height);
+    if (rowBytes > width * 3)
+      for (int y = 0; y < height; ++y)
+        std::fill(out + static_cast<std::ptrdiff_t>(y) * rowBytes + width * 3,
+                  out + static_cast<std::ptrdiff_t>(y + 1) * rowBytes, BYTE{0});
   } else if (subtype == MEDIASUBTYPE_YUY2 || uyvy)
     PackPacked422(pixels, width, height, adj, uyvy, out);
   else if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_IYUV)

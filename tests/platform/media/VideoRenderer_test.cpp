@@ -88,6 +88,67 @@ TEST(VideoRenderer, ShowsFramesInsideOwnerOffscreen) {
   EXPECT_EQ(h, 48);
 }
 
+// Catches: RGB samples widened to the window's 32 bits with wrong channels, rows left bottom-up,
+// row padding read as pixels, or 16-bit values expanded differently from the toolkit's own.
+TEST(VideoRenderer, WidensEveryRgbFormatOnceExactly) {
+  struct Case {
+    const char* name;
+    GUID subtype;
+    QImage::Format format;
+  };
+  const Case cases[] = {{"RGB32", MEDIASUBTYPE_RGB32, QImage::Format_RGB32},
+                        {"RGB24", MEDIASUBTYPE_RGB24, QImage::Format_BGR888},
+                        {"RGB565", MEDIASUBTYPE_RGB565, QImage::Format_RGB16},
+                        {"RGB555", MEDIASUBTYPE_RGB555, QImage::Format_RGB555}};
+  constexpr int w = 5;  // odd: 24 and 16-bit rows carry padding
+  constexpr int h = 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SourceOptions o;
+    o.types = {MediaType::Video(c.subtype, w, h, UNITS / 30)};
+    o.frameIntervalMs = 5;
+    o.fill = [](const AM_MEDIA_TYPE&, BYTE* data, long bytes, long) {
+      for (long i = 0; i < bytes; ++i) data[i] = static_cast<BYTE>(i * 37 + 11);
+    };
+    ComPtr<IGraphBuilder> graph = NewGraph();
+    auto source = MakeComObject<SyntheticSource>(o);
+    graph->AddFilter(source.Get(), u"src");
+    ComPtr<IBaseFilter> renderer;
+    ASSERT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               renderer.ReleaseAndGetVoidAddress()),
+              S_OK);
+    graph->AddFilter(renderer.Get(), u"rndr");
+    ASSERT_EQ(graph->Connect(PinOf(source.Get(), PINDIR_OUTPUT).Get(),
+                             PinOf(renderer.Get(), PINDIR_INPUT).Get()),
+              S_OK);
+    QWidget owner;
+    ComPtr<IVideoWindow> videoWindow = ComQuery<IVideoWindow>(renderer.Get());
+    videoWindow->put_AutoShow(OAFALSE);
+    videoWindow->put_Owner(&owner);
+    auto* window = owner.findChild<VideoWindow*>(QStringLiteral("VideoRenderer"));
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(ComQuery<IMediaControl>(graph.Get())->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !window->CurrentFrame().isNull(); }));
+    ComQuery<IMediaControl>(graph.Get())->Stop();
+    // The sample as the toolkit reads it: rows padded to 4 bytes, stored bottom row first.
+    const int stride = ((w * QImage::toPixelFormat(c.format).bitsPerPixel() + 31) / 32) * 4;
+    std::vector<uchar> sample(static_cast<std::size_t>(stride) * h);
+    for (std::size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<uchar>(i * 37 + 11);
+    const QImage expected = QImage(sample.data(), w, h, stride, c.format)
+                                .mirrored(false, true)
+                                .convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window->CurrentFrame();
+    ASSERT_EQ(shown.format(), QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const QRgb got = shown.pixel(x, y);
+        const QRgb want = expected.pixel(x, y);
+        // The fourth byte of a 32-bit sample is passed on; only the colour is compared there.
+        EXPECT_EQ(got & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
+      }
+  }
+}
+
 // Catches: window properties not applied or not read back (owner, style, visibility, drain).
 TEST(VideoRenderer, WindowControlsRoundTrip) {
   RenderedGraph g = Build();

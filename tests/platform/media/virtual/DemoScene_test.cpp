@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,30 @@ TEST(FramePacker, RgbIsBottomUpAndYuvFollowsBt601) {
   BYTE small[4];
   EXPECT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_YUY2, {}, small, sizeof small), 0);
   EXPECT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_dvsd, {}, yuy2, sizeof yuy2), 0);
+}
+
+// Catches: the unadjusted RGB24 fast path writing rows top-down, swapping channels, or leaving
+// row padding unset (5 pixels: 15 bytes of 16).
+TEST(FramePacker, PlainRgb24IsExactBottomUpWithZeroPadding) {
+  constexpr int w = 5;
+  constexpr int h = 3;
+  std::uint32_t pixels[w * h];
+  for (int i = 0; i < w * h; ++i)
+    pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x0B0703);
+  BYTE rgb[16 * h];
+  std::fill(std::begin(rgb), std::end(rgb), BYTE{0xAA});
+  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_RGB24, {}, rgb, sizeof rgb),
+            static_cast<long>(sizeof rgb));
+  for (int y = 0; y < h; ++y) {
+    const BYTE* row = rgb + y * 16;
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t p = pixels[(h - 1 - y) * w + x];
+      EXPECT_EQ(row[x * 3 + 0], p & 0xFF) << x << "," << y;
+      EXPECT_EQ(row[x * 3 + 1], (p >> 8) & 0xFF) << x << "," << y;
+      EXPECT_EQ(row[x * 3 + 2], (p >> 16) & 0xFF) << x << "," << y;
+    }
+    EXPECT_EQ(row[15], 0) << y;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QVariantMap>
 
+#include "platform/media/pipewire/PortalResponseRelay.h"
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -27,6 +29,7 @@ class PortalRequest : public QObject {
 
  public:
   explicit PortalRequest(CameraPortalDone done) : done_(std::move(done)) {
+    connect(relay_, &PortalResponseRelay::Received, this, &PortalRequest::OnResponse);
     static std::atomic<int> counter{0};
     const int n = ++counter;
     name_ = QStringLiteral("frostwipe-camera-portal-%1").arg(n);
@@ -56,7 +59,7 @@ class PortalRequest : public QObject {
     });
   }
 
- private slots:
+ private:
   void OnResponse(uint response, const QVariantMap&) {
     if (response != 0) return Finish(CameraPortalAnswer::Denied, -1, {});
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kCamera,
@@ -76,14 +79,13 @@ class PortalRequest : public QObject {
     });
   }
 
- private:
   void Listen(const QString& path) {
     if (!listened_.isEmpty())
       bus_.disconnect(kService, listened_, QStringLiteral("org.freedesktop.portal.Request"),
-                      QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
+                      QStringLiteral("Response"), relay_, SLOT(OnResponse(uint, QVariantMap)));
     listened_ = path;
     bus_.connect(kService, path, QStringLiteral("org.freedesktop.portal.Request"),
-                 QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
+                 QStringLiteral("Response"), relay_, SLOT(OnResponse(uint, QVariantMap)));
   }
 
   void NoPortal(const QString& why) { Finish(CameraPortalAnswer::NoPortal, -1, why); }
@@ -96,6 +98,7 @@ class PortalRequest : public QObject {
     deleteLater();
   }
 
+  PortalResponseRelay* relay_ = new PortalResponseRelay(this);
   CameraPortalDone done_;
   QString name_, token_, listened_;
   QDBusConnection bus_{QString()};

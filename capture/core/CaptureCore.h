@@ -205,6 +205,9 @@ class TCaptureCore {
   void DisplayKey(int record, QChar key, Qt::KeyboardModifiers modifiers);
   // A display form painted: its renderer's window repaints after it.
   void DisplayPainted(int record);
+  // A display form moved: the renderer windows of all three records repaint (not while the
+  // control is being destroyed).
+  void DisplayMoved();
   // The current graph's base (device filter and its interfaces), or nullptr.
   TDeviceGraph* Graph() const { return graph_.get(); }
 

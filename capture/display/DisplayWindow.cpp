@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QScreen>
 
@@ -141,6 +142,10 @@ void TDisplayForm::mouseDoubleClickEvent(QMouseEvent* e) {
 void TDisplayForm::mouseMoveEvent(QMouseEvent* e) {
   core_->DisplayMouse(record_, e->type(), e->button(), e->modifiers(), e->position().toPoint(),
                       e->globalPosition().toPoint());
+}
+void TDisplayForm::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  core_->DisplayMoved();
 }
 void TDisplayForm::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
@@ -448,6 +453,12 @@ bool TCaptureCore::AutoSizeApplies(int n) const {
 void TCaptureCore::DisplayPainted(int record) {
   TDisplayRecord& r = records_[static_cast<std::size_t>(record)];
   if (r.Window && r.Added && r.RendererWindow) r.RendererWindow->update();
+}
+
+void TCaptureCore::DisplayMoved() {
+  if (Destroying.load()) return;
+  for (TDisplayRecord& r : records_)
+    if (r.RendererWindow) r.RendererWindow->update();
 }
 
 void TCaptureCore::ShowDisplay() {

@@ -88,16 +88,16 @@ const std::vector<std::vector<BYTE>>& CameraFrames() {
     CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                      graph.ReleaseAndGetVoidAddress());
     ComPtr<MjpegRecorder> recorder = MakeComObject<MjpegRecorder>();
-    if (FAILED(V4l2CaptureFilter::Create(model, node, u"USB Camera", camera.ReleaseAndGetAddressOf())))
+    if (FAILED(
+            V4l2CaptureFilter::Create(model, node, u"USB Camera", camera.ReleaseAndGetAddressOf())))
       return std::vector<std::vector<BYTE>>{};
     graph->AddFilter(camera.Get(), u"camera");
     graph->AddFilter(recorder.Get(), u"recorder");
     ComPtr<IPin> out = FirstPin(camera.Get(), PINDIR_OUTPUT);
-    MediaType format =
-        MediaType::Video(MEDIASUBTYPE_MJPG, kSourceWidth, kSourceHeight, UNITS / 30);
+    MediaType format = MediaType::Video(MEDIASUBTYPE_MJPG, kSourceWidth, kSourceHeight, UNITS / 30);
     ComQuery<IAMStreamConfig>(out.Get())->SetFormat(format.Get());
-    if (FAILED(graph->ConnectDirect(out.Get(), FirstPin(recorder.Get(), PINDIR_INPUT).Get(),
-                                    nullptr)))
+    if (FAILED(
+            graph->ConnectDirect(out.Get(), FirstPin(recorder.Get(), PINDIR_INPUT).Get(), nullptr)))
       return std::vector<std::vector<BYTE>>{};
     ComPtr<IMediaControl> control = ComQuery<IMediaControl>(graph.Get());
     control->Run();

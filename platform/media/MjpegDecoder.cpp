@@ -82,8 +82,8 @@ namespace {
 // libjpeg-turbo runs with SIMD) that is at least width x height, into top-down BGRX rows from
 // reserve; C-style like DecodeJpegFrame, as longjmp leaves it.
 bool DecodeAtScale(const BYTE* data, long bytes, int width, int height,
-                   BYTE* (*reserve)(void*, long),
-                   void* context, int* scaledWidth, int* scaledHeight, BYTE** pixels) {
+                   BYTE* (*reserve)(void*, long), void* context, int* scaledWidth,
+                   int* scaledHeight, BYTE** pixels) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = jpeg_std_error(&errors.base);
@@ -184,8 +184,7 @@ HRESULT MjpegDecoder::GetOutputType(int position, const AM_MEDIA_TYPE& in, Media
   if (position < 0) return E_INVALIDARG;
   // Each scale in both subtypes, full size first.
   const int subtypes = static_cast<int>(std::size(kOutputs));
-  if (position >= subtypes * static_cast<int>(std::size(kScaleEighths)))
-    return VFW_S_NO_MORE_ITEMS;
+  if (position >= subtypes * static_cast<int>(std::size(kScaleEighths))) return VFW_S_NO_MORE_ITEMS;
   const BITMAPINFOHEADER* ib = GetBitmapInfoHeader(in);
   if (!ib) return VFW_E_NOT_CONNECTED;
   const int eighths = kScaleEighths[position / subtypes];
@@ -207,8 +206,7 @@ HRESULT MjpegDecoder::Transform(IMediaSample* in, IMediaSample* out) {
                                  ob->biBitCount, dst, out->GetSize())
                : DecodeJpegScaled(src, in->GetActualDataLength(), ob->biWidth, ob->biHeight,
                                   ob->biBitCount, dst, out->GetSize(), scratch_);
-  if (!decoded)
-    return S_FALSE;  // a damaged frame: dropped and counted
+  if (!decoded) return S_FALSE;  // a damaged frame: dropped and counted
   out->SetActualDataLength(DibRowBytes(ob->biWidth, ob->biBitCount) * ob->biHeight);
   out->SetSyncPoint(TRUE);
   return S_OK;

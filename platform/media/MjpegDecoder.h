@@ -30,8 +30,8 @@ bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bi
 
 // Decodes one JPEG image of any size into bottom-up RGB32 or RGB24 rows of width x height:
 // libjpeg-turbo decodes at the smallest of its scales 1/8, 1/4, 1/2, 1 that is still at least
-// the target's size, which skips most of the inverse transform and colour work, and libyuv scales the rest
-// of the way (box filter). scratch holds the intermediate pictures. False for data that is not
-// a whole JPEG.
+// the target's size, which skips most of the inverse transform and colour work, and libyuv scales
+// the rest of the way (box filter). scratch holds the intermediate pictures. False for data that is
+// not a whole JPEG.
 bool DecodeJpegScaled(const BYTE* data, long bytes, int width, int height, int bitCount, BYTE* out,
                       long outBytes, std::vector<BYTE>& scratch);

@@ -162,8 +162,8 @@ TEST(MjpegDecode, ScaledDecodesMatchTheFullPictureAndTheGraphDeliversTheAskedSiz
     p[2] = static_cast<BYTE>(y * 255 / fh);
   });
   std::vector<BYTE> full(static_cast<std::size_t>(DibRowBytes(fw, 32)) * fh);
-  ASSERT_TRUE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), fw, fh, 32,
-                              full.data(), static_cast<long>(full.size())));
+  ASSERT_TRUE(DecodeJpegFrame(jpeg.data(), static_cast<long>(jpeg.size()), fw, fh, 32, full.data(),
+                              static_cast<long>(full.size())));
   std::vector<BYTE> scratch;
   struct Target {
     int w, h;
@@ -210,9 +210,9 @@ TEST(MjpegDecode, ScaledDecodesMatchTheFullPictureAndTheGraphDeliversTheAskedSiz
                       std::to_string(bih->biBitCount));
     DeleteMediaType(mt);
   }
-  EXPECT_EQ(offered, (std::vector<std::string>{"1280x720@32", "1280x720@24", "640x360@32",
-                                               "640x360@24", "320x180@32", "320x180@24",
-                                               "160x90@32", "160x90@24"}));
+  EXPECT_EQ(offered,
+            (std::vector<std::string>{"1280x720@32", "1280x720@24", "640x360@32", "640x360@24",
+                                      "320x180@32", "320x180@24", "160x90@32", "160x90@24"}));
   const MediaType asked = MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, UNITS / 30);
   ASSERT_EQ(graph->ConnectDirect(PinOf(decoder.Get(), PINDIR_OUTPUT).Get(),
                                  PinOf(sink.Get(), PINDIR_INPUT).Get(), asked.Get()),
@@ -223,8 +223,7 @@ TEST(MjpegDecode, ScaledDecodesMatchTheFullPictureAndTheGraphDeliversTheAskedSiz
   control->Stop();
   const std::vector<BYTE> delivered = sink->LastFrame();
   ASSERT_EQ(delivered.size(), static_cast<std::size_t>(DibRowBytes(320, 24)) * 240);
-  EXPECT_LT(MeanDifference(delivered, AreaAverage(full, fw, fh, 320, 240, 24), 320, 240, 24),
-            3.0);
+  EXPECT_LT(MeanDifference(delivered, AreaAverage(full, fw, fh, 320, 240, 24), 320, 240, 24), 3.0);
 }
 
 // Catches: a damaged camera frame ending the stream with an error instead of being skipped.

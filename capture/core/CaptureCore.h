@@ -331,6 +331,10 @@ class TCaptureCore {
   bool InsertGrabber(int slot, TGrabberMode mode, TGrabberRgbFormat format, bool delivery,
                      ComPtr<IPin>& upstream);
   void InsertTransforms(ComPtr<IPin>& upstream);
+  // A camera sending MJPEG larger than the display size asked for (UseNearestVideoSize) gets
+  // the MJPEG decoder here, its output then connected at that size, so that frames are decoded
+  // at a reduced scale instead of full size; upstream becomes the decoder's output.
+  void InsertScalingDecoder(ComPtr<IPin>& upstream);
   bool InsertRenderer(ComPtr<IPin>& upstream);
   void ReadGrabberMediaType();
   void FreeGrabberMediaType();
@@ -353,6 +357,10 @@ class TCaptureCore {
   ComPtr<IMediaControl> mediaControl_;
   ComPtr<IMediaEventEx> mediaEvent_;
   ComPtr<IAMDroppedFrames> droppedFrames_;
+  // The output of the decoder InsertScalingDecoder added, and the size it is to deliver.
+  ComPtr<IPin> scaledOutput_;
+  QSize scaledSize_;
+  REFERENCE_TIME scaledInterval_ = 0;
   std::array<FilterSlot, 17> slots_;
   AM_MEDIA_TYPE* grabberMediaType_ = nullptr;
   // Adds a renderer for record index behind upstream; true when it is connected.

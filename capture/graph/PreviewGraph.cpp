@@ -175,6 +175,14 @@ bool TCaptureCore::ConnectPins(IPin* out, IPin* in) {
     return false;
   }
   IGraphBuilder* graph = graph_->Graph.Get();
+  if (scaledOutput_ && out == scaledOutput_.Get()) {
+    // The scaling decoder's output: the asked size first, in either RGB subtype.
+    for (const GUID* subtype : {&MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_RGB24}) {
+      const MediaType wanted =
+          MediaType::Video(*subtype, scaledSize_.width(), scaledSize_.height(), scaledInterval_);
+      if (SUCCEEDED(graph->ConnectDirect(out, in, wanted.Get()))) return true;
+    }
+  }
   if (SUCCEEDED(graph->ConnectDirect(out, in, nullptr))) return true;
   graph->Disconnect(out);
   graph->Disconnect(in);
@@ -419,7 +427,10 @@ bool TCaptureCore::BuildPreview(TGrabberRgbFormat format) {
     // A half turn swaps no dimensions, so it leaves TransformNeeded (and with it the grabber's
     // format) alone, but it still needs its transform.
     const bool transform = TransformNeeded || Settings.VideoProcessing_Rotation != rt_0_deg;
-    if (transform) InsertTransforms(upstream);
+    if (transform)
+      InsertTransforms(upstream);
+    else
+      InsertScalingDecoder(upstream);
     if (RunFrameGrabber == fg_BothStreams || RunFrameGrabber == fg_PreviewStream) {
       const bool lowDepth = format == grf_RGB565 || format == grf_RGB555 || format == grf_RGB8;
       if (lowDepth && (ColorAdjustment || transform) &&
@@ -481,6 +492,40 @@ void TCaptureCore::InsertTransforms(ComPtr<IPin>& upstream) {
   };
   if (HalfSizeDeinterlacing) insert(true);
   if (Settings.VideoProcessing_Rotation != rt_0_deg) insert(false);
+}
+
+void TCaptureCore::InsertScalingDecoder(ComPtr<IPin>& upstream) {
+  if (!UseNearest || NearestWidth <= 0 || NearestHeight <= 0 || !graph_->StreamConfig) return;
+  MediaTypeHolder format;
+  if (FAILED(graph_->StreamConfig->GetFormat(&format.mt)) || !format.mt ||
+      !(format.mt->subtype == MEDIASUBTYPE_MJPG))
+    return;
+  const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*format.mt);
+  if (!bih) return;
+  const int width = bih->biWidth, height = std::abs(bih->biHeight);
+  if (width < NearestWidth || height < NearestHeight ||
+      (width == NearestWidth && height == NearestHeight))
+    return;
+  ComPtr<IBaseFilter> decoder;
+  if (FAILED(CoCreateInstance(CLSID_MjpegDec, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              decoder.ReleaseAndGetVoidAddress())) ||
+      FAILED(graph_->Graph->AddFilter(decoder.Get(), u"MJPEG Decompressor")))
+    return;
+  ComPtr<IPin> in, out;
+  graph_->Builder->FindPin(decoder.Get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0,
+                           in.ReleaseAndGetAddressOf());
+  graph_->Builder->FindPin(decoder.Get(), PINDIR_OUTPUT, nullptr, nullptr, TRUE, 0,
+                           out.ReleaseAndGetAddressOf());
+  if (!in || !out || FAILED(graph_->Graph->ConnectDirect(upstream.Get(), in.Get(), nullptr))) {
+    graph_->Graph->RemoveFilter(decoder.Get());
+    return;
+  }
+  scaledOutput_ = out;
+  scaledSize_ = QSize(NearestWidth, NearestHeight);
+  scaledInterval_ = GetAvgTimePerFrame(*format.mt);
+  upstream = out;
+  TraceWrite({}, kMarkDefault,
+             QStringLiteral("MJPEG decoded to %1x%2").arg(NearestWidth).arg(NearestHeight));
 }
 
 void TCaptureCore::ReadGrabberMediaType() {
@@ -583,6 +628,7 @@ void TCaptureCore::ClearGraph(bool resetState) {
   mediaEvent_.Reset();
   mediaControl_.Reset();
   droppedFrames_.Reset();
+  scaledOutput_.Reset();
   // The renderers go; the forms stay for the next graph.
   for (TDisplayRecord& r : records_) {
     r.Window.Reset();

@@ -31,6 +31,13 @@ void OnEmit(j_common_ptr info, int level) {
 }
 
 const GUID* const kOutputs[] = {&MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_RGB24};
+// The decoder's own scales, in eighths, largest first.
+constexpr int kScaleEighths[] = {8, 4, 2, 1};
+
+// A side at a scale, rounded up as libjpeg-turbo rounds it.
+long ScaledSide(long side, int eighths) {
+  return (side * eighths + 7) / 8;
+}
 
 }  // namespace
 
@@ -72,10 +79,11 @@ bool DecodeJpegFrame(const BYTE* data, long bytes, int width, int height, int bi
 namespace {
 
 // Reads the header and decodes at the smallest of the scales 1/8, 1/4, 1/2 and 1 (the ones
-// libjpeg-turbo runs with SIMD) that is at least `width` wide, into top-down BGRX rows from
+// libjpeg-turbo runs with SIMD) that is at least width x height, into top-down BGRX rows from
 // reserve; C-style like DecodeJpegFrame, as longjmp leaves it.
-bool DecodeAtScale(const BYTE* data, long bytes, int width, BYTE* (*reserve)(void*, long),
-                   void* context, int* scaledWidth, int* scaledHeight, BYTE** pixels) {
+bool DecodeAtScale(const BYTE* data, long bytes, int width, int height,
+                   BYTE* (*reserve)(void*, long), void* context, int* scaledWidth,
+                   int* scaledHeight, BYTE** pixels) {
   jpeg_decompress_struct info;
   ErrorManager errors;
   info.err = jpeg_std_error(&errors.base);
@@ -96,7 +104,9 @@ bool DecodeAtScale(const BYTE* data, long bytes, int width, BYTE* (*reserve)(voi
   info.scale_denom = 8;
   for (info.scale_num = 1; info.scale_num < 8; info.scale_num *= 2) {
     jpeg_calc_output_dimensions(&info);
-    if (static_cast<int>(info.output_width) >= width) break;
+    if (static_cast<int>(info.output_width) >= width &&
+        static_cast<int>(info.output_height) >= height)
+      break;
   }
   jpeg_start_decompress(&info);
   const long stride = 4L * info.output_width;
@@ -134,7 +144,7 @@ bool DecodeJpegScaled(const BYTE* data, long bytes, int width, int height, int b
     ctx->scratch->resize(static_cast<std::size_t>(size + ctx->extra));
     return ctx->scratch->data();
   };
-  if (!DecodeAtScale(data, bytes, width, reserve, &context, &w, &h, &decoded)) return false;
+  if (!DecodeAtScale(data, bytes, width, height, reserve, &context, &w, &h, &decoded)) return false;
   // A negative source height turns the top-down picture into bottom-up rows.
   if (bitCount == 32)
     return libyuv::ARGBScale(decoded, 4 * w, w, -h, out, static_cast<int>(stride), width, height,
@@ -162,20 +172,24 @@ HRESULT MjpegDecoder::CheckTransform(const AM_MEDIA_TYPE& in, const AM_MEDIA_TYP
     return VFW_E_TYPE_NOT_ACCEPTED;
   const BITMAPINFOHEADER* ib = GetBitmapInfoHeader(in);
   const BITMAPINFOHEADER* ob = GetBitmapInfoHeader(out);
-  // Only bottom-up output of the same size: that is what DecodeJpegFrame writes.
-  if (!ob || ob->biWidth != ib->biWidth || ob->biHeight != std::abs(ib->biHeight) ||
-      ob->biBitCount != SubtypeBitCount(out.subtype))
+  // Bottom-up output of the input's size or smaller: smaller frames are decoded at a reduced
+  // scale and scaled the rest of the way.
+  if (!ob || ob->biWidth <= 0 || ob->biWidth > ib->biWidth || ob->biHeight <= 0 ||
+      ob->biHeight > std::abs(ib->biHeight) || ob->biBitCount != SubtypeBitCount(out.subtype))
     return VFW_E_TYPE_NOT_ACCEPTED;
   return S_OK;
 }
 
 HRESULT MjpegDecoder::GetOutputType(int position, const AM_MEDIA_TYPE& in, MediaType* out) {
   if (position < 0) return E_INVALIDARG;
-  if (position >= static_cast<int>(std::size(kOutputs))) return VFW_S_NO_MORE_ITEMS;
+  // Each scale in both subtypes, full size first.
+  const int subtypes = static_cast<int>(std::size(kOutputs));
+  if (position >= subtypes * static_cast<int>(std::size(kScaleEighths))) return VFW_S_NO_MORE_ITEMS;
   const BITMAPINFOHEADER* ib = GetBitmapInfoHeader(in);
   if (!ib) return VFW_E_NOT_CONNECTED;
-  *out = MediaType::Video(*kOutputs[position], ib->biWidth, std::abs(ib->biHeight),
-                          GetAvgTimePerFrame(in));
+  const int eighths = kScaleEighths[position / subtypes];
+  *out = MediaType::Video(*kOutputs[position % subtypes], ScaledSide(ib->biWidth, eighths),
+                          ScaledSide(std::abs(ib->biHeight), eighths), GetAvgTimePerFrame(in));
   return S_OK;
 }
 
@@ -184,10 +198,15 @@ HRESULT MjpegDecoder::Transform(IMediaSample* in, IMediaSample* out) {
   BYTE* dst = nullptr;
   in->GetPointer(&src);
   out->GetPointer(&dst);
+  const BITMAPINFOHEADER* ib = GetBitmapInfoHeader(*Input()->CurrentMediaType());
   const BITMAPINFOHEADER* ob = GetBitmapInfoHeader(*Output()->CurrentMediaType());
-  if (!DecodeJpegFrame(src, in->GetActualDataLength(), ob->biWidth, ob->biHeight, ob->biBitCount,
-                       dst, out->GetSize()))
-    return S_FALSE;  // a damaged frame: dropped and counted
+  const bool fullSize = ob->biWidth == ib->biWidth && ob->biHeight == std::abs(ib->biHeight);
+  const bool decoded =
+      fullSize ? DecodeJpegFrame(src, in->GetActualDataLength(), ob->biWidth, ob->biHeight,
+                                 ob->biBitCount, dst, out->GetSize())
+               : DecodeJpegScaled(src, in->GetActualDataLength(), ob->biWidth, ob->biHeight,
+                                  ob->biBitCount, dst, out->GetSize(), scratch_);
+  if (!decoded) return S_FALSE;  // a damaged frame: dropped and counted
   out->SetActualDataLength(DibRowBytes(ob->biWidth, ob->biBitCount) * ob->biHeight);
   out->SetSyncPoint(TRUE);
   return S_OK;

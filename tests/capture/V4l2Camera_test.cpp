@@ -169,3 +169,31 @@ TEST_F(V4l2CameraTest, NoUsablePictureIsToldOnce) {
     FinalizeCaptureUnit();
   }
 }
+
+// Catches: a camera that sends only large MJPEG decoded at full size although the display asks
+// for a smaller picture (the live graph's frames then arrive at the camera's size).
+TEST_F(V4l2CameraTest, LargeMjpegIsDeliveredAtTheAskedSize) {
+  ModelCameraSpec spec = UsbCameraSpec();
+  spec.formats.erase(spec.formats.begin());  // MJPEG only
+  spec.formats[0].sizes = {{1280, 720}};
+  model_->Plug(spec);
+  control_ = MakeControl();
+  struct Sizes {
+    std::vector<QSize> frames;
+    void Frame(TObject*, const TFrameData& data, TFrameCaptureDest, const QString&, bool) {
+      frames.emplace_back(data.DibSection.dsBmih.biWidth,
+                          std::abs(data.DibSection.dsBmih.biHeight));
+    }
+  } sizes;
+  control_->OnFrameCaptureCompleted = {&sizes, &Sizes::Frame};
+  control_->SetBurstCount(0);
+  control_->SetBurstInterval(0);
+  control_->UseNearestVideoSize(320, 240, true);
+  ASSERT_TRUE(control_->StartPreview());
+  control_->SetBurstMode(true);
+  control_->CaptureFrameTo(fc_TBitmap, QString());
+  ASSERT_TRUE(WaitFor([&] { return sizes.frames.size() >= 2; }));
+  control_->StopPreview();
+  EXPECT_EQ(QSize(control_->VideoWidth(), control_->VideoHeight()), QSize(320, 240));
+  EXPECT_EQ(sizes.frames.back(), QSize(320, 240));
+}

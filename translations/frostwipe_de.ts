@@ -13,6 +13,25 @@
     </message>
 </context>
 <context>
+    <name>PipeWireConnection</name>
+    <message>
+        <source>Frostwipe may not use the camera: access to it was denied.
+
+Allow Frostwipe to use the camera in your desktop&apos;s settings (Privacy, Camera), then start Frostwipe again. Until then the demo camera plays.</source>
+        <translation>Frostwipe darf die Kamera nicht benutzen: Der Zugriff wurde verweigert.
+
+Erlauben Sie Frostwipe die Kamera in den Einstellungen Ihres Desktops (Datenschutz, Kamera) und starten Sie Frostwipe dann neu. Bis dahin spielt die Demo-Kamera.</translation>
+    </message>
+    <message>
+        <source>Frostwipe runs in a sandbox and can reach the camera only through the desktop&apos;s camera portal, which did not answer.
+
+Install xdg-desktop-portal with the portal of your desktop, then start Frostwipe again. Until then the demo camera plays.</source>
+        <translation>Frostwipe läuft in einer Sandbox und erreicht die Kamera nur über das Kamera-Portal des Desktops, das nicht geantwortet hat.
+
+Installieren Sie xdg-desktop-portal mit dem Portal Ihres Desktops und starten Sie Frostwipe dann neu. Bis dahin spielt die Demo-Kamera.</translation>
+    </message>
+</context>
+<context>
     <name>PropertyFrame</name>
     <message>
         <source>%1 — Picture</source>

@@ -13,6 +13,25 @@
     </message>
 </context>
 <context>
+    <name>PipeWireConnection</name>
+    <message>
+        <source>Frostwipe may not use the camera: access to it was denied.
+
+Allow Frostwipe to use the camera in your desktop&apos;s settings (Privacy, Camera), then start Frostwipe again. Until then the demo camera plays.</source>
+        <translation>Frostwipe n&apos;a pas le droit d&apos;utiliser la caméra : l&apos;accès a été refusé.
+
+Autorisez Frostwipe à utiliser la caméra dans les paramètres de votre bureau (Confidentialité, Caméra), puis relancez Frostwipe. En attendant, la caméra de démonstration joue.</translation>
+    </message>
+    <message>
+        <source>Frostwipe runs in a sandbox and can reach the camera only through the desktop&apos;s camera portal, which did not answer.
+
+Install xdg-desktop-portal with the portal of your desktop, then start Frostwipe again. Until then the demo camera plays.</source>
+        <translation>Frostwipe s&apos;exécute dans un bac à sable et ne peut atteindre la caméra que par le portail caméra du bureau, qui n&apos;a pas répondu.
+
+Installez xdg-desktop-portal avec le portail de votre bureau, puis relancez Frostwipe. En attendant, la caméra de démonstration joue.</translation>
+    </message>
+</context>
+<context>
     <name>PropertyFrame</name>
     <message>
         <source>%1 — Picture</source>

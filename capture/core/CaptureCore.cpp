@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QPointer>
 
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureThread.h"
@@ -13,6 +14,7 @@
 #include "capture/devices/Registry2.h"
 #include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
+#include "platform/media/UiThread.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -372,13 +374,14 @@ void TCaptureCore::PeriodicTask() {
 
 void TCaptureCore::FrameTaken() {
   if (deliveryRequested_.exchange(true)) return;
-  QMetaObject::invokeMethod(
-      Owner,
-      [this] {
-        deliveryRequested_.store(false);
-        if (TTaskThread* worker = worker_.get(); worker && !Destroying.load()) worker->DeliverNow();
-      },
-      Qt::QueuedConnection);
+  // Through the relay, whose lock the thread sanitizer sees: a functor queued through Qt's event
+  // queue from this streaming thread would cross unseen. The guard drops the request once the
+  // control is gone.
+  PostToUiThread([this, owner = QPointer<QObject>(Owner)] {
+    if (!owner) return;
+    deliveryRequested_.store(false);
+    if (TTaskThread* worker = worker_.get(); worker && !Destroying.load()) worker->DeliverNow();
+  });
 }
 
 void TCaptureCore::ReleaseFrameRecords() {

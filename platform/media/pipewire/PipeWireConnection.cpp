@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "platform/media/DeviceNotify.h"
+#include "platform/media/UiThread.h"
 #include "platform/media/pipewire/PipeWireFormats.h"
 #include "platform/media/pipewire/PipeWireLog.h"
 #include "platform/media/pipewire/PipeWirePortal.h"
@@ -73,9 +74,7 @@ bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
 // Tells the player why no camera of the desktop is listed: a message box posted to the
 // application's event loop.
 void TellPlayer(const QString& text) {
-  if (QCoreApplication* app = QCoreApplication::instance())
-    QMetaObject::invokeMethod(
-        app, [text] { ShowMessage(text); }, Qt::QueuedConnection);
+  if (QCoreApplication::instance()) PostToUiThread([text] { ShowMessage(text); });
 }
 
 // A number pod (int or float) as a double; false for other pods.

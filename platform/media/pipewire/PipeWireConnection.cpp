@@ -204,6 +204,11 @@ std::vector<PipeWireCamera> PipeWireConnection::Cameras() {
   return cameras_;
 }
 
+bool PipeWireConnection::Settled() {
+  std::lock_guard lock(mutex_);
+  return complete_ && !portalPending_;
+}
+
 bool PipeWireConnection::Connected() {
   pw_thread_loop_lock(loop_);
   const bool connected = core_ && !failing_;
@@ -322,6 +327,10 @@ void PipeWireConnection::AskPortal() {
   pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
   if (portalAsked_ || portalRefused_) return;
   portalAsked_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    portalPending_ = true;
+  }
   if (!portalLink_) {
     portalLink_ = std::make_shared<PortalLink>();
     portalLink_->connection = this;
@@ -342,11 +351,20 @@ void PipeWireConnection::AskPortal() {
 
 void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why) {
   portalAsked_ = false;
+  // Once the connection has begun its listing or the player's message is posted, so no one
+  // takes the cameras as known before.
+  const auto answered = [this] {
+    {
+      std::lock_guard lock(mutex_);
+      portalPending_ = false;
+    }
+    changed_.notify_all();
+  };
   if (answer == CameraPortalAnswer::Granted) {
     if (portalFd_ >= 0) close(portalFd_);
     portalFd_ = fd;
     if (!core_) TryConnect();
-    return;
+    return answered();
   }
   portalRefused_ = true;
   if (answer == CameraPortalAnswer::Denied) {
@@ -369,6 +387,7 @@ void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const
         "portal, which did not answer.\n\nInstall xdg-desktop-portal with the portal of your "
         "desktop, then start Frostwipe again. Until then the demo camera plays."));
   }
+  answered();
 }
 
 void PipeWireConnection::Disconnect() {

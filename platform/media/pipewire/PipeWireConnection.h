@@ -69,6 +69,9 @@ class PipeWireConnection {
   // a connection in progress.
   std::vector<PipeWireCamera> Cameras();
   bool Connected();
+  // True once the cameras are known: no portal answer is awaited and the listing of the
+  // connection (if any) is complete. The portal answers through the application's event loop.
+  bool Settled();
 
   pw_thread_loop* Loop() const { return loop_; }
   // With the loop locked: the current core, nullptr while there is no daemon.
@@ -126,8 +129,9 @@ class PipeWireConnection {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<PipeWireCamera> cameras_;
-  bool complete_ = false;   // the current connection's first listing is complete
-  bool attempted_ = false;  // a first connection attempt has been made
+  bool complete_ = false;       // the current connection's first listing is complete
+  bool attempted_ = false;      // a first connection attempt has been made
+  bool portalPending_ = false;  // a portal answer is awaited
   struct Watcher {
     std::uint32_t id;
     std::function<void()> gone;

@@ -162,6 +162,15 @@ struct PipeWireConnection::Node {
   int syncSeq = -1;
   bool ready = false;
   PipeWireCamera camera;
+  // The formats offered again after a change: the info's EnumFormat flags as last seen (the
+  // daemon toggles a bit at every change), the enumeration under way (the seq its parameters
+  // come with; 0 before the first) and its core sync, and what it has gathered.
+  std::uint32_t formatFlags = 0;
+  bool formatFlagsSeen = false;
+  int formatRound = 0;
+  int formatSync = -1;
+  std::vector<V4l2Capability> freshCaps;
+  std::vector<std::string> freshSkipped;
 };
 
 PipeWireCore::~PipeWireCore() {
@@ -440,6 +449,10 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
       auto* node = static_cast<Node*>(data);
       if (!node->ready && (info->change_mask & PW_NODE_CHANGE_MASK_PROPS))
         TakeV4l2Identity(info->props, &node->camera.description);
+      if (info->change_mask & PW_NODE_CHANGE_MASK_PARAMS)
+        for (std::uint32_t i = 0; i < info->n_params; ++i)
+          if (info->params[i].id == SPA_PARAM_EnumFormat)
+            node->owner->FormatsChanged(node, info->params[i].flags);
     };
     return e;
   }();
@@ -478,9 +491,26 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
   self->nodes_[id] = std::move(node);
 }
 
-void PipeWireConnection::OnNodeParam(void* data, int, std::uint32_t id, std::uint32_t,
+void PipeWireConnection::FormatsChanged(Node* node, std::uint32_t flags) {
+  const bool changed = node->formatFlagsSeen && flags != node->formatFlags;
+  node->formatFlags = flags;
+  node->formatFlagsSeen = true;
+  if (!changed || !core_) return;
+  // Enumerated afresh; the listing keeps the old formats until the new ones are all in.
+  node->freshCaps.clear();
+  node->freshSkipped.clear();
+  node->formatRound = pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0,
+                                          SPA_PARAM_EnumFormat, 0, UINT32_MAX, nullptr);
+  node->formatSync = pw_core_sync(core_->core, PW_ID_CORE, 0);
+}
+
+void PipeWireConnection::OnNodeParam(void* data, int seq, std::uint32_t id, std::uint32_t,
                                      std::uint32_t, const spa_pod* param) {
   auto* node = static_cast<Node*>(data);
+  if (node->formatRound != 0 && seq == node->formatRound) {
+    if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->freshCaps, &node->freshSkipped);
+    return;
+  }
   if (node->ready) return;
   if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
   if (id == SPA_PARAM_PropInfo) AddPropInfo(param, &node->camera.controls);
@@ -491,6 +521,19 @@ void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
   auto* self = static_cast<PipeWireConnection*>(data);
   if (id != PW_ID_CORE) return;
   for (auto& [nodeId, node] : self->nodes_) {
+    if (node->formatSync == seq) {
+      node->formatSync = -1;
+      PipeWireCamera& c = node->camera;
+      c.caps = std::move(node->freshCaps);
+      c.skipped = std::move(node->freshSkipped);
+      qCInfo(lcPipeWire, "%s: now offers %zu formats", c.nodeName.c_str(), c.caps.size());
+      std::lock_guard lock(self->mutex_);
+      for (PipeWireCamera& listed : self->cameras_)
+        if (listed.id == c.id) {
+          listed.caps = c.caps;
+          listed.skipped = c.skipped;
+        }
+    }
     if (node->ready || node->syncSeq != seq) continue;
     node->ready = true;
     const PipeWireCamera& c = node->camera;

@@ -14,6 +14,7 @@
 // line:
 //   gap N      the next frame's sequence number jumps by N (frames "lost" at the source)
 //   stall      stop sending frames;  resume  send again
+//   formats FORMAT...   offer these formats instead
 //   quit       leave (end of input too)
 // Prints "ready" on standard output once the node is announced.
 #include <atomic>
@@ -313,6 +314,23 @@ const pw_stream_events kEvents = [] {
   return e;
 }();
 
+// Replaces the offered formats (space-separated FORMATs) on the live node.
+void Reoffer(Camera* c, const std::string& formats) {
+  std::vector<std::uint8_t> storage(4096);
+  spa_pod_builder b = SPA_POD_BUILDER_INIT(storage.data(), static_cast<uint32_t>(storage.size()));
+  std::vector<const spa_pod*> params;
+  std::size_t start = 0;
+  while (start < formats.size()) {
+    std::size_t end = formats.find(' ', start);
+    if (end == std::string::npos) end = formats.size();
+    Offer o;
+    if (end > start && ParseOffer(formats.substr(start, end - start), &o))
+      params.push_back(BuildOffer(&b, o));
+    start = end + 1;
+  }
+  pw_stream_update_params(c->stream, params.data(), static_cast<uint32_t>(params.size()));
+}
+
 void OnInput(void* data, int fd, uint32_t) {
   auto* c = static_cast<Camera*>(data);
   static std::string pending;
@@ -336,6 +354,8 @@ void OnInput(void* data, int fd, uint32_t) {
       c->stalled = false;
     else if (line == "quit")
       pw_main_loop_quit(c->loop);
+    else if (line.rfind("formats ", 0) == 0)
+      Reoffer(c, line.substr(8));
   }
 }
 

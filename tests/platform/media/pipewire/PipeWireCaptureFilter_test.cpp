@@ -293,6 +293,25 @@ TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
   EXPECT_GE(longest, 5) << dropped << " dropped";
 }
 
+// Catches: a buffer that cannot be mapped (a camera's own DMA-BUF) read as if it were memory,
+// refused without a word, or with a line per frame.
+TEST_F(PipeWireCaptureFilterTest, UnmappableDmaBufIsRefused) {
+  LogCapture log;
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-dmabuf", "--dmabuf", "YUY2:64x48@30"}));
+  Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ComPtr<IAMDroppedFrames> counts =
+      ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
+  long dropped = 0;
+  EXPECT_TRUE(WaitUntil([&] { return SUCCEEDED(counts->GetNumDropped(&dropped)) && dropped >= 3; }))
+      << log.All();
+  rig.control->Stop();
+  EXPECT_EQ(rig.sink->Frames(), 0);
+  EXPECT_EQ(log.Count("a buffer came as DMA-BUF and cannot be mapped; frame refused"), 1)
+      << log.All();
+}
+
 // Catches: a camera that stops sending hanging the streaming thread, so that Stop waits for it.
 TEST_F(PipeWireCaptureFilterTest, StalledCameraStopsPromptly) {
   TestCamera camera(*pipewire_);

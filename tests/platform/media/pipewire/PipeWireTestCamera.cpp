@@ -3,6 +3,7 @@
 //
 //   pipewire_test_camera --name NAME [--description TEXT] [--role ROLE] [--pad BYTES]
 //                        [--speed STEP] [--prop KEY=VALUE]... [--control NAME=MIN:MAX:DEF]...
+//                        [--dmabuf]
 //                        FORMAT...
 //   FORMAT: YUY2|UYVY|NV12|I420|RGB|BGR|RGBx|BGRx|MJPG ":" W "x" H ["-" W2 "x" H2] ["@" FPS]
 //
@@ -26,6 +27,7 @@
 #include <spa/param/video/format-utils.h>
 #include <spa/utils/result.h>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -56,6 +58,7 @@ struct Camera {
   bool haveFormat = false;
   int pad = 0;
   int speed = 1;
+  bool dmabuf = false;
   std::uint64_t frame = 0;
   std::uint64_t sequence = 0;
   bool stalled = false;
@@ -219,14 +222,14 @@ void OnProcess(void* data) {
   if (!b) return;
   spa_buffer* buf = b->buffer;
   std::uint8_t* out = static_cast<std::uint8_t*>(buf->datas[0].data);
-  if (!out || !c->haveFormat) {
+  if ((!out && !c->dmabuf) || !c->haveFormat) {
     pw_stream_queue_buffer(c->stream, b);
     return;
   }
   int stride = 0, bytes = 0;
   Layout(*c, &stride, &bytes);
   if (static_cast<std::uint32_t>(bytes) > buf->datas[0].maxsize) bytes = 0;
-  if (bytes > 0) Draw(*c, out, stride);
+  if (bytes > 0 && out) Draw(*c, out, stride);
   if (auto* h = static_cast<spa_meta_header*>(
           spa_buffer_find_meta_data(buf, SPA_META_Header, sizeof(spa_meta_header)))) {
     timespec now{};
@@ -305,9 +308,33 @@ void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
   }
 }
 
+// --dmabuf: the camera's own buffers, announced as DMA-BUF and not mappable (as a GPU's would be
+// to a program without its driver); their memory is a memfd nobody draws into.
+void OnAddBuffer(void* data, pw_buffer* b) {
+  auto* c = static_cast<Camera*>(data);
+  if (!c->dmabuf) return;
+  int stride = 0, bytes = 0;
+  Layout(*c, &stride, &bytes);
+  spa_data& d = b->buffer->datas[0];
+  d.type = SPA_DATA_DmaBuf;
+  d.flags = SPA_DATA_FLAG_READWRITE;
+  d.fd = memfd_create("test-camera-dmabuf", MFD_CLOEXEC);
+  if (d.fd >= 0 && ftruncate(d.fd, bytes) != 0) std::perror("test camera: ftruncate");
+  d.mapoffset = 0;
+  d.maxsize = static_cast<std::uint32_t>(bytes);
+  d.data = nullptr;
+}
+
+void OnRemoveBuffer(void* data, pw_buffer* b) {
+  auto* c = static_cast<Camera*>(data);
+  if (c->dmabuf && b->buffer->datas[0].fd >= 0) close(static_cast<int>(b->buffer->datas[0].fd));
+}
+
 const pw_stream_events kEvents = [] {
   pw_stream_events e{};
   e.version = PW_VERSION_STREAM_EVENTS;
+  e.add_buffer = OnAddBuffer;
+  e.remove_buffer = OnRemoveBuffer;
   e.state_changed = OnStateChanged;
   e.param_changed = OnParamChanged;
   e.process = OnProcess;
@@ -389,6 +416,8 @@ int main(int argc, char** argv) {
       c.controls.push_back(k);
     } else if (arg == "--speed" && i + 1 < argc) {
       c.speed = std::atoi(argv[++i]);
+    } else if (arg == "--dmabuf") {
+      c.dmabuf = true;
     } else if (arg == "--pad" && i + 1 < argc) {
       c.pad = std::atoi(argv[++i]);
     } else {
@@ -424,7 +453,8 @@ int main(int argc, char** argv) {
   for (const Offer& o : c.offers) params.push_back(BuildOffer(&b, o));
   const int r = pw_stream_connect(
       c.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS),
+      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS |
+                                   (c.dmabuf ? PW_STREAM_FLAG_ALLOC_BUFFERS : 0)),
       params.data(), static_cast<uint32_t>(params.size()));
   if (r < 0) {
     std::fprintf(stderr, "test camera: cannot connect: %s\n", spa_strerror(r));

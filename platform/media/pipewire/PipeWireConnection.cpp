@@ -18,7 +18,7 @@
 #include "platform/media/pipewire/PipeWirePortal.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
-#include "platform/toolkit/Dialogs.h"
+#include "platform/toolkit/PlayerMessageHook.h"
 
 Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
 
@@ -71,10 +71,10 @@ bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
   return true;
 }
 
-// Tells the player why no camera of the desktop is listed: a message box posted to the
-// application's event loop.
+// Tells the player why no camera of the desktop is listed, through the application's event
+// loop: in the window's message strip once the capture layer shows one, else in a message box.
 void TellPlayer(const QString& text) {
-  if (QCoreApplication::instance()) PostToUiThread([text] { ShowMessage(text); });
+  if (QCoreApplication::instance()) PostToUiThread([text] { PlatformPlayerMessage(text); });
 }
 
 // A number pod (int or float) as a double; false for other pods.

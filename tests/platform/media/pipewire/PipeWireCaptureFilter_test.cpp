@@ -296,10 +296,10 @@ TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
 // Catches: a buffer that cannot be mapped (a camera's own DMA-BUF) read as if it were memory,
 // refused without a word, or with a line per frame.
 TEST_F(PipeWireCaptureFilterTest, UnmappableDmaBufIsRefused) {
-  LogCapture log;
   TestCamera camera(*pipewire_);
   ASSERT_TRUE(camera.Start({"--name", "cam-dmabuf", "--dmabuf", "YUY2:64x48@30"}));
   Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  LogCapture log;
   ASSERT_EQ(rig.control->Run(), S_OK);
   ComPtr<IAMDroppedFrames> counts =
       ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());

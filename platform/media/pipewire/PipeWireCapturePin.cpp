@@ -59,6 +59,9 @@ void PipeWireCapturePin::RefreshCaps() {
     if (camera.id == owner_->Camera().id) {
       std::lock_guard lock(formatMutex_);
       caps_ = std::move(camera.caps);
+      // A format nobody chose follows the offer.
+      if (!formatSet_ && !IsConnected())
+        format_ = caps_.empty() ? MediaType() : CapabilityMediaType(caps_.front(), 0);
     }
 }
 

@@ -150,7 +150,8 @@ TEST_F(PipeWireCaptureFilterTest, OffersTheNodeFormatsAndRefusesOthers) {
 }
 
 // Catches: a node that changes the formats it offers still listed, or still queried through a
-// filter made before, with the old ones (and the new ones refused by SetFormat).
+// filter made before, with the old ones (a default format no longer offered, the new ones
+// refused by SetFormat).
 TEST_F(PipeWireCaptureFilterTest, FormatsChangedOnTheNodeAreOffered) {
   TestCamera camera(*pipewire_);
   ASSERT_TRUE(camera.Start({"--name", "cam-reformat", "YUY2:640x480@30"}));
@@ -165,6 +166,10 @@ TEST_F(PipeWireCaptureFilterTest, FormatsChangedOnTheNodeAreOffered) {
   const ComPtr<IBaseFilter> after = FirstDevice();
   ASSERT_TRUE(after);
   EXPECT_EQ(Offered(ConfigOf(after.Get()).Get()), changed);
+  AM_MEDIA_TYPE* current = nullptr;
+  ASSERT_EQ(config->GetFormat(&current), S_OK);
+  EXPECT_EQ(current->subtype, MEDIASUBTYPE_NV12) << "the default is a format no longer offered";
+  DeleteMediaType(current);
   MediaType chosen = MediaType::Video(MEDIASUBTYPE_NV12, 320, 240, UNITS / 15);
   EXPECT_EQ(config->SetFormat(chosen.Get()), S_OK);
 }

@@ -1,9 +1,11 @@
 // Frostwipe start-up: the application object, its three windows and the message loop.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLocale>
 #include <QPushButton>
@@ -15,9 +17,11 @@
 #include "game/Video_capture_form.h"
 #include "platform/media/DeviceEnumerator.h"
 #include "platform/media/Guids.h"
+#include "platform/media/pipewire/PipeWirePortal.h"
 #include "platform/media/pipewire/PipeWireProvider.h"
 #include "platform/media/v4l2/V4l2Report.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Dialogs.h"
 #include "ui/About.h"
 #include "ui/Video_settings_form.h"
 
@@ -57,12 +61,23 @@ void ArrangeAutoplay(TApplication& application) {
 // --list-cameras: prints each camera with its node, formats and controls, one camera a
 // paragraph: the PipeWire cameras first (when the "pipewire" provider is enabled), then the V4L2
 // ones (the model cameras when FROSTWIPE_V4L2_MODEL names them), then the cameras built into the
-// game (touch and demo camera; scripted test devices), marked as such.
-int ListCameras() {
+// game (touch and demo camera; scripted test devices), marked as such. On the camera portal's
+// path an application object carries the portal's answer, and a message for the player goes to
+// the error output.
+int ListCameras(int argc, char** argv) {
   std::string pipewire;
+  std::unique_ptr<QCoreApplication> portalApplication;
   const std::vector<std::string> enabled = EnabledProviderNames();
-  if (std::find(enabled.begin(), enabled.end(), "pipewire") != enabled.end())
+  if (std::find(enabled.begin(), enabled.end(), "pipewire") != enabled.end()) {
+    if (CameraPortalWanted()) {
+      portalApplication = std::make_unique<QCoreApplication>(argc, argv);
+      SetMessageBoxHook([](const QString& text, const QString&) {
+        std::fprintf(stderr, "frostwipe: %s\n", qPrintable(text));
+        return 0;
+      });
+    }
     pipewire = DescribePipeWireCameras();
+  }
   std::string v4l2 = DescribeV4l2Cameras();
   if (!pipewire.empty() && v4l2 == "no cameras found\n") v4l2.clear();
   std::string report = pipewire + v4l2;
@@ -90,7 +105,7 @@ int main(int argc, char** argv) {
       std::fputs("frostwipe " FROSTWIPE_VERSION "\n", stdout);
       return 0;
     case TCommandLine::Action::ListCameras:
-      return ListCameras();
+      return ListCameras(argc, argv);
     case TCommandLine::Action::Error:
       std::fprintf(stderr, "frostwipe: %s\n%s", commandLine.error.c_str(), UsageText().c_str());
       return 2;

@@ -9,6 +9,7 @@
 #include "capture/core/Diagnostics.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
+#include "platform/toolkit/PlayerMessageHook.h"
 
 void ReportStoreProblems(TCaptureCore* core) {
   QStringList lost;
@@ -46,6 +47,9 @@ void Deliver(const QString& text) {
 
 void SetPlayerMessageSink(TPlayerMessageSink sink) {
   PlayerMessageSink() = std::move(sink);
+  // Messages raised below the capture layer (a camera the desktop refused) go the same way.
+  SetPlatformPlayerMessageHook(PlayerMessageSink() ? TPlatformPlayerMessageHook(ShowPlayerMessage)
+                                                   : TPlatformPlayerMessageHook());
 }
 
 void ShowPlayerMessage(const QString& text) {

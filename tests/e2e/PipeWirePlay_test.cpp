@@ -1,12 +1,18 @@
 // End-to-end: the real program plays a PipeWire camera of a private daemon: it lists the
 // camera (also in --list-cameras), streams it, and the window gets cleaned.
+#include <memory>
+
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "../platform/media/pipewire/FakeCameraPortal.h"
 #include "../platform/media/pipewire/PrivatePipeWire.h"
 
 namespace {
@@ -39,17 +45,44 @@ class PipeWirePlayTest : public ::testing::Test {
   TestCamera camera_{pipewire_};
 };
 
-// Catches: --list-cameras leaving out PipeWire cameras, their formats or their mark.
+// Catches: --list-cameras leaving out PipeWire cameras, their formats or their mark, directly or
+// through the camera portal (whose answer comes through the event loop).
 TEST_F(PipeWirePlayTest, ListCamerasShowsThePipeWireCamera) {
-  QProcess program;
-  program.setProcessEnvironment(Environment());
-  program.start(QStringLiteral(FROSTWIPE_EXE), {"--list-cameras"});
-  ASSERT_TRUE(program.waitForFinished(30000));
-  const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-  EXPECT_EQ(program.exitCode(), 0);
-  for (const char* line : {"Living Room Cam (PipeWire)\n", "  node: e2e-cam\n",
-                           "    YUY2 320x240: 30 fps\n", "    YUY2 640x480: 30 fps\n"})
-    EXPECT_TRUE(out.contains(line)) << line << " missing from:\n" << out.toStdString();
+  static int argc = 1;
+  static char name[] = "e2e_tests";
+  static char* argv[] = {name, nullptr};
+  std::unique_ptr<QCoreApplication> app;
+  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+  for (const bool portal : {false, true}) {
+    SCOPED_TRACE(portal ? "through the camera portal" : "directly");
+    QProcessEnvironment env = Environment();
+    env.insert("FROSTWIPE_CAMERA_PORTAL", portal ? "1" : "0");
+    std::unique_ptr<FakeCameraPortal> fake;
+    if (portal) {
+      const std::string bus = "unix:path=" + pipewire_.Dir() + "/bus";
+      fake = std::make_unique<FakeCameraPortal>(bus, pipewire_.Dir() + "/pipewire-0", true);
+      ASSERT_TRUE(fake->Registered());
+      env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString(bus));
+      // Only the remote the portal hands out reaches the daemon.
+      env.insert("PIPEWIRE_RUNTIME_DIR", dir_.filePath("no-daemon"));
+    }
+    QProcess program;
+    program.setProcessEnvironment(env);
+    QEventLoop loop;  // the fake portal answers from it
+    QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    program.start(QStringLiteral(FROSTWIPE_EXE), {"--list-cameras"});
+    loop.exec();
+    ASSERT_EQ(program.state(), QProcess::NotRunning);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    EXPECT_EQ(program.exitCode(), 0);
+    for (const char* line : {"Living Room Cam (PipeWire)\n", "  node: e2e-cam\n",
+                             "    YUY2 320x240: 30 fps\n", "    YUY2 640x480: 30 fps\n"})
+      EXPECT_TRUE(out.contains(line)) << line << " missing from:\n" << out.toStdString();
+    if (fake) {
+      EXPECT_EQ(fake->remotesHandedOut, 1);
+    }
+  }
 }
 
 // Catches: a PipeWire camera whose picture does not reach the game, or a game that cannot be

@@ -23,6 +23,7 @@
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
+#include "platform/toolkit/PlayerMessageHook.h"
 
 namespace {
 
@@ -138,6 +139,17 @@ TEST(PlayerMessageTest, TellsWhatToDoAndWhatWentWrongInTheWindow) {
     form.StartStopButtonClick();
     owner.reset();
     model->StopWatching();
+  }
+  {
+    SCOPED_TRACE("raised below the capture layer (a camera the desktop refused)");
+    setenv("FROSTWIPE_DEVICE_PROVIDERS", "demo", 1);
+    FinalizeCaptureUnit();
+    TVideoCaptureForm form;
+    form.show();
+    const QString denied = QStringLiteral("Access to the camera was denied.");
+    PlatformPlayerMessage(denied);
+    EXPECT_TRUE(Until([&] { return form.PlayerMessage->Text() == denied; }))
+        << form.PlayerMessage->Text().toStdString();
   }
   EXPECT_EQ(boxes, 0) << "a message went to a box instead of the window";
   DeviceProviderRegistry::Instance().Register("v4l2", realV4l2);

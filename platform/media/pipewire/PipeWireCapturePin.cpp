@@ -38,21 +38,35 @@ HRESULT PipeWireCapturePin::NonDelegatingQueryInterface(REFIID iid, void** objec
   return SourceStream::NonDelegatingQueryInterface(iid, object);
 }
 
-int PipeWireCapturePin::MatchCapability(const AM_MEDIA_TYPE& mt) const {
-  if (!(mt.majortype == MEDIATYPE_Video)) return -1;
-  if (!(mt.formattype == FORMAT_VideoInfo) && !(mt.formattype == FORMAT_VideoInfo2)) return -1;
+bool PipeWireCapturePin::MatchCapability(const AM_MEDIA_TYPE& mt, V4l2Capability* cap) const {
+  if (!(mt.majortype == MEDIATYPE_Video)) return false;
+  if (!(mt.formattype == FORMAT_VideoInfo) && !(mt.formattype == FORMAT_VideoInfo2)) return false;
   const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(mt);
-  if (!bih || bih->biWidth <= 0 || bih->biHeight == 0 || bih->biHeight == INT32_MIN) return -1;
-  if (mt.subtype == MEDIASUBTYPE_RGB24 && (bih->biHeight < 0 || bih->biBitCount != 24)) return -1;
-  for (std::size_t i = 0; i < caps_.size(); ++i)
-    if (caps_[i].subtype == mt.subtype && caps_[i].width == bih->biWidth &&
-        caps_[i].height == std::abs(bih->biHeight))
-      return static_cast<int>(i);
-  return -1;
+  if (!bih || bih->biWidth <= 0 || bih->biHeight == 0 || bih->biHeight == INT32_MIN) return false;
+  if (mt.subtype == MEDIASUBTYPE_RGB24 && (bih->biHeight < 0 || bih->biBitCount != 24))
+    return false;
+  std::lock_guard lock(formatMutex_);
+  for (const V4l2Capability& c : caps_)
+    if (c.subtype == mt.subtype && c.width == bih->biWidth && c.height == std::abs(bih->biHeight)) {
+      if (cap) *cap = c;
+      return true;
+    }
+  return false;
+}
+
+void PipeWireCapturePin::RefreshCaps() {
+  for (PipeWireCamera& camera : owner_->Connection().Cameras())
+    if (camera.id == owner_->Camera().id) {
+      std::lock_guard lock(formatMutex_);
+      caps_ = std::move(camera.caps);
+      // A format nobody chose follows the offer.
+      if (!formatSet_ && !IsConnected())
+        format_ = caps_.empty() ? MediaType() : CapabilityMediaType(caps_.front(), 0);
+    }
 }
 
 HRESULT PipeWireCapturePin::CheckMediaType(const AM_MEDIA_TYPE& mt) {
-  if (MatchCapability(mt) < 0) return S_FALSE;
+  if (!MatchCapability(mt, nullptr)) return S_FALSE;
   std::lock_guard lock(formatMutex_);
   if (formatSet_) {
     const BITMAPINFOHEADER* mine = GetBitmapInfoHeader(*format_);
@@ -91,9 +105,9 @@ HRESULT PipeWireCapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
     format_ = caps_.empty() ? MediaType() : CapabilityMediaType(caps_.front(), 0);
     return S_OK;
   }
-  const int index = MatchCapability(*mt);
-  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
-  const V4l2Capability& cap = caps_[static_cast<std::size_t>(index)];
+  RefreshCaps();
+  V4l2Capability cap;
+  if (!MatchCapability(*mt, &cap)) return VFW_E_INVALIDMEDIATYPE;
   // The node's formats now, not when the filter was made: a node may change what it offers.
   bool offered = false;
   for (const PipeWireCamera& camera : owner_->Connection().Cameras())
@@ -136,10 +150,13 @@ HRESULT PipeWireCapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
 }
 
 HRESULT PipeWireCapturePin::GetNumberOfCapabilities(int* count, int* size) {
+  RefreshCaps();
+  std::lock_guard lock(formatMutex_);
   return CapabilityCount(caps_, count, size);
 }
 
 HRESULT PipeWireCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) {
+  std::lock_guard lock(formatMutex_);
   return CapabilityStreamCaps(caps_, index, mt, caps);
 }
 
@@ -175,9 +192,7 @@ HRESULT PipeWireCapturePin::StartStream() {
   }();
   const PipeWireCamera& camera = owner_->Camera();
   const MediaType& type = CurrentMediaType();
-  const int index = MatchCapability(*type);
-  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
-  active_ = caps_[static_cast<std::size_t>(index)];
+  if (!MatchCapability(*type, &active_)) return VFW_E_INVALIDMEDIATYPE;
   interval_ = GetAvgTimePerFrame(*type);
   if (interval_ <= 0) interval_ = active_.intervals.front();
   {

@@ -18,7 +18,8 @@ struct pw_stream;
 struct pw_buffer;
 struct spa_hook;
 
-// Offers one capability per format and size the node enumerates. SetFormat (filter stopped)
+// Offers one capability per format and size the node enumerates, as it enumerates them at the
+// time of GetNumberOfCapabilities (a node may change what it offers). SetFormat (filter stopped)
 // takes only a format the node offers now and otherwise keeps the previous one. Active
 // (pausing) connects a pw_stream to the node with exactly the connection's format and waits
 // (bounded) until the daemon has linked it and the node has agreed to the format; a node that
@@ -29,8 +30,8 @@ struct spa_hook;
 // one log line. Sample times follow the buffers' timestamps; gaps in their sequence numbers are
 // dropped frames. A node that goes away, or a stream that fails, ends the stream with
 // EC_DEVICE_LOST; Stop never waits for the daemon.
-// Thread: IAMStreamConfig and state on the control thread (formatMutex_ guards format_ and
-// formatSet_); the pw_stream callbacks on the loop thread; FillBuffer on the streaming thread.
+// Thread: IAMStreamConfig and state on the control thread (formatMutex_ guards caps_, format_
+// and formatSet_); the pw_stream callbacks on the loop thread; FillBuffer on the streaming thread.
 // frameMutex_ guards pending_, streamState_ and lostNode_; stream_ changes only with the loop
 // locked while no streaming thread runs.
 class PipeWireCapturePin final : public SourceStream,
@@ -81,7 +82,10 @@ class PipeWireCapturePin final : public SourceStream,
   static void OnStateChanged(void* data, int old, int state, const char* error);
   static void OnParamChanged(void* data, std::uint32_t id, const struct spa_pod* param);
 
-  int MatchCapability(const AM_MEDIA_TYPE& mt) const;
+  // The capability of the pin's list that mt asks for (copied to *cap when not null).
+  bool MatchCapability(const AM_MEDIA_TYPE& mt, V4l2Capability* cap) const;
+  // Takes the formats the node offers now, when it is still listed.
+  void RefreshCaps();
   HRESULT StartStream();
   void StopStream();
   void NodeGone();
@@ -89,9 +93,9 @@ class PipeWireCapturePin final : public SourceStream,
   bool CopyFrame(pw_buffer* buffer, IMediaSample* sample, long* length);
 
   PipeWireCaptureFilter* const owner_;
-  const std::vector<V4l2Capability> caps_;
 
   mutable std::mutex formatMutex_;
+  std::vector<V4l2Capability> caps_;
   MediaType format_;
   bool formatSet_ = false;
 

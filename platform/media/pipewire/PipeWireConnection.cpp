@@ -18,7 +18,7 @@
 #include "platform/media/pipewire/PipeWirePortal.h"
 #include "platform/media/v4l2/V4l2Provider.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
-#include "platform/toolkit/Dialogs.h"
+#include "platform/toolkit/PlayerMessageHook.h"
 
 Q_LOGGING_CATEGORY(lcPipeWire, "frostwipe.media.pipewire")
 
@@ -71,10 +71,10 @@ bool TakeV4l2Identity(const spa_dict* props, DeviceDescription* d) {
   return true;
 }
 
-// Tells the player why no camera of the desktop is listed: a message box posted to the
-// application's event loop.
+// Tells the player why no camera of the desktop is listed, through the application's event
+// loop: in the window's message strip once the capture layer shows one, else in a message box.
 void TellPlayer(const QString& text) {
-  if (QCoreApplication::instance()) PostToUiThread([text] { ShowMessage(text); });
+  if (QCoreApplication::instance()) PostToUiThread([text] { PlatformPlayerMessage(text); });
 }
 
 // A number pod (int or float) as a double; false for other pods.
@@ -162,6 +162,15 @@ struct PipeWireConnection::Node {
   int syncSeq = -1;
   bool ready = false;
   PipeWireCamera camera;
+  // The formats offered again after a change: the info's EnumFormat flags as last seen (the
+  // daemon toggles a bit at every change), the enumeration under way (the seq its parameters
+  // come with; 0 before the first) and its core sync, and what it has gathered.
+  std::uint32_t formatFlags = 0;
+  bool formatFlagsSeen = false;
+  int formatRound = 0;
+  int formatSync = -1;
+  std::vector<V4l2Capability> freshCaps;
+  std::vector<std::string> freshSkipped;
 };
 
 PipeWireCore::~PipeWireCore() {
@@ -202,6 +211,11 @@ std::vector<PipeWireCamera> PipeWireConnection::Cameras() {
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, kListingWait, [&] { return complete_; });
   return cameras_;
+}
+
+bool PipeWireConnection::Settled() {
+  std::lock_guard lock(mutex_);
+  return complete_ && !portalPending_;
 }
 
 bool PipeWireConnection::Connected() {
@@ -322,6 +336,10 @@ void PipeWireConnection::AskPortal() {
   pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, nullptr, nullptr, false);
   if (portalAsked_ || portalRefused_) return;
   portalAsked_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    portalPending_ = true;
+  }
   if (!portalLink_) {
     portalLink_ = std::make_shared<PortalLink>();
     portalLink_->connection = this;
@@ -342,11 +360,20 @@ void PipeWireConnection::AskPortal() {
 
 void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why) {
   portalAsked_ = false;
+  // Once the connection has begun its listing or the player's message is posted, so no one
+  // takes the cameras as known before.
+  const auto answered = [this] {
+    {
+      std::lock_guard lock(mutex_);
+      portalPending_ = false;
+    }
+    changed_.notify_all();
+  };
   if (answer == CameraPortalAnswer::Granted) {
     if (portalFd_ >= 0) close(portalFd_);
     portalFd_ = fd;
     if (!core_) TryConnect();
-    return;
+    return answered();
   }
   portalRefused_ = true;
   if (answer == CameraPortalAnswer::Denied) {
@@ -369,6 +396,7 @@ void PipeWireConnection::OnPortalAnswer(CameraPortalAnswer answer, int fd, const
         "portal, which did not answer.\n\nInstall xdg-desktop-portal with the portal of your "
         "desktop, then start Frostwipe again. Until then the demo camera plays."));
   }
+  answered();
 }
 
 void PipeWireConnection::Disconnect() {
@@ -421,6 +449,10 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
       auto* node = static_cast<Node*>(data);
       if (!node->ready && (info->change_mask & PW_NODE_CHANGE_MASK_PROPS))
         TakeV4l2Identity(info->props, &node->camera.description);
+      if (info->change_mask & PW_NODE_CHANGE_MASK_PARAMS)
+        for (std::uint32_t i = 0; i < info->n_params; ++i)
+          if (info->params[i].id == SPA_PARAM_EnumFormat)
+            node->owner->FormatsChanged(node, info->params[i].flags);
     };
     return e;
   }();
@@ -459,9 +491,26 @@ void PipeWireConnection::OnGlobal(void* data, std::uint32_t id, std::uint32_t, c
   self->nodes_[id] = std::move(node);
 }
 
-void PipeWireConnection::OnNodeParam(void* data, int, std::uint32_t id, std::uint32_t,
+void PipeWireConnection::FormatsChanged(Node* node, std::uint32_t flags) {
+  const bool changed = node->formatFlagsSeen && flags != node->formatFlags;
+  node->formatFlags = flags;
+  node->formatFlagsSeen = true;
+  if (!changed || !core_) return;
+  // Enumerated afresh; the listing keeps the old formats until the new ones are all in.
+  node->freshCaps.clear();
+  node->freshSkipped.clear();
+  node->formatRound = pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0,
+                                          SPA_PARAM_EnumFormat, 0, UINT32_MAX, nullptr);
+  node->formatSync = pw_core_sync(core_->core, PW_ID_CORE, 0);
+}
+
+void PipeWireConnection::OnNodeParam(void* data, int seq, std::uint32_t id, std::uint32_t,
                                      std::uint32_t, const spa_pod* param) {
   auto* node = static_cast<Node*>(data);
+  if (node->formatRound != 0 && seq == node->formatRound) {
+    if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->freshCaps, &node->freshSkipped);
+    return;
+  }
   if (node->ready) return;
   if (id == SPA_PARAM_EnumFormat) AddEnumFormat(param, &node->camera.caps, &node->camera.skipped);
   if (id == SPA_PARAM_PropInfo) AddPropInfo(param, &node->camera.controls);
@@ -472,6 +521,19 @@ void PipeWireConnection::OnCoreDone(void* data, std::uint32_t id, int seq) {
   auto* self = static_cast<PipeWireConnection*>(data);
   if (id != PW_ID_CORE) return;
   for (auto& [nodeId, node] : self->nodes_) {
+    if (node->formatSync == seq) {
+      node->formatSync = -1;
+      PipeWireCamera& c = node->camera;
+      c.caps = std::move(node->freshCaps);
+      c.skipped = std::move(node->freshSkipped);
+      qCInfo(lcPipeWire, "%s: now offers %zu formats", c.nodeName.c_str(), c.caps.size());
+      std::lock_guard lock(self->mutex_);
+      for (PipeWireCamera& listed : self->cameras_)
+        if (listed.id == c.id) {
+          listed.caps = c.caps;
+          listed.skipped = c.skipped;
+        }
+    }
     if (node->ready || node->syncSeq != seq) continue;
     node->ready = true;
     const PipeWireCamera& c = node->camera;

@@ -54,7 +54,8 @@ struct PipeWireCore {
 // camera, so the device enumerator lists it once (see SystemDeviceEnum). Without a daemon it
 // lists nothing, logs one line, and tries again every second until one answers; a daemon that
 // goes away removes its cameras and is waited for the same way. Cameras added or removed after
-// the first complete listing are broadcast through DeviceNotify.
+// the first complete listing are broadcast through DeviceNotify. A node that changes the formats
+// it offers is listed with the new ones once they are all enumerated.
 // Thread: any for the public calls; the PipeWire callbacks run on the loop's own thread
 // ("pw-frostwipe"). mutex_ guards cameras_, watchers_ and the state flags; it is never held while
 // the loop lock is taken.
@@ -69,6 +70,9 @@ class PipeWireConnection {
   // a connection in progress.
   std::vector<PipeWireCamera> Cameras();
   bool Connected();
+  // True once the cameras are known: no portal answer is awaited and the listing of the
+  // connection (if any) is complete. The portal answers through the application's event loop.
+  bool Settled();
 
   pw_thread_loop* Loop() const { return loop_; }
   // With the loop locked: the current core, nullptr while there is no daemon.
@@ -98,6 +102,8 @@ class PipeWireConnection {
   void TryConnect();
   void Disconnect();
   void RemoveNode(std::uint32_t id);
+  // The node's EnumFormat parameter info, with flags; enumerates its formats again on a change.
+  void FormatsChanged(Node* node, std::uint32_t flags);
   void CheckComplete();
   void AskPortal();
   void OnPortalAnswer(CameraPortalAnswer answer, int fd, const std::string& why);
@@ -126,8 +132,9 @@ class PipeWireConnection {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<PipeWireCamera> cameras_;
-  bool complete_ = false;   // the current connection's first listing is complete
-  bool attempted_ = false;  // a first connection attempt has been made
+  bool complete_ = false;       // the current connection's first listing is complete
+  bool attempted_ = false;      // a first connection attempt has been made
+  bool portalPending_ = false;  // a portal answer is awaited
   struct Watcher {
     std::uint32_t id;
     std::function<void()> gone;

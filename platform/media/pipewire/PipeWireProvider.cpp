@@ -1,12 +1,25 @@
 #include "platform/media/pipewire/PipeWireProvider.h"
 
+#include <chrono>
 #include <sstream>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QString>
+#include <QThread>
+#include <QTimer>
 
 #include "platform/media/pipewire/PipeWireCaptureFilter.h"
 #include "platform/media/pipewire/PipeWireConnection.h"
 #include "platform/media/pipewire/PipeWireFormats.h"
+
+namespace {
+
+// How long a listing for the command line waits for the camera portal and the daemon.
+constexpr std::chrono::seconds kSettleWait{5};
+
+}  // namespace
 
 PipeWireProvider::PipeWireProvider() = default;
 PipeWireProvider::~PipeWireProvider() = default;
@@ -47,8 +60,23 @@ std::string DescribePipeWireCameras() {
   auto provider = std::dynamic_pointer_cast<PipeWireProvider>(
       DeviceProviderRegistry::Instance().Find("pipewire"));
   if (!provider) return {};
+  const std::shared_ptr<PipeWireConnection> connection = provider->Connection();
+  // The camera portal answers through the application's event loop: it runs here until the
+  // cameras are known.
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && QThread::currentThread() == app->thread()) {
+    QEventLoop loop;
+    QTimer poll;
+    const QDeadlineTimer deadline(kSettleWait);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (connection->Settled() || deadline.hasExpired()) loop.quit();
+    });
+    poll.start(20);
+    if (!connection->Settled()) loop.exec();
+    QCoreApplication::processEvents();  // what the answer posted, such as a player's message
+  }
   std::ostringstream out;
-  for (const PipeWireCamera& c : provider->Connection()->Cameras()) {
+  for (const PipeWireCamera& c : connection->Cameras()) {
     out << QString::fromStdU16String(c.description.friendlyName).toStdString()
         << " (PipeWire)\n  node: " << c.nodeName
         << "\n  identity: " << QString::fromStdU16String(c.description.displayName).toStdString()

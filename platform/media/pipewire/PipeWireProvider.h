@@ -33,5 +33,6 @@ class PipeWireProvider final : public DeviceProvider {
 void RegisterPipeWireProvider(DeviceProviderRegistry& registry);
 
 // The `--list-cameras` paragraphs of the PipeWire cameras, each marked "(PipeWire)"; empty when
-// there is none or no daemon.
+// there is none or no daemon. Called on the application's thread, it runs the event loop (at
+// most a few seconds) until the camera portal has answered and the cameras are listed.
 std::string DescribePipeWireCameras();

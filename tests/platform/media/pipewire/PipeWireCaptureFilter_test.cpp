@@ -88,6 +88,37 @@ int Luma(int x, int y, int base) {
   return (x + y + base) & 0xFF;
 }
 
+// The stream capabilities as "<format> <w>x<h> <shortest frame interval>".
+std::vector<std::string> Offered(IAMStreamConfig* config) {
+  int count = 0, size = 0;
+  std::vector<std::string> offered;
+  if (FAILED(config->GetNumberOfCapabilities(&count, &size))) return {"(failed)"};
+  for (int i = 0; i < count; ++i) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    if (FAILED(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)))) continue;
+    const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*mt);
+    const char* name = mt->subtype == MEDIASUBTYPE_YUY2   ? "YUY2"
+                       : mt->subtype == MEDIASUBTYPE_NV12 ? "NV12"
+                       : mt->subtype == MEDIASUBTYPE_MJPG ? "MJPG"
+                                                          : "?";
+    offered.push_back(std::string(name) + " " + std::to_string(bih->biWidth) + "x" +
+                      std::to_string(bih->biHeight) + " " + std::to_string(caps.MinFrameInterval));
+    DeleteMediaType(mt);
+  }
+  return offered;
+}
+
+// The capture filter of the camera listed first.
+ComPtr<IBaseFilter> FirstDevice() {
+  std::vector<ListedDevice> devices;
+  ComPtr<IBaseFilter> device;
+  if (ListCategory(CLSID_VideoInputDeviceCategory, &devices) == S_OK && !devices.empty())
+    devices[0].moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                     device.ReleaseAndGetVoidAddress());
+  return device;
+}
+
 // Catches: ranged sizes not sampled like V4L2's (320x240 missing), frame rates lost, MJPEG
 // missing, or SetFormat taking a size the node does not offer and forgetting the previous one.
 TEST_F(PipeWireCaptureFilterTest, OffersTheNodeFormatsAndRefusesOthers) {
@@ -101,27 +132,11 @@ TEST_F(PipeWireCaptureFilterTest, OffersTheNodeFormatsAndRefusesOthers) {
                                              device.ReleaseAndGetVoidAddress()),
             S_OK);
   ComPtr<IAMStreamConfig> config = ConfigOf(device.Get());
-  int count = 0, size = 0;
-  ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
-  std::vector<std::string> offered;
-  for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* mt = nullptr;
-    VIDEO_STREAM_CONFIG_CAPS caps{};
-    ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
-    const BITMAPINFOHEADER* bih = GetBitmapInfoHeader(*mt);
-    const char* name = mt->subtype == MEDIASUBTYPE_YUY2   ? "YUY2"
-                       : mt->subtype == MEDIASUBTYPE_NV12 ? "NV12"
-                       : mt->subtype == MEDIASUBTYPE_MJPG ? "MJPG"
-                                                          : "?";
-    offered.push_back(std::string(name) + " " + std::to_string(bih->biWidth) + "x" +
-                      std::to_string(bih->biHeight) + " " + std::to_string(caps.MinFrameInterval));
-    DeleteMediaType(mt);
-  }
   const std::vector<std::string> expected = {
       "YUY2 640x480 333333", "NV12 1280x720 666667", "NV12 800x600 666667",
       "NV12 640x480 666667", "NV12 352x288 666667",  "NV12 320x240 666667",
       "NV12 176x144 666667", "NV12 160x120 666667",  "MJPG 1280x720 333333"};
-  EXPECT_EQ(offered, expected);
+  EXPECT_EQ(Offered(config.Get()), expected);
 
   MediaType chosen = MediaType::Video(MEDIASUBTYPE_NV12, 320, 240, UNITS / 15);
   ASSERT_EQ(config->SetFormat(chosen.Get()), S_OK);
@@ -132,6 +147,31 @@ TEST_F(PipeWireCaptureFilterTest, OffersTheNodeFormatsAndRefusesOthers) {
   EXPECT_EQ(current->subtype, MEDIASUBTYPE_NV12);
   EXPECT_EQ(GetBitmapInfoHeader(*current)->biWidth, 320);
   DeleteMediaType(current);
+}
+
+// Catches: a node that changes the formats it offers still listed, or still queried through a
+// filter made before, with the old ones (a default format no longer offered, the new ones
+// refused by SetFormat).
+TEST_F(PipeWireCaptureFilterTest, FormatsChangedOnTheNodeAreOffered) {
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-reformat", "YUY2:640x480@30"}));
+  const ComPtr<IBaseFilter> before = FirstDevice();
+  ASSERT_TRUE(before);
+  const ComPtr<IAMStreamConfig> config = ConfigOf(before.Get());
+  ASSERT_EQ(Offered(config.Get()), std::vector<std::string>{"YUY2 640x480 333333"});
+  ASSERT_TRUE(camera.Send("formats NV12:320x240@15 MJPG:1280x720@30"));
+  const std::vector<std::string> changed = {"NV12 320x240 666667", "MJPG 1280x720 333333"};
+  EXPECT_TRUE(WaitUntil([&] { return Offered(config.Get()) == changed; }))
+      << "the filter made before still offers " << testing::PrintToString(Offered(config.Get()));
+  const ComPtr<IBaseFilter> after = FirstDevice();
+  ASSERT_TRUE(after);
+  EXPECT_EQ(Offered(ConfigOf(after.Get()).Get()), changed);
+  AM_MEDIA_TYPE* current = nullptr;
+  ASSERT_EQ(config->GetFormat(&current), S_OK);
+  EXPECT_EQ(current->subtype, MEDIASUBTYPE_NV12) << "the default is a format no longer offered";
+  DeleteMediaType(current);
+  MediaType chosen = MediaType::Video(MEDIASUBTYPE_NV12, 320, 240, UNITS / 15);
+  EXPECT_EQ(config->SetFormat(chosen.Get()), S_OK);
 }
 
 struct ContentCase {
@@ -256,6 +296,25 @@ TEST_F(PipeWireCaptureFilterTest, SequenceGapsCountAsDropped) {
     longest = std::max(longest, run);
   }
   EXPECT_GE(longest, 5) << dropped << " dropped";
+}
+
+// Catches: a buffer that cannot be mapped (a camera's own DMA-BUF) read as if it were memory,
+// refused without a word, or with a line per frame.
+TEST_F(PipeWireCaptureFilterTest, UnmappableDmaBufIsRefused) {
+  TestCamera camera(*pipewire_);
+  ASSERT_TRUE(camera.Start({"--name", "cam-dmabuf", "--dmabuf", "YUY2:64x48@30"}));
+  Rig rig = MakeRig(MEDIASUBTYPE_YUY2, 64, 48);
+  LogCapture log;
+  ASSERT_EQ(rig.control->Run(), S_OK);
+  ComPtr<IAMDroppedFrames> counts =
+      ComQuery<IAMDroppedFrames>(FirstPin(rig.device.Get(), PINDIR_OUTPUT).Get());
+  long dropped = 0;
+  EXPECT_TRUE(WaitUntil([&] { return SUCCEEDED(counts->GetNumDropped(&dropped)) && dropped >= 3; }))
+      << log.All();
+  rig.control->Stop();
+  EXPECT_EQ(rig.sink->Frames(), 0);
+  EXPECT_EQ(log.Count("a buffer came as DMA-BUF and cannot be mapped; frame refused"), 1)
+      << log.All();
 }
 
 // Catches: a camera that stops sending hanging the streaming thread, so that Stop waits for it.

@@ -28,26 +28,36 @@ bool ProcessGone(pid_t pid) {
   return !(stat >> pidField >> name >> state) || state == "Z";
 }
 
-// Catches: processes a test started (daemons, cameras) outliving a test process that aborts.
+// Catches: processes a test started (daemons, cameras) or its private directory outliving a test
+// process that aborts.
 TEST(PrivatePipeWireWatchdogTest, AbortedTestLeavesNoProcess) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   EXPECT_DEATH(
       {
+        PrivatePipeWire pipewire;
         ChildProcess child;
-        child.Start({"sleep", "60"}, {}, false, "/dev/null");
+        child.Start({"sleep", "60"}, {}, false, pipewire.Dir() + "/sleep.log");
         const pid_t pid = child.Pid();
+        char dir[64] = {};
+        pipewire.Dir().copy(dir, sizeof dir - 1);
         (void)!write(fds[1], &pid, sizeof pid);
+        (void)!write(fds[1], dir, sizeof dir);
         std::abort();
       },
       "");
   close(fds[1]);
   pid_t pid = -1;
+  char dir[64] = {};
   ASSERT_EQ(read(fds[0], &pid, sizeof pid), static_cast<ssize_t>(sizeof pid));
+  ASSERT_EQ(read(fds[0], dir, sizeof dir), static_cast<ssize_t>(sizeof dir));
   close(fds[0]);
   const bool gone = WaitUntil([&] { return ProcessGone(pid); });
   if (!gone) kill(pid, SIGKILL);
   EXPECT_TRUE(gone) << "the child of the aborted test is still running";
+  ASSERT_NE(dir[0], '\0');
+  EXPECT_TRUE(WaitUntil([&] { return access(dir, F_OK) != 0; }))
+      << dir << " outlived the aborted test";
 }
 
 // Catches: screen-share sources listed as cameras, names taken from the node id (which changes

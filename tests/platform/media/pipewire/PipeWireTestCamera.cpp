@@ -3,6 +3,7 @@
 //
 //   pipewire_test_camera --name NAME [--description TEXT] [--role ROLE] [--pad BYTES]
 //                        [--speed STEP] [--prop KEY=VALUE]... [--control NAME=MIN:MAX:DEF]...
+//                        [--dmabuf]
 //                        FORMAT...
 //   FORMAT: YUY2|UYVY|NV12|I420|RGB|BGR|RGBx|BGRx|MJPG ":" W "x" H ["-" W2 "x" H2] ["@" FPS]
 //
@@ -14,6 +15,7 @@
 // line:
 //   gap N      the next frame's sequence number jumps by N (frames "lost" at the source)
 //   stall      stop sending frames;  resume  send again
+//   formats FORMAT...   offer these formats instead
 //   quit       leave (end of input too)
 // Prints "ready" on standard output once the node is announced.
 #include <atomic>
@@ -25,6 +27,7 @@
 #include <spa/param/video/format-utils.h>
 #include <spa/utils/result.h>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -55,6 +58,7 @@ struct Camera {
   bool haveFormat = false;
   int pad = 0;
   int speed = 1;
+  bool dmabuf = false;
   std::uint64_t frame = 0;
   std::uint64_t sequence = 0;
   bool stalled = false;
@@ -218,14 +222,14 @@ void OnProcess(void* data) {
   if (!b) return;
   spa_buffer* buf = b->buffer;
   std::uint8_t* out = static_cast<std::uint8_t*>(buf->datas[0].data);
-  if (!out || !c->haveFormat) {
+  if ((!out && !c->dmabuf) || !c->haveFormat) {
     pw_stream_queue_buffer(c->stream, b);
     return;
   }
   int stride = 0, bytes = 0;
   Layout(*c, &stride, &bytes);
   if (static_cast<std::uint32_t>(bytes) > buf->datas[0].maxsize) bytes = 0;
-  if (bytes > 0) Draw(*c, out, stride);
+  if (bytes > 0 && out) Draw(*c, out, stride);
   if (auto* h = static_cast<spa_meta_header*>(
           spa_buffer_find_meta_data(buf, SPA_META_Header, sizeof(spa_meta_header)))) {
     timespec now{};
@@ -304,14 +308,55 @@ void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
   }
 }
 
+// --dmabuf: the camera's own buffers, announced as DMA-BUF and not mappable (as a GPU's would be
+// to a program without its driver); their memory is a memfd nobody draws into.
+void OnAddBuffer(void* data, pw_buffer* b) {
+  auto* c = static_cast<Camera*>(data);
+  if (!c->dmabuf) return;
+  int stride = 0, bytes = 0;
+  Layout(*c, &stride, &bytes);
+  spa_data& d = b->buffer->datas[0];
+  d.type = SPA_DATA_DmaBuf;
+  d.flags = SPA_DATA_FLAG_READWRITE;
+  d.fd = memfd_create("test-camera-dmabuf", MFD_CLOEXEC);
+  if (d.fd >= 0 && ftruncate(d.fd, bytes) != 0) std::perror("test camera: ftruncate");
+  d.mapoffset = 0;
+  d.maxsize = static_cast<std::uint32_t>(bytes);
+  d.data = nullptr;
+}
+
+void OnRemoveBuffer(void* data, pw_buffer* b) {
+  auto* c = static_cast<Camera*>(data);
+  if (c->dmabuf && b->buffer->datas[0].fd >= 0) close(static_cast<int>(b->buffer->datas[0].fd));
+}
+
 const pw_stream_events kEvents = [] {
   pw_stream_events e{};
   e.version = PW_VERSION_STREAM_EVENTS;
+  e.add_buffer = OnAddBuffer;
+  e.remove_buffer = OnRemoveBuffer;
   e.state_changed = OnStateChanged;
   e.param_changed = OnParamChanged;
   e.process = OnProcess;
   return e;
 }();
+
+// Replaces the offered formats (space-separated FORMATs) on the live node.
+void Reoffer(Camera* c, const std::string& formats) {
+  std::vector<std::uint8_t> storage(4096);
+  spa_pod_builder b = SPA_POD_BUILDER_INIT(storage.data(), static_cast<uint32_t>(storage.size()));
+  std::vector<const spa_pod*> params;
+  std::size_t start = 0;
+  while (start < formats.size()) {
+    std::size_t end = formats.find(' ', start);
+    if (end == std::string::npos) end = formats.size();
+    Offer o;
+    if (end > start && ParseOffer(formats.substr(start, end - start), &o))
+      params.push_back(BuildOffer(&b, o));
+    start = end + 1;
+  }
+  pw_stream_update_params(c->stream, params.data(), static_cast<uint32_t>(params.size()));
+}
 
 void OnInput(void* data, int fd, uint32_t) {
   auto* c = static_cast<Camera*>(data);
@@ -336,6 +381,8 @@ void OnInput(void* data, int fd, uint32_t) {
       c->stalled = false;
     else if (line == "quit")
       pw_main_loop_quit(c->loop);
+    else if (line.rfind("formats ", 0) == 0)
+      Reoffer(c, line.substr(8));
   }
 }
 
@@ -369,6 +416,8 @@ int main(int argc, char** argv) {
       c.controls.push_back(k);
     } else if (arg == "--speed" && i + 1 < argc) {
       c.speed = std::atoi(argv[++i]);
+    } else if (arg == "--dmabuf") {
+      c.dmabuf = true;
     } else if (arg == "--pad" && i + 1 < argc) {
       c.pad = std::atoi(argv[++i]);
     } else {
@@ -404,7 +453,8 @@ int main(int argc, char** argv) {
   for (const Offer& o : c.offers) params.push_back(BuildOffer(&b, o));
   const int r = pw_stream_connect(
       c.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS),
+      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS |
+                                   (c.dmabuf ? PW_STREAM_FLAG_ALLOC_BUFFERS : 0)),
       params.data(), static_cast<uint32_t>(params.size()));
   if (r < 0) {
     std::fprintf(stderr, "test camera: cannot connect: %s\n", spa_strerror(r));

@@ -39,22 +39,39 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 // ---- Watchdog
 
-// Kills the process groups of this process's children when this process ends without stopping
-// them (an abort, a sanitizer's exit, a test runner's kill). It is a child of its own that reads
-// the groups to watch from a pipe; this process holds the only write end, so the kernel closes
-// the pipe whatever way this process ends, and the watchdog kills every group still listed.
-// A forked process gets a watchdog of its own. Thread: any (mutex_ guards the state).
+// Kills the process groups of this process's children, and removes its private directories, when
+// this process ends without stopping them (an abort, a sanitizer's exit, a test runner's kill). It
+// is a child of its own that reads what to watch from a pipe; this process holds the only write
+// end, so the kernel closes the pipe whatever way this process ends, and the watchdog kills every
+// group and removes every directory still listed. A forked process gets a watchdog of its own.
+// Thread: any (mutex_ guards the state).
 class Watchdog {
  public:
   static Watchdog& Instance() {
     static Watchdog watchdog;
     return watchdog;
   }
-  void Watch(pid_t group) { Tell(group); }
-  void Forget(pid_t group) { Tell(-group); }
+  void Watch(pid_t group) { Tell({group, {}}); }
+  void Forget(pid_t group) { Tell({-group, {}}); }
+  // A directory is named by a message with group 0 (watch) or -1 (forget).
+  void WatchDirectory(const std::string& dir) { Tell(DirectoryMessage(0, dir)); }
+  void ForgetDirectory(const std::string& dir) { Tell(DirectoryMessage(-1, dir)); }
 
  private:
-  void Tell(std::int32_t message) {
+  // Short enough that one write of it is atomic on a pipe.
+  struct Message {
+    std::int32_t group;
+    char dir[60];
+  };
+  static constexpr int kMaxDirectories = 8;
+
+  static Message DirectoryMessage(std::int32_t group, const std::string& dir) {
+    Message m{group, {}};
+    if (dir.size() < sizeof m.dir) std::memcpy(m.dir, dir.c_str(), dir.size());
+    return m;
+  }
+
+  void Tell(const Message& message) {
     std::lock_guard lock(mutex_);
     if (owner_ != getpid()) Start();
     if (out_ >= 0) (void)!write(out_, &message, sizeof message);
@@ -77,24 +94,40 @@ class Watchdog {
     out_ = fds[1];
   }
 
-  // The watchdog's own life: only calls that are safe after fork in a threaded process.
+  // The watchdog's own life: only calls that are safe after fork in a threaded process (no
+  // allocation); the directories are removed by rm, which it becomes at the end.
   [[noreturn]] static void Run(int in) {
     setsid();  // neither a terminal's interrupt nor a kill of the test's group reaches it
     dup2(in, STDIN_FILENO);
     // Holds no other descriptor: no pipe end of another child, no output of the test runner.
     syscall(SYS_close_range, 1U, ~0U, 0U);
     pid_t groups[256] = {};
-    std::int32_t message = 0;
+    char dirs[kMaxDirectories][sizeof Message::dir] = {};
+    Message message{};
     for (;;) {
       const ssize_t n = read(STDIN_FILENO, &message, sizeof message);
       if (n < 0 && errno == EINTR) continue;
       if (n != static_cast<ssize_t>(sizeof message)) break;
+      message.dir[sizeof message.dir - 1] = '\0';
+      if (message.group == 0 || message.group == -1) {
+        for (char* d : dirs) {
+          if (message.group == 0 && d[0] == '\0') {
+            std::memcpy(d, message.dir, sizeof message.dir);
+            break;
+          }
+          if (message.group == -1 && d[0] != '\0' && std::strcmp(d, message.dir) == 0) {
+            d[0] = '\0';
+            break;
+          }
+        }
+        continue;
+      }
       for (pid_t& g : groups) {
-        if (message > 0 && g == 0) {
-          g = message;
+        if (message.group > 0 && g == 0) {
+          g = message.group;
           break;
         }
-        if (message < 0 && g == -message) {
+        if (message.group < 0 && g == -message.group) {
           g = 0;
           break;
         }
@@ -102,6 +135,15 @@ class Watchdog {
     }
     for (const pid_t g : groups)
       if (g > 0) kill(-g, SIGKILL);
+    char rm[] = "/bin/rm", options[] = "-rf", end[] = "--";
+    char* argv[kMaxDirectories + 4] = {rm, options, end};
+    int argc = 3;
+    for (char* d : dirs)
+      if (d[0] != '\0') argv[argc++] = d;
+    if (argc > 3) {
+      char* envp[] = {nullptr};
+      execve(rm, argv, envp);
+    }
     _exit(0);
   }
 
@@ -230,9 +272,44 @@ bool ChildProcess::Stop(int signal) {
 
 // ---- PrivatePipeWire
 
+namespace {
+
+constexpr char kDirPrefix[] = "frostwipe-pw-";
+
+// Who made a private directory: the process id and its pid namespace, which together say
+// whether the maker still runs.
+std::string OwnerTag(pid_t pid) {
+  char ns[64] = {};
+  (void)!readlink("/proc/self/ns/pid", ns, sizeof ns - 1);
+  return std::to_string(pid) + " " + ns;
+}
+
+// Removes the private directories of test processes that ended without removing them and whose
+// watchdog could not either (it was killed along with them). A directory is only taken when it
+// names its maker, the maker ran in this pid namespace and is gone.
+void SweepStaleDirectories() {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp", ec)) {
+    if (entry.path().filename().string().rfind(kDirPrefix, 0) != 0) continue;
+    std::ifstream file(entry.path() / "owner");
+    std::string pidText, ns;
+    if (!(file >> pidText >> ns)) continue;
+    const pid_t pid = static_cast<pid_t>(std::strtol(pidText.c_str(), nullptr, 10));
+    if (pid <= 0 || OwnerTag(pid) != pidText + " " + ns) continue;
+    if (kill(pid, 0) == 0 || errno != ESRCH) continue;
+    std::filesystem::remove_all(entry.path(), ec);
+  }
+}
+
+}  // namespace
+
 PrivatePipeWire::PrivatePipeWire() {
-  char pattern[] = "/tmp/frostwipe-pw-XXXXXX";
-  if (mkdtemp(pattern)) dir_ = pattern;  // mode 0700
+  SweepStaleDirectories();
+  std::string pattern = std::string("/tmp/") + kDirPrefix + "XXXXXX";
+  if (mkdtemp(pattern.data())) dir_ = pattern;  // mode 0700
+  if (dir_.empty()) return;
+  Watchdog::Instance().WatchDirectory(dir_);
+  WriteFile(dir_ + "/owner", OwnerTag(getpid()) + "\n");
   // Only what a camera test needs: no sound cards, no Bluetooth, no cameras of the machine.
   WriteFile(dir_ + "/config/wireplumber/main.lua.d/90-enable-all.lua",
             "load_module(\"metadata\")\ndefault_access.enable()\n");
@@ -241,8 +318,10 @@ PrivatePipeWire::PrivatePipeWire() {
 
 PrivatePipeWire::~PrivatePipeWire() {
   Stop();
+  if (dir_.empty()) return;
   std::error_code ignored;
-  if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+  std::filesystem::remove_all(dir_, ignored);
+  Watchdog::Instance().ForgetDirectory(dir_);
 }
 
 std::vector<std::string> PrivatePipeWire::Environment() const {

@@ -46,8 +46,10 @@ class ChildProcess {
   std::string buffered_;
 };
 
-// The private daemons. Start sets PIPEWIRE_RUNTIME_DIR (and unsets PIPEWIRE_REMOTE) in this
-// process so the program's own PipeWire code finds them; Stop restores both.
+// The private daemons in a private directory under /tmp, which the watchdog removes if this
+// process dies; a new instance first removes those left by makers that are gone. Start sets
+// PIPEWIRE_RUNTIME_DIR (and unsets PIPEWIRE_REMOTE) in this process so the program's own PipeWire
+// code finds them; Stop restores both.
 class PrivatePipeWire {
  public:
   PrivatePipeWire();

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureThread.h"
@@ -61,13 +62,9 @@ TCaptureCore::~TCaptureCore() {
   if (Initialized) {
     if (!GlobalRegSave.Save()) ReportSaveFailure(this);
     SaveVideoSettings();
-    if (TDevices* audio = DeviceList(dk_AudioDevices);
-        audio && OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue) {
-      TRegistry2 reg;
-      if (!reg.OpenKey(audio->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg))
-        ReportSaveFailure(this);
-    }
+    SaveAudioSettings();
   }
+  saveRetry_.reset();
   // The worker reads the queues and the frame records: it ends before they are released.
   EndWorker();
   Queue.ReleaseAll();

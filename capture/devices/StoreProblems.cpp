@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "capture/core/Diagnostics.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
@@ -26,6 +27,7 @@ void ReportStoreProblems(TCaptureCore* core) {
 void ReportSaveFailure(TCaptureCore* core) {
   RegNoteSaveFailure();
   ReportStoreProblems(core);
+  core->ScheduleSaveRetry();
 }
 
 namespace {

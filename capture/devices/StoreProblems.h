@@ -13,8 +13,9 @@ class TCaptureCore;
 // is taken once: later controls find nothing to report.
 void ReportStoreProblems(TCaptureCore* core);
 // Thread: UI. A save of the settings failed: the first failure of the open store is reported as
-// above (logged, and one message box); later ones only fail. The caller keeps its table and
-// writes it whole at the next save.
+// above (logged, and one message box); later ones only fail. The caller keeps its table; the
+// core writes what is unsaved again on a timer (TCaptureCore::ScheduleSaveRetry) and at the
+// next save.
 void ReportSaveFailure(TCaptureCore* core);
 
 // Thread: UI. Tells the player something the game would otherwise keep silent about: posted to

@@ -1,5 +1,6 @@
 #include "capture/core/CaptureCore.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/media/UiThread.h"
+#include "platform/registry/Registry.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -26,6 +28,8 @@ const QString kVideoCaptureDevice = QStringLiteral("video capture device");
 
 constexpr int kDefaultPeriodMs = 15;
 constexpr int kMaxSleepTimeMs = 10000;
+// How long the final saves wait for a store that another program holds.
+constexpr int kFinalSaveWaitMs = 2000;
 
 }  // namespace
 
@@ -60,9 +64,16 @@ TCaptureCore::~TCaptureCore() {
   StopGraph();
   CaptureState.store(cs_Idle);
   if (Initialized) {
+    // Closing waits a little for another program's write lock, and not again once a save failed.
+    const int previousWait = RegSetBusyWait(0);
+    RegSetBusyWait(std::min(previousWait, kFinalSaveWaitMs));
+    savePending_ = false;
     if (!GlobalRegSave.Save()) ReportSaveFailure(this);
+    if (savePending_) RegSetBusyWait(0);
     SaveVideoSettings();
+    if (savePending_) RegSetBusyWait(0);
     SaveAudioSettings();
+    RegSetBusyWait(previousWait);
   }
   saveRetry_.reset();
   // The worker reads the queues and the frame records: it ends before they are released.

@@ -176,6 +176,10 @@ Installieren Sie xdg-desktop-portal mit dem Portal Ihres Desktops und starten Si
         <translation>Die Kamera liefert kein brauchbares Bild. Prüfen Sie, ob sie in einem anderen Programm funktioniert, oder wählen Sie eine andere Kamera oder Videogröße.</translation>
     </message>
     <message>
+        <source>Your settings could not be saved as the game closed, so they will not be remembered next time. Another program may be using the settings file, or the disk may be full:</source>
+        <translation>Ihre Einstellungen konnten beim Beenden des Spiels nicht gespeichert werden, daher sind sie beim nächsten Mal nicht mehr da. Vielleicht benutzt ein anderes Programm die Einstellungsdatei, oder der Datenträger ist voll:</translation>
+    </message>
+    <message>
         <source>Your settings could not be kept:</source>
         <translation>Ihre Einstellungen konnten nicht gespeichert werden:</translation>
     </message>

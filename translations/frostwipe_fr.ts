@@ -176,6 +176,10 @@ Installez xdg-desktop-portal avec le portail de votre bureau, puis relancez Fros
         <translation>La caméra n&apos;envoie aucune image utilisable. Vérifiez qu&apos;elle fonctionne dans un autre programme, ou choisissez une autre caméra ou une autre taille vidéo.</translation>
     </message>
     <message>
+        <source>Your settings could not be saved as the game closed, so they will not be remembered next time. Another program may be using the settings file, or the disk may be full:</source>
+        <translation>Vos réglages n’ont pas pu être enregistrés à la fermeture du jeu : ils ne seront pas retrouvés la prochaine fois. Un autre programme utilise peut-être le fichier de réglages, ou le disque est plein :</translation>
+    </message>
+    <message>
         <source>Your settings could not be kept:</source>
         <translation>Vos réglages n’ont pas pu être conservés :</translation>
     </message>

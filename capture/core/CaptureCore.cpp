@@ -1,10 +1,12 @@
 #include "capture/core/CaptureCore.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureThread.h"
@@ -15,6 +17,7 @@
 #include "capture/devices/StoreProblems.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/media/UiThread.h"
+#include "platform/registry/Registry.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -25,6 +28,8 @@ const QString kVideoCaptureDevice = QStringLiteral("video capture device");
 
 constexpr int kDefaultPeriodMs = 15;
 constexpr int kMaxSleepTimeMs = 10000;
+// How long the final saves wait for a store that another program holds.
+constexpr int kFinalSaveWaitMs = 2000;
 
 }  // namespace
 
@@ -59,15 +64,18 @@ TCaptureCore::~TCaptureCore() {
   StopGraph();
   CaptureState.store(cs_Idle);
   if (Initialized) {
+    // Closing waits a little for another program's write lock, and not again once a save failed.
+    const int previousWait = RegSetBusyWait(0);
+    RegSetBusyWait(std::min(previousWait, kFinalSaveWaitMs));
+    savePending_ = false;
     if (!GlobalRegSave.Save()) ReportSaveFailure(this);
+    if (savePending_) RegSetBusyWait(0);
     SaveVideoSettings();
-    if (TDevices* audio = DeviceList(dk_AudioDevices);
-        audio && OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue) {
-      TRegistry2 reg;
-      if (!reg.OpenKey(audio->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg))
-        ReportSaveFailure(this);
-    }
+    if (savePending_) RegSetBusyWait(0);
+    SaveAudioSettings();
+    RegSetBusyWait(previousWait);
   }
+  saveRetry_.reset();
   // The worker reads the queues and the frame records: it ends before they are released.
   EndWorker();
   Queue.ReleaseAll();

@@ -29,6 +29,7 @@
 #include "platform/media/VideoWindow.h"
 
 class QImage;
+class QTimer;
 class TCaptureControl;
 class QWidget;
 class TDeviceGraph;
@@ -120,6 +121,14 @@ class TCaptureCore {
   // Stored device settings.
   bool LoadVideoSettings();
   void SaveVideoSettings();
+  // The opened audio device's table, once its discovery has run.
+  void SaveAudioSettings();
+  // A save failed: what is unsaved is written again on a timer, after kFirstSaveRetryMs and
+  // then at doubling intervals up to kMaxSaveRetryMs, until it lands. Attempts never wait for
+  // another program's write lock and say nothing more; the first that lands clears the failure.
+  void ScheduleSaveRetry();
+  static constexpr int kFirstSaveRetryMs = 500;
+  static constexpr int kMaxSaveRetryMs = 60000;
   void CaptureDeviceState(TDeviceGraph& graph);
   void ApplyVideoQuality(TDeviceGraph& graph);
   void ApplyCameraControl(TDeviceGraph& graph);
@@ -394,6 +403,15 @@ class TCaptureCore {
   std::unique_ptr<TTaskThread> worker_;
   std::atomic<bool> deliveryRequested_{false};  // a FrameTaken request is on its way
   int effectivePeriod_ = 15;
+  // Save retries (UI thread): the timer, the next interval, whether a save failed since the
+  // last attempt, whether an attempt is running, and whether the format lists are unsaved.
+  void RetrySaves();
+  std::unique_ptr<QTimer> saveRetry_;
+  int saveRetryDelayMs_ = kFirstSaveRetryMs;
+  bool savePending_ = false;
+  bool retryingSaves_ = false;
+  bool formatListsUnsaved_ = false;
+  bool WriteFormatLists();
   bool busy_ = false;
   std::atomic<bool> taskRunning_{false};
 

@@ -1,6 +1,10 @@
 // Device settings persistence: the opened devices' tables loaded from and saved to their
 // registry keys, the device state captured into the video table, image quality and camera
 // control applied when a graph is built.
+#include <algorithm>
+
+#include <QTimer>
+
 #include "capture/core/CaptureCore.h"
 #include "capture/core/Diagnostics.h"
 #include "capture/devices/DeviceList.h"
@@ -34,14 +38,58 @@ void TCaptureCore::SaveVideoSettings() {
     ReportSaveFailure(this);
 }
 
+void TCaptureCore::SaveAudioSettings() {
+  TDevices* list = DeviceList(dk_AudioDevices);
+  if (!list || OpenedAudioDevice < 0 || !AudioRegSave[0].BoolValue) return;
+  TRegistry2 reg;
+  if (!reg.OpenKey(list->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg))
+    ReportSaveFailure(this);
+}
+
+void TCaptureCore::ScheduleSaveRetry() {
+  savePending_ = true;
+  if (retryingSaves_ || Destroying.load()) return;
+  if (!saveRetry_) {
+    saveRetry_ = std::make_unique<QTimer>();
+    saveRetry_->setSingleShot(true);
+    QObject::connect(saveRetry_.get(), &QTimer::timeout, [this] { RetrySaves(); });
+  }
+  if (!saveRetry_->isActive()) saveRetry_->start(saveRetryDelayMs_);
+}
+
+void TCaptureCore::RetrySaves() {
+  // Every failed save below calls ReportSaveFailure again: it sets savePending_ and, the
+  // failure being noted already, tells no one.
+  savePending_ = false;
+  retryingSaves_ = true;
+  const int previousWait = RegSetBusyWait(0);
+  if (!GlobalRegSave.Save()) ReportSaveFailure(this);
+  SaveVideoSettings();
+  SaveAudioSettings();
+  if (formatListsUnsaved_ && DeviceDiscovered) {
+    if (WriteFormatLists())
+      formatListsUnsaved_ = false;
+    else
+      ReportSaveFailure(this);
+  }
+  RegSetBusyWait(previousWait);
+  retryingSaves_ = false;
+  if (!savePending_) {
+    RegClearSaveFailure();
+    saveRetryDelayMs_ = kFirstSaveRetryMs;
+    TraceWrite({}, kMarkDefault, QStringLiteral("settings saved after a failed save"));
+    return;
+  }
+  saveRetryDelayMs_ = std::min(saveRetryDelayMs_ * 2, kMaxSaveRetryMs);
+  saveRetry_->start(saveRetryDelayMs_);
+}
+
 void TCaptureCore::SelectAudioDevice() {
   TDevices* list = DeviceList(dk_AudioDevices);
   const int index = Settings.AudioDevice;
   if (!list || index < 0 || index >= list->Count()) return;
+  SaveAudioSettings();
   TRegistry2 reg;
-  if (OpenedAudioDevice >= 0 && AudioRegSave[0].BoolValue &&
-      (!reg.OpenKey(list->RegistryKey(OpenedAudioDevice), true) || !AudioRegSave.SaveAll(reg)))
-    ReportSaveFailure(this);
   OpenedAudioDevice = index;
   AudioRegSave.Reset();
   const int last = Settings.StoreDeviceSettingsInRegistry ? AudioRegSave.Count() - 1

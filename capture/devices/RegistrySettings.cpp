@@ -55,6 +55,21 @@ bool SaveEntry(TRegistry2& reg, const TRegistryData& entry) {
   return true;
 }
 
+namespace {
+
+// Writes the entries and closes the key. The first failed write ends the save: each write would
+// otherwise wait again for a store held by another program, and the caller writes the whole
+// table again later.
+template <typename Entries>
+bool SaveEntries(TRegistry2& reg, const Entries& entries) {
+  bool ok = true;
+  for (const TRegistryData& e : entries)
+    if (!(ok = SaveEntry(reg, e))) break;
+  return reg.CloseKey() && ok;
+}
+
+}  // namespace
+
 QString GlobalRegistryKey() {
   return RegistryBasePath() + QStringLiteral("Global\\");
 }
@@ -78,9 +93,7 @@ bool TGlobalRegSave::Load() {
 bool TGlobalRegSave::Save() const {
   TRegistry2 reg;
   if (!reg.OpenKey(GlobalRegistryKey(), true)) return false;
-  bool ok = true;
-  for (const TRegistryData& e : entries_) ok = SaveEntry(reg, e) && ok;
-  return reg.CloseKey() && ok;
+  return SaveEntries(reg, entries_);
 }
 
 // ---- device tables ----
@@ -102,9 +115,7 @@ bool TDeviceRegTable::LoadRange(TRegistry2& reg, int last, bool stopAtFailure) {
 }
 
 bool TDeviceRegTable::SaveAll(TRegistry2& reg) const {
-  bool ok = true;
-  for (const TRegistryData& e : entries_) ok = SaveEntry(reg, e) && ok;
-  return reg.CloseKey() && ok;
+  return SaveEntries(reg, entries_);
 }
 
 void TDeviceRegTable::Define(int index, const char* name, TRegistryKind kind) {

@@ -6,18 +6,29 @@
 #include <QStringList>
 
 #include "capture/CaptureCtl.h"
+#include "capture/core/CaptureCore.h"
 #include "capture/core/Diagnostics.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
 #include "platform/toolkit/PlayerMessageHook.h"
 
-void ReportStoreProblems(TCaptureCore* core) {
+namespace {
+
+// Logs the store's pending problems; returns those where settings were not kept.
+QStringList LogStoreProblems(TCaptureCore* core) {
   QStringList lost;
   for (const RegStoreProblem& problem : RegTakeStoreProblems()) {
     const QString text = QString::fromStdString(problem.message);
     ReportResult(core, E_FAIL, problem.settingsNotKept ? sv_Warning : sv_Info, w_information, text);
     if (problem.settingsNotKept) lost << text;
   }
+  return lost;
+}
+
+}  // namespace
+
+void ReportStoreProblems(TCaptureCore* core) {
+  const QStringList lost = LogStoreProblems(core);
   if (lost.isEmpty()) return;
   ShowPlayerMessage(
       QCoreApplication::translate("TCaptureCore", "Your settings could not be kept:") +
@@ -26,7 +37,21 @@ void ReportStoreProblems(TCaptureCore* core) {
 
 void ReportSaveFailure(TCaptureCore* core) {
   RegNoteSaveFailure();
-  ReportStoreProblems(core);
+  core->ScheduleSaveRetry();  // marks the save pending; no timer once destroying
+  if (!core->Destroying.load()) {
+    ReportStoreProblems(core);
+    return;
+  }
+  // The final save: the window is going away and the event loop has ended, so a posted message
+  // would never be shown and nothing retries. Said at once, in a box that closes by itself.
+  if (LogStoreProblems(core).isEmpty()) return;
+  ShowMessageFor(QCoreApplication::translate(
+                     "TCaptureCore",
+                     "Your settings could not be saved as the game closed, so they will not be "
+                     "remembered next time. Another program may be using the settings file, or "
+                     "the disk may be full:") +
+                     QStringLiteral("\n\n") + QString::fromStdString(RegStorePath()),
+                 kClosingMessageMs);
 }
 
 namespace {

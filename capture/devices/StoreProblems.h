@@ -13,9 +13,12 @@ class TCaptureCore;
 // is taken once: later controls find nothing to report.
 void ReportStoreProblems(TCaptureCore* core);
 // Thread: UI. A save of the settings failed: the first failure of the open store is reported as
-// above (logged, and one message box); later ones only fail. The caller keeps its table and
-// writes it whole at the next save.
+// above (logged, and one message box); later ones only fail. The caller keeps its table; the
+// core writes what is unsaved again on a timer (TCaptureCore::ScheduleSaveRetry) and at the
+// next save. A failure of the final save, while the core is destroyed, is shown at once in a
+// box that closes by itself after kClosingMessageMs, as no event loop runs any more.
 void ReportSaveFailure(TCaptureCore* core);
+inline constexpr int kClosingMessageMs = 60000;
 
 // Thread: UI. Tells the player something the game would otherwise keep silent about: posted to
 // the event loop, so it never interrupts the caller's work, for the player message sink

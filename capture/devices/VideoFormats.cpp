@@ -173,6 +173,19 @@ bool TCaptureCore::LoadVideoFormats() {
   return false;
 }
 
+bool TCaptureCore::WriteFormatLists() {
+  TDevices* list = DeviceList(dk_VideoDevices);
+  if (!list || !list->InfoAt(OpenedVideoDevice)) return true;  // nothing of ours to write
+  TRegistry2 reg;
+  bool ok = reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true);
+  for (int i = 0; ok && i < VideoSizeList.size(); ++i)
+    ok = reg.WriteString(QString::asprintf("FMT%.3u", static_cast<unsigned>(i)), VideoSizeList[i]);
+  for (int i = 0; ok && i < VideoSubtypeList.size(); ++i)
+    ok = reg.WriteString(QString::asprintf("SUB%.3u", static_cast<unsigned>(i)),
+                         VideoSubtypeList[i]);
+  return reg.CloseKey() && ok;
+}
+
 bool TCaptureCore::DiscoverVideoFormats() {
   TDevices* list = DeviceList(dk_VideoDevices);
   ReportIf(this, true, sv_Info, i_begin_discovering_device,
@@ -231,18 +244,10 @@ bool TCaptureCore::DiscoverVideoFormats() {
     WalkCapabilities(graph);
   }
 
-  TRegistry2 reg;
-  if (list) {
-    // Lists that could not be stored are discovered again at the next selection.
-    bool ok = reg.OpenKey(list->RegistryKey(OpenedVideoDevice), true);
-    for (int i = 0; ok && i < VideoSizeList.size(); ++i)
-      ok =
-          reg.WriteString(QString::asprintf("FMT%.3u", static_cast<unsigned>(i)), VideoSizeList[i]);
-    for (int i = 0; ok && i < VideoSubtypeList.size(); ++i)
-      ok = reg.WriteString(QString::asprintf("SUB%.3u", static_cast<unsigned>(i)),
-                           VideoSubtypeList[i]);
-    if (!reg.CloseKey() || !ok) ReportSaveFailure(this);
-  }
+  // Lists that could not be stored are written again by the save retries, or discovered again
+  // at the next selection of the device.
+  formatListsUnsaved_ = list && !WriteFormatLists();
+  if (formatListsUnsaved_) ReportSaveFailure(this);
   if (haveStandard) {
     VideoRegSave.SetInt(vrs_ANTVFormat, static_cast<std::int32_t>(standard));
     if (graph.AnalogDecoder) graph.AnalogDecoder->put_TVFormat(standard);

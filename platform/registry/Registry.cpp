@@ -43,6 +43,7 @@ struct Store {
   bool exitHookInstalled = false;
   std::vector<RegStoreProblem> problems;  // met while opening, not yet taken
   bool saveFailureNoted = false;          // RegNoteSaveFailure said it for this store
+  int busyWaitMs = kBusyTimeoutMs;        // how long a write waits for another's write lock
 };
 
 std::mutex g_mutex;
@@ -163,8 +164,8 @@ Verdict SqlError(sqlite3* db) {
 }
 
 // Whether an opened file is a usable store.
-Verdict CheckDatabase(sqlite3* db) {
-  if (sqlite3_busy_timeout(db, kBusyTimeoutMs) != SQLITE_OK)
+Verdict CheckDatabase(sqlite3* db, int busyWaitMs) {
+  if (sqlite3_busy_timeout(db, busyWaitMs) != SQLITE_OK)
     return {"cannot set busy timeout", OpenFailure::Other};
   int version = -1;
   {
@@ -224,7 +225,7 @@ struct Opened {
 };
 
 // Opens and checks a store file; a read-only one is checked but never given the schema.
-Opened OpenFile(const std::string& path, bool readOnly) {
+Opened OpenFile(const std::string& path, bool readOnly, int busyWaitMs) {
   Opened result;
   sqlite3* db = nullptr;
   const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -237,7 +238,7 @@ Opened OpenFile(const std::string& path, bool readOnly) {
   }
   // SQLite falls back to reading when the system refuses writes (a read-only mount).
   readOnly = readOnly || sqlite3_db_readonly(db, "main") == 1;
-  Verdict verdict = CheckDatabase(db);
+  Verdict verdict = CheckDatabase(db, busyWaitMs);
   if (verdict.why.empty() && verdict.empty && readOnly)
     verdict = {"read-only and empty", OpenFailure::Other};
   if (verdict.why.empty() && !readOnly) {
@@ -433,12 +434,13 @@ bool EnsureOpen() {
   if (!readOnly) MakeJournalsWritable(path);
   // Processes opening a new store at once race to give it the schema, and a store just turned to
   // WAL can answer busy at once rather than wait: the loser tries again until the busy timeout.
-  Opened opened = OpenFile(path, readOnly);
+  const int busyWaitMs = g_store.busyWaitMs;
+  Opened opened = OpenFile(path, readOnly, busyWaitMs);
   constexpr int kPauseMs = 20;
-  for (int waited = 0; opened.failure == OpenFailure::Busy && waited < kBusyTimeoutMs;
+  for (int waited = 0; opened.failure == OpenFailure::Busy && waited < busyWaitMs;
        waited += kPauseMs) {
     ::usleep(kPauseMs * 1000);
-    opened = OpenFile(path, readOnly);
+    opened = OpenFile(path, readOnly, busyWaitMs);
   }
   // Another process holds the store (it is creating it, say): nothing is given up for the run;
   // the next access tries again, and the caller's write fails until then.
@@ -463,7 +465,7 @@ bool EnsureOpen() {
       Report("registry store " + path + " unusable (" + why + "); moved to " + aside.name +
                  ", starting with a fresh store",
              true);
-      opened = OpenFile(path, false);
+      opened = OpenFile(path, false, busyWaitMs);
       if (opened.db) return UseFileStore(opened);
     }
   }
@@ -606,9 +608,21 @@ void RegNoteSaveFailure() {
   if (g_store.saveFailureNoted) return;
   g_store.saveFailureNoted = true;
   Report("registry store " + LocateStore().path +
-             ": settings could not be saved; they are saved again at the next change and when "
+             ": settings could not be saved; saving is tried again every little while and when "
              "the program ends",
          true);
+}
+
+void RegClearSaveFailure() {
+  std::lock_guard lock(g_mutex);
+  g_store.saveFailureNoted = false;
+}
+
+int RegSetBusyWait(int ms) {
+  std::lock_guard lock(g_mutex);
+  const int previous = std::exchange(g_store.busyWaitMs, ms < 0 ? 0 : ms);
+  if (g_store.db) sqlite3_busy_timeout(g_store.db, g_store.busyWaitMs);
+  return previous;
 }
 
 LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM access, HKEY* result) {

@@ -99,3 +99,9 @@ std::vector<RegStoreProblem> RegTakeStoreProblems();
 // first time for the open store, a problem for RegTakeStoreProblems (settingsNotKept, naming
 // the file); later calls add nothing until the store is opened again.
 void RegNoteSaveFailure();
+// The settings were saved after a failure: the next failure is noted (and said) again.
+void RegClearSaveFailure();
+// How long a write waits for another program's write lock before it fails (5000 ms at first);
+// returns the previous wait. A save retried on a timer sets 0 for its attempt, so a store that
+// stays busy never freezes the window.
+int RegSetBusyWait(int ms);

@@ -1,7 +1,9 @@
 #include "platform/toolkit/Dialogs.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 
 #include "platform/toolkit/Application.h"
@@ -53,6 +55,18 @@ int MessageBox(const QString& text, const QString& caption, int buttons) {
 
 void ShowMessage(const QString& text) {
   MessageBox(text);
+}
+
+void ShowMessageFor(const QString& text, int timeoutMs) {
+  const QString title = Application() ? Application()->Title() : QString();
+  if (BoxHook()) {
+    BoxHook()(text, title);
+    return;
+  }
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+  QTimer::singleShot(timeoutMs, &box, &QMessageBox::accept);
+  box.exec();
 }
 
 int ShellExecuteOpen(const QString& target) {

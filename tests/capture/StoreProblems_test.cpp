@@ -1,8 +1,10 @@
 // Tests of passing the settings store's problems to the capture control's log and the player.
 #include "capture/devices/StoreProblems.h"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -12,6 +14,8 @@
 #include "TestSupport.h"
 #include "capture/core/Diagnostics.h"
 #include "capture/core/SyncManager.h"
+#include "capture/devices/DeviceList.h"
+#include "capture/devices/Registry2.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "platform/toolkit/Dialogs.h"
 
@@ -30,6 +34,43 @@ class StoreProblemsTest : public CaptureTest {
     SetMessageBoxHook({});
     CaptureTest::TearDown();
   }
+  // A control that has selected and discovered a scripted camera and saved its table.
+  std::unique_ptr<TCaptureControl> MakeControlWithCamera() {
+    setenv("FROSTWIPE_DEVICE_PROVIDERS", "scripted", 1);
+    ScriptedDevices::Instance()->Clear();
+    VirtualDeviceConfig camera;
+    camera.friendlyName = u"Cam";
+    camera.capabilities = {VideoCapability{}};
+    camera.capabilities[0].subtype = MEDIASUBTYPE_YUY2;
+    camera.capabilities[0].width = 160;
+    camera.capabilities[0].height = 120;
+    EXPECT_EQ(ScriptedDevices::Instance()->Add(camera, true, nullptr), S_OK);
+    auto control = MakeControl();
+    bool done = false;
+    SyncManager()->OnIdle(done);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join("|").toStdString();
+    return control;
+  }
+  // Another program taking the store's write lock, as a second copy of the game saving would.
+  sqlite3* HoldWriteLock() const {
+    sqlite3* other = nullptr;
+    EXPECT_EQ(sqlite3_open((dir_ + "/registry.db").c_str(), &other), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    return other;
+  }
+  static void ReleaseWriteLock(sqlite3* other) {
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+  }
+  static std::int32_t StoredTVChannel() {
+    TRegistry2 reg;
+    std::int32_t value = -1;
+    if (reg.OpenKey(DeviceList(dk_VideoDevices)->RegistryKey(0), false))
+      reg.ReadInteger(QStringLiteral("TVChannel"), value);
+    return value;
+  }
+
   QString TraceText() const {
     QFile file(TraceFileName());
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
@@ -76,20 +117,8 @@ TEST_F(StoreProblemsTest, HealthyStoreReportsNothing) {
 // Catches: saves of the device tables ignoring every result, so a full disk loses the player's
 // settings without a word; or a message box for every failed save.
 TEST_F(StoreProblemsTest, FailedSaveIsShownOnce) {
-  setenv("FROSTWIPE_DEVICE_PROVIDERS", "scripted", 1);
-  ScriptedDevices::Instance()->Clear();
-  VirtualDeviceConfig camera;
-  camera.friendlyName = u"Cam";
-  camera.capabilities = {VideoCapability{}};
-  camera.capabilities[0].subtype = MEDIASUBTYPE_YUY2;
-  camera.capabilities[0].width = 160;
-  camera.capabilities[0].height = 120;
-  ASSERT_EQ(ScriptedDevices::Instance()->Add(camera, true, nullptr), S_OK);
-  auto first = MakeControl();
-  bool done = false;
-  SyncManager()->OnIdle(done);  // selects and discovers the camera, and saves it
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(boxes.isEmpty()) << boxes.join("|").toStdString();
+  auto first = MakeControlWithCamera();
+  ASSERT_FALSE(HasFailure());
   // A full disk: every write to a file fails.
   rlimit previous{};
   getrlimit(RLIMIT_FSIZE, &previous);
@@ -106,6 +135,31 @@ TEST_F(StoreProblemsTest, FailedSaveIsShownOnce) {
   ScriptedDevices::Instance()->Clear();
   ASSERT_EQ(boxes.size(), 1) << boxes.join("|").toStdString();
   EXPECT_TRUE(boxes[0].contains("settings could not be saved")) << boxes[0].toStdString();
+}
+
+// Catches: a save that failed while another program held the store retried only at the next
+// save, so what the player changed is lost if none comes; retries that freeze the window waiting
+// for the lock, or tell the player again each time.
+TEST_F(StoreProblemsTest, FailedSaveLandsLaterOnItsOwn) {
+  using namespace std::chrono;
+  auto control = MakeControlWithCamera();
+  ASSERT_FALSE(HasFailure());
+  sqlite3* other = HoldWriteLock();
+  control->Core().VideoRegSave.SetInt(vrs_TVChannel, 42);
+  control->Core().SaveVideoSettings();  // waits for the lock, then fails
+  const auto held = steady_clock::now();
+  while (steady_clock::now() - held < milliseconds(1800))
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_LT(steady_clock::now() - held, seconds(3)) << "a retry waited for the lock";
+  EXPECT_NE(StoredTVChannel(), 42);
+  ReleaseWriteLock(other);
+  const auto released = steady_clock::now();
+  while (StoredTVChannel() != 42 && steady_clock::now() - released < seconds(10))
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_EQ(StoredTVChannel(), 42) << "the unsaved table never landed";
+  ASSERT_EQ(boxes.size(), 1) << boxes.join("|").toStdString();
+  EXPECT_TRUE(boxes[0].contains("settings could not be saved")) << boxes[0].toStdString();
+  ScriptedDevices::Instance()->Clear();
 }
 
 }  // namespace

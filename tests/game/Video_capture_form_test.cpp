@@ -1,7 +1,14 @@
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sqlite3.h>
+
 #include <QAction>
 #include <QApplication>
+#include <QStringList>
 
 #include "GameTestSupport.h"
+#include "platform/registry/Registry.h"
 #include "platform/toolkit/Dialogs.h"
 
 namespace {
@@ -173,6 +180,50 @@ TEST_F(GameTest, ClosingWhileRunningEndsTheBurst) {
   EXPECT_FALSE(form->CaptureControl1->BurstMode());
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(form->DoubleBuffered());
+}
+
+// Catches: a save that fails as the window closes (another program holds the settings store)
+// told through the event loop, which has ended by then, so the player never learns the settings
+// are lost; or the close freezing while it waits for the store.
+TEST_F(GameTest, SettingsNotSavedAtCloseAreShown) {
+  form.reset();
+  char folder[] = "/tmp/fwcloseXXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/registry.db";
+  const char* previous = std::getenv("FROSTWIPE_REGISTRY");
+  const std::string previousPath = previous ? previous : "";
+  setenv("FROSTWIPE_REGISTRY", path.c_str(), 1);
+  RegCloseStore();
+  QStringList boxes;
+  SetMessageBoxHook([&boxes](const QString& text, const QString&) {
+    boxes << text;
+    return int(IDOK);
+  });
+  form = std::make_unique<TVideoCaptureForm>();
+  form->show();
+  QApplication::processEvents();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // As the application closes: the menu closes the window, the loop ends, the window goes.
+  testing::internal::CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  form->MenuExit->trigger();
+  form.reset();
+  const auto closing = std::chrono::steady_clock::now() - start;
+  const std::string log = testing::internal::GetCapturedStderr();
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  SetMessageBoxHook({});
+  RegCloseStore();
+  setenv("FROSTWIPE_REGISTRY", previousPath.c_str(), 1);
+  if (!previous) unsetenv("FROSTWIPE_REGISTRY");
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(boxes.size(), 1) << boxes.join("|").toStdString();
+  EXPECT_TRUE(boxes[0].contains("could not be saved as the game closed")) << boxes[0].toStdString();
+  EXPECT_TRUE(boxes[0].contains(QString::fromStdString(path))) << boxes[0].toStdString();
+  EXPECT_NE(log.find("settings could not be saved"), std::string::npos) << log;
+  EXPECT_LT(closing, std::chrono::seconds(4));
 }
 
 // Catches: a control without devices that claims to preview, lists devices or raises events.

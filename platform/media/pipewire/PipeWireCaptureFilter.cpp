@@ -1,39 +1,12 @@
 #include "platform/media/pipewire/PipeWireCaptureFilter.h"
 
+#include "platform/media/CameraControlPart.h"
 #include "platform/media/EventCodes.h"
 #include "platform/media/PropertyPages.h"
 #include "platform/media/pipewire/PipeWireCapturePin.h"
 #include "platform/media/pipewire/PipeWireControls.h"
 #include "platform/media/pipewire/PipeWireLog.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
-
-// IAMCameraControl as a part of the filter: its methods share their names with
-// IAMVideoProcAmp's, so one class cannot implement both.
-class PipeWireCameraControlPart final : public IAMCameraControl, public UnknownImpl {
- public:
-  PipeWireCameraControlPart(PipeWireCaptureFilter* owner, std::unique_ptr<PipeWireControls> c)
-      : UnknownImpl(owner), owner_(owner), controls_(std::move(c)) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    return owner_->QueryInterface(iid, object);
-  }
-  ULONG AddRef() override { return AddRefImpl(); }
-  ULONG Release() override { return ReleaseImpl(); }
-  HRESULT GetRange(long property, long* min, long* max, long* step, long* defaultValue,
-                   long* capsFlags) override {
-    return controls_->GetRange(property, min, max, step, defaultValue, capsFlags);
-  }
-  HRESULT Set(long property, long value, long flags) override {
-    return controls_->Set(property, value, flags);
-  }
-  HRESULT Get(long property, long* value, long* flags) override {
-    return controls_->Get(property, value, flags);
-  }
-  bool Empty() const { return controls_->Empty(); }
-
- private:
-  PipeWireCaptureFilter* owner_;
-  std::unique_ptr<PipeWireControls> controls_;
-};
 
 HRESULT PipeWireCaptureFilter::Create(std::shared_ptr<PipeWireConnection> connection,
                                       PipeWireCamera camera, IBaseFilter** filter) {
@@ -49,7 +22,7 @@ PipeWireCaptureFilter::PipeWireCaptureFilter(std::shared_ptr<PipeWireConnection>
       camera_(std::move(camera)) {
   procAmp_ = std::make_unique<PipeWireControls>(*connection_, camera_,
                                                 PipeWireControls::Interface::VideoProcAmp);
-  cameraControl_ = std::make_unique<PipeWireCameraControlPart>(
+  cameraControl_ = std::make_unique<CameraControlPart<PipeWireControls>>(
       this, std::make_unique<PipeWireControls>(*connection_, camera_,
                                                PipeWireControls::Interface::CameraControl));
   AddPin(std::make_unique<PipeWireCapturePin>(this));

@@ -9,7 +9,8 @@
 #include "platform/media/pipewire/PipeWireConnection.h"
 
 class PipeWireControls;
-class PipeWireCameraControlPart;
+template <typename Controls>
+class CameraControlPart;
 
 // Pin "Capture" (capture category) offers the node's formats. A node that goes away (or a
 // daemon that does) while streaming posts EC_DEVICE_LOST once and fails every later start with
@@ -51,7 +52,7 @@ class PipeWireCaptureFilter final : public SourceFilter,
   std::shared_ptr<PipeWireConnection> connection_;
   const PipeWireCamera camera_;
   std::unique_ptr<PipeWireControls> procAmp_;
-  std::unique_ptr<PipeWireCameraControlPart> cameraControl_;
+  std::unique_ptr<CameraControlPart<PipeWireControls>> cameraControl_;
   std::atomic<bool> lost_{false};
   std::atomic<bool> lossReported_{false};
 };

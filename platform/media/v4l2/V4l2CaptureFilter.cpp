@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/media/CameraControlPart.h"
 #include "platform/media/ControlInterfaces.h"
 #include "platform/media/EventCodes.h"
 #include "platform/media/PropertyPages.h"
@@ -12,34 +13,6 @@
 #include "platform/media/v4l2/V4l2Io.h"
 #include "platform/media/v4l2/V4l2Log.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
-
-// IAMCameraControl as a part of the filter: its methods share their names with
-// IAMVideoProcAmp's, so one class cannot implement both.
-class V4l2CameraControlPart final : public IAMCameraControl, public UnknownImpl {
- public:
-  V4l2CameraControlPart(V4l2CaptureFilter* owner, std::unique_ptr<V4l2Controls> controls)
-      : UnknownImpl(owner), owner_(owner), controls_(std::move(controls)) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    return owner_->QueryInterface(iid, object);
-  }
-  ULONG AddRef() override { return AddRefImpl(); }
-  ULONG Release() override { return ReleaseImpl(); }
-  HRESULT GetRange(long property, long* min, long* max, long* step, long* defaultValue,
-                   long* capsFlags) override {
-    return controls_->GetRange(property, min, max, step, defaultValue, capsFlags);
-  }
-  HRESULT Set(long property, long value, long flags) override {
-    return controls_->Set(property, value, flags);
-  }
-  HRESULT Get(long property, long* value, long* flags) override {
-    return controls_->Get(property, value, flags);
-  }
-  bool Empty() const { return controls_->Empty(); }
-
- private:
-  V4l2CaptureFilter* owner_;
-  std::unique_ptr<V4l2Controls> controls_;
-};
 
 HRESULT V4l2CaptureFilter::Create(std::shared_ptr<V4l2Io> io, const std::string& node,
                                   const std::u16string& friendlyName, IBaseFilter** filter) {
@@ -65,7 +38,7 @@ V4l2CaptureFilter::V4l2CaptureFilter(std::shared_ptr<V4l2Io> io, std::string nod
                                      const std::u16string& friendlyName)
     : SourceFilter(CLSID_Proxy, friendlyName), io_(std::move(io)), node_(std::move(node)), fd_(fd) {
   procAmp_ = std::make_unique<V4l2Controls>(io_, fd_, node_, V4l2Controls::Interface::VideoProcAmp);
-  cameraControl_ = std::make_unique<V4l2CameraControlPart>(
+  cameraControl_ = std::make_unique<CameraControlPart<V4l2Controls>>(
       this,
       std::make_unique<V4l2Controls>(io_, fd_, node_, V4l2Controls::Interface::CameraControl));
   std::vector<std::string> skipped;

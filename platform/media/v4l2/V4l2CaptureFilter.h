@@ -10,7 +10,8 @@
 
 class V4l2Io;
 class V4l2Controls;
-class V4l2CameraControlPart;
+template <typename Controls>
+class CameraControlPart;
 
 // The filter owns the open file of the node for its whole life. Pin "Capture" (capture
 // category) streams by memory-mapped buffers; the filter answers IAMVideoProcAmp and
@@ -59,7 +60,7 @@ class V4l2CaptureFilter final : public SourceFilter,
   const std::string node_;
   const int fd_;
   std::unique_ptr<V4l2Controls> procAmp_;
-  std::unique_ptr<V4l2CameraControlPart> cameraControl_;
+  std::unique_ptr<CameraControlPart<V4l2Controls>> cameraControl_;
   std::atomic<bool> lost_{false};
   std::atomic<bool> lossReported_{false};
 };

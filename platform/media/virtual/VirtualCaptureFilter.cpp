@@ -1,5 +1,6 @@
 #include "platform/media/virtual/VirtualCaptureFilter.h"
 
+#include "platform/media/CameraControlPart.h"
 #include "platform/media/ControlInterfaces.h"
 #include "platform/media/PropertyFrame.h"
 #include "platform/media/PropertyPages.h"
@@ -76,34 +77,6 @@ long ControlTable::Value(long property, long fallback) const {
   return slot->value.load(std::memory_order_relaxed);
 }
 
-// ---- IAMCameraControl, a part of the filter: its methods share their names with
-// IAMVideoProcAmp's, so one class cannot implement both.
-class CameraControlPart final : public IAMCameraControl, public UnknownImpl {
- public:
-  CameraControlPart(VirtualCaptureFilter* owner, const std::vector<ControlRange>& ranges)
-      : UnknownImpl(owner), owner_(owner), table_(ranges, CameraControl_Flags_Auto) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    return owner_->QueryInterface(iid, object);
-  }
-  ULONG AddRef() override { return AddRefImpl(); }
-  ULONG Release() override { return ReleaseImpl(); }
-  HRESULT GetRange(long property, long* min, long* max, long* step, long* defaultValue,
-                   long* capsFlags) override {
-    return table_.GetRange(property, min, max, step, defaultValue, capsFlags);
-  }
-  HRESULT Set(long property, long value, long flags) override {
-    return table_.Set(property, value, flags);
-  }
-  HRESULT Get(long property, long* value, long* flags) override {
-    return table_.Get(property, value, flags);
-  }
-  bool Empty() const { return table_.Empty(); }
-
- private:
-  VirtualCaptureFilter* owner_;
-  ControlTable table_;
-};
-
 // ---- configuration of the demo camera
 
 std::vector<ControlRange> DefaultVideoProcAmp() {
@@ -152,7 +125,8 @@ VirtualCaptureFilter::VirtualCaptureFilter(VirtualDeviceConfig config, DevicePre
       config_(std::move(config)),
       presence_(std::move(presence)),
       procAmp_(config_.videoProcAmp, VideoProcAmp_Flags_Auto),
-      cameraControl_(std::make_unique<CameraControlPart>(this, config_.cameraControl)),
+      cameraControl_(std::make_unique<CameraControlPart<ControlTable>>(
+          this, std::make_unique<ControlTable>(config_.cameraControl, CameraControl_Flags_Auto))),
       tvFormat_(config_.tvFormat) {
   if (config_.capturePin)
     AddPin(std::make_unique<VirtualCapturePin>(this, u"Capture", PIN_CATEGORY_CAPTURE));

@@ -11,6 +11,7 @@
 #include "platform/media/virtual/FramePacker.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
 
+template <typename Controls>
 class CameraControlPart;
 
 // Whether the hardware behind a filter is still there; the provider clears it on unplug and
@@ -107,7 +108,7 @@ class VirtualCaptureFilter final : public SourceFilter,
   const VirtualDeviceConfig config_;
   DevicePresence presence_;
   ControlTable procAmp_;
-  std::unique_ptr<CameraControlPart> cameraControl_;
+  std::unique_ptr<CameraControlPart<ControlTable>> cameraControl_;
   std::atomic<bool> lost_{false};
   std::atomic<bool> lossReported_{false};
   std::atomic<long> framesProduced_{0};

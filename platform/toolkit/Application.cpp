@@ -119,10 +119,19 @@ void TApplication::Guard(const std::function<void()>& fn) {
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-  // Widgets live on the UI thread, so only that thread reads the held window here.
+  // Widgets live on the UI thread, so only that thread reads the held window here. The hold
+  // ends once this paint, and the flush to the screen that follows it, are done.
   if (event->type() == QEvent::Paint && receiver->isWidgetType() && idleHeldFor_ &&
-      static_cast<QWidget*>(receiver)->window() == idleHeldFor_)
-    idleHeldFor_ = nullptr;
+      !idleReleasePosted_ && static_cast<QWidget*>(receiver)->window() == idleHeldFor_) {
+    idleReleasePosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          idleHeldFor_ = nullptr;
+          idleReleasePosted_ = false;
+        },
+        Qt::QueuedConnection);
+  }
   try {
     return QApplication::notify(receiver, event);
   } catch (...) {

@@ -69,6 +69,7 @@ class TApplication : public QApplication {
   bool inIdle_ = false;
   bool idleAgainPosted_ = false;
   QPointer<QWidget> idleHeldFor_;  // released by its first paint, its end or the wait's end
+  bool idleReleasePosted_ = false;
 };
 
 // The process's application object, or nullptr before it exists.

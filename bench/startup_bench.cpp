@@ -3,7 +3,7 @@
 // server (Xvfb; the offscreen platform when Xvfb is missing). The two run alternately, one
 // warm-up run each first; prints the medians and, last, the ratio line.
 //
-//   startup_bench [rounds]   (default 15)
+//   startup_bench [rounds] [program]   (defaults: 15 rounds, the frostwipe of this build)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -127,6 +127,7 @@ pid_t StartXvfb() {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  const std::string program = argc > 2 ? argv[2] : FROSTWIPE_EXE;
   char pattern[] = "/tmp/startup_bench.XXXXXX";
   const char* dir = mkdtemp(pattern);  // mode 0700: a private runtime directory
   if (!dir) return 1;
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
   std::vector<double> game, baseline;
   bool failed = false;
   for (int round = 0; round <= rounds && !failed; ++round) {
-    const double g = TimeToShown(FROSTWIPE_EXE);
+    const double g = TimeToShown(program);
     const double b = TimeToShown(FROSTWIPE_BASELINE_EXE);
     failed = g < 0 || b < 0;
     if (round == 0 || failed) continue;  // the first round warms the caches

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QLocale>
 #include <QPushButton>
@@ -42,6 +43,39 @@ void ArrangeScreenshot(TApplication& application) {
     if (!form->grab().save(file)) qWarning("could not save the screenshot to %s", qPrintable(file));
     form->Close();
   });
+}
+
+// FROSTWIPE_QUIT_WHEN_SHOWN=1 prints "main window shown" on standard output once the main window
+// has been painted for the first time, then closes it: start-up time measurements.
+class TQuitWhenShown : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen_) {
+      seen_ = true;
+      // Queued, so it runs once the painted window has been flushed to the screen.
+      QMetaObject::invokeMethod(
+          this,
+          [form = static_cast<TForm*>(watched)] {
+            std::fputs("main window shown\n", stdout);
+            std::fflush(stdout);
+            form->Close();
+          },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  bool seen_ = false;
+};
+
+void ArrangeQuitWhenShown(TApplication& application) {
+  if (qEnvironmentVariable("FROSTWIPE_QUIT_WHEN_SHOWN") != QStringLiteral("1")) return;
+  if (TForm* form = application.MainForm())
+    form->installEventFilter(new TQuitWhenShown(&application));
 }
 
 // FROSTWIPE_AUTOPLAY=<freezing speed> presses Start shortly after start-up with "Freezing speed"
@@ -136,6 +170,7 @@ int main(int argc, char** argv) {
     application.CreateForm<TVideoSetingsForm>();
     ArrangeAutoplay(application);
     ArrangeScreenshot(application);
+    ArrangeQuitWhenShown(application);
     application.Run();
   } catch (...) {
     // A failure while starting is shown like any other; the program then ends normally.

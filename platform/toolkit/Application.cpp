@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QTimer>
+#include <QWidget>
 
 #include "platform/toolkit/Dialogs.h"
 #include "platform/toolkit/Forms.h"
@@ -48,7 +49,10 @@ void TApplication::AddForm(TForm* form) {
 }
 
 void TApplication::Run() {
-  if (mainForm_) mainForm_->show();
+  if (mainForm_) {
+    HoldIdleUntilPainted(mainForm_);
+    mainForm_->show();
+  }
   exec();
   // Destroy the forms in reverse order of creation while the application still exists.
   for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) delete it->data();
@@ -65,8 +69,15 @@ void TApplication::RemoveIdleHandler(int id) {
   std::erase_if(idleHandlers_, [id](const IdleEntry& e) { return e.id == id; });
 }
 
+void TApplication::HoldIdleUntilPainted(QWidget* window) {
+  idleHeldFor_ = window;
+  QTimer::singleShot(kFirstPaintWaitMs, this, [this, held = QPointer<QWidget>(window)] {
+    if (idleHeldFor_ == held) idleHeldFor_ = nullptr;
+  });
+}
+
 void TApplication::OnAboutToBlock() {
-  if (inIdle_ || idleHandlers_.empty()) return;
+  if (inIdle_ || idleHeldFor_ || idleHandlers_.empty()) return;
   inIdle_ = true;
   bool allDone = true;
   const auto handlers = idleHandlers_;  // a handler may add or remove handlers
@@ -108,6 +119,19 @@ void TApplication::Guard(const std::function<void()>& fn) {
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
+  // Widgets live on the UI thread, so only that thread reads the held window here. The hold
+  // ends once this paint, and the flush to the screen that follows it, are done.
+  if (event->type() == QEvent::Paint && receiver->isWidgetType() && idleHeldFor_ &&
+      !idleReleasePosted_ && static_cast<QWidget*>(receiver)->window() == idleHeldFor_) {
+    idleReleasePosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          idleHeldFor_ = nullptr;
+          idleReleasePosted_ = false;
+        },
+        Qt::QueuedConnection);
+  }
   try {
     return QApplication::notify(receiver, event);
   } catch (...) {

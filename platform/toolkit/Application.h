@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 class TForm;
 
@@ -39,6 +40,11 @@ class TApplication : public QApplication {
   // called again after pending messages instead of waiting. Returns an id for RemoveIdleHandler.
   int AddIdleHandler(TIdleEvent handler);
   void RemoveIdleHandler(int id);
+  // Idle handlers wait until `window` has been painted for the first time, or at most
+  // kFirstPaintWaitMs: work done at the first idle moment then comes after the window's first
+  // picture instead of delaying it. Run() does this for the main form.
+  void HoldIdleUntilPainted(QWidget* window);
+  static constexpr int kFirstPaintWaitMs = 1000;
 
   // Shows the exception being handled in a message box; the loop goes on. Call from a catch.
   void HandleException();
@@ -62,6 +68,8 @@ class TApplication : public QApplication {
   int nextIdleId_ = 1;
   bool inIdle_ = false;
   bool idleAgainPosted_ = false;
+  QPointer<QWidget> idleHeldFor_;  // released by its first paint, its end or the wait's end
+  bool idleReleasePosted_ = false;
 };
 
 // The process's application object, or nullptr before it exists.

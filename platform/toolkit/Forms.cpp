@@ -35,7 +35,7 @@ std::map<QString, TControlCreator>& ControlClasses() {
 // their registered creators; remembers the loadable ones in creation order.
 class TFormLoader : public QUiLoader {
  public:
-  explicit TFormLoader(TForm* root) : root_(root) {}
+  explicit TFormLoader(TForm* root) : TFormLoader(root, WithoutDesignerPlugins()) {}
 
   QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
     if (!parent && !rootTaken_) {
@@ -60,6 +60,23 @@ class TFormLoader : public QUiLoader {
   }
 
  private:
+  // The descriptions use only Qt's own widgets and the registered controls, so no Designer
+  // plug-ins are looked for: QUiLoader loads every one found under the library paths when it is
+  // constructed, and the system's ones pull in whole libraries (Qt Quick) at start-up. The paths
+  // are emptied only while the base is constructed, on the UI thread, and put back at once.
+  struct TNoLibraryPaths {
+    QStringList saved = QCoreApplication::libraryPaths();
+  };
+  static TNoLibraryPaths WithoutDesignerPlugins() {
+    TNoLibraryPaths paths;
+    QCoreApplication::setLibraryPaths({});
+    return paths;
+  }
+  TFormLoader(TForm* root, TNoLibraryPaths paths) : root_(root) {
+    QCoreApplication::setLibraryPaths(paths.saved);
+    clearPluginPaths();
+  }
+
   TForm* root_;
   bool rootTaken_ = false;
   std::vector<QPointer<QWidget>> loadables_;

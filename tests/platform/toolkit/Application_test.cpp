@@ -81,3 +81,33 @@ TEST(ApplicationTest, IdleHandlersRunWhenTheLoopIsAboutToWait) {
   loop.exec();
   EXPECT_EQ(calls, after) << "a removed handler still ran";
 }
+
+// Catches: work at the first idle moment (opening the camera) running between showing the main
+// window and its first picture, which delays the picture.
+TEST(ApplicationTest, IdleHandlersWaitForTheHeldWindowsFirstPaint) {
+  QWidget window;
+  window.resize(200, 100);
+  bool painted = false;
+  struct PaintSpy : QObject {
+    bool* painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) *painted = true;
+      return false;
+    }
+  } spy;
+  spy.painted = &painted;
+  window.installEventFilter(&spy);
+  int calls = 0;
+  bool paintedAtFirstIdle = false;
+  const int id = Application()->AddIdleHandler([&](bool&) {
+    if (calls++ == 0) paintedAtFirstIdle = painted;
+  });
+  Application()->HoldIdleUntilPainted(&window);
+  window.show();
+  QEventLoop loop;
+  QTimer::singleShot(200, &loop, &QEventLoop::quit);
+  loop.exec();
+  Application()->RemoveIdleHandler(id);
+  EXPECT_GT(calls, 0);
+  EXPECT_TRUE(paintedAtFirstIdle);
+}

@@ -1,6 +1,8 @@
 #include "platform/toolkit/Forms.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -91,3 +93,18 @@ TEST(FormsTest, CentringTruncatesTowardZeroAndNeverGoesNegative) {
 }
 
 #include "Forms_test.moc"
+
+// Catches: loading a window description loading the system's Designer plug-ins (and with them
+// whole libraries such as Qt Quick), or leaving the library paths changed afterwards.
+TEST(FormsTest, LoadingADescriptionLoadsNoDesignerPlugins) {
+  const QStringList paths = QCoreApplication::libraryPaths();
+  bool installed = false;
+  for (const QString& path : paths)
+    installed = installed || !QDir(path + QStringLiteral("/designer")).isEmpty(QDir::Files);
+  if (!installed) GTEST_SKIP() << "no Designer plug-ins installed";
+  AnchorForm form;
+  EXPECT_EQ(QCoreApplication::libraryPaths(), paths);
+  QFile maps(QStringLiteral("/proc/self/maps"));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(maps.readAll().contains("/designer/"));
+}

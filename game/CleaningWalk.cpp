@@ -22,7 +22,7 @@ std::int32_t WalkBlock(const TCleaningWalk& walk, int x0, int x1, int y0, int y1
   const TCleaningWalk w = walk;
   std::int32_t iced = 0;
   for (int x = x0; x < x1; ++x) {
-    const std::uint8_t* framePixel = w.frameTop + y0 * w.frameStride + 3 * x;
+    const std::uint8_t* framePixel = w.frameTop + y0 * w.frameStride + w.frameBytesPerPixel * x;
     std::uint8_t* workPixel = w.workTop + y0 * w.workStride + 3 * x;
     const int column = w.height * x;
     for (int y = y0; y < y1; ++y, framePixel += w.frameStride, workPixel += w.workStride) {
@@ -85,6 +85,8 @@ std::int32_t WalkSse2(const TCleaningWalk& walk) {
   const __m128i pixel1 = _mm_setr_epi32(0, 0x00FFFFFF, 0, 0);
   const __m128i pixel2 = _mm_setr_epi32(0, 0, 0x00FFFFFF, 0);
   const __m128i pixel3 = _mm_setr_epi32(0, 0, 0, 0x00FFFFFF);
+  const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
+  const bool fourBytes = w.frameBytesPerPixel == 4;
   // Byte j of a 4-pixel row belongs to pixel j / 3.
   const __m128i pixelBit = _mm_setr_epi8(1, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 0, 0, 0, 0);
   __m128i icedLanes = _mm_setzero_si128();
@@ -93,17 +95,21 @@ std::int32_t WalkSse2(const TCleaningWalk& walk) {
     for (int y = 0; y + 4 <= w.height; y += 4) {
       __m128i g[4];
       for (int r = 0; r < 4; ++r) {
-        const std::uint8_t* p = w.frameTop + (y + r) * w.frameStride + 3 * x;
-        std::int32_t tail;
-        std::memcpy(&tail, p + 8, 4);
-        const __m128i bytes = _mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_cvtsi32_si128(tail));
+        const std::uint8_t* p = w.frameTop + (y + r) * w.frameStride + w.frameBytesPerPixel * x;
         // Pixel k's three bytes into 32-bit lane k, the fourth byte 0.
-        const __m128i spread =
-            _mm_or_si128(_mm_or_si128(_mm_and_si128(bytes, pixel0),
-                                      _mm_and_si128(_mm_slli_si128(bytes, 1), pixel1)),
-                         _mm_or_si128(_mm_and_si128(_mm_slli_si128(bytes, 2), pixel2),
-                                      _mm_and_si128(_mm_slli_si128(bytes, 3), pixel3)));
+        __m128i spread;
+        if (fourBytes) {
+          spread = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), colours);
+        } else {
+          std::int32_t tail;
+          std::memcpy(&tail, p + 8, 4);
+          const __m128i bytes = _mm_unpacklo_epi64(
+              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_cvtsi32_si128(tail));
+          spread = _mm_or_si128(_mm_or_si128(_mm_and_si128(bytes, pixel0),
+                                             _mm_and_si128(_mm_slli_si128(bytes, 1), pixel1)),
+                                _mm_or_si128(_mm_and_si128(_mm_slli_si128(bytes, 2), pixel2),
+                                             _mm_and_si128(_mm_slli_si128(bytes, 3), pixel3)));
+        }
         const __m128i pairs =
             _mm_add_epi16(_mm_and_si128(spread, lowAndHighByte), _mm_srli_epi16(spread, 8));
         g[r] = _mm_mulhi_epu16(_mm_madd_epi16(pairs, ones16), third);
@@ -187,6 +193,9 @@ __attribute__((target("avx2"))) std::int32_t WalkAvx2(const TCleaningWalk& walk)
   const __m256i halves = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
   const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
                                           0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  // A 4-byte pixel already sits in its lane: only its fourth byte goes.
+  const __m256i colours = _mm256_set1_epi32(0x00FFFFFF);
+  const bool fourBytes = w.frameBytesPerPixel == 4;
   // Byte j of an 8-pixel row belongs to pixel j / 3.
   const __m128i pixelBitLow = _mm_setr_epi8(1, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 16, 16, 16, 32);
   const __m128i pixelBitHigh =
@@ -197,12 +206,17 @@ __attribute__((target("avx2"))) std::int32_t WalkAvx2(const TCleaningWalk& walk)
     for (int y = 0; y + 8 <= w.height; y += 8) {
       __m256i g[8];
       for (int r = 0; r < 8; ++r) {
-        const std::uint8_t* p = w.frameTop + (y + r) * w.frameStride + 3 * x;
-        const __m256i bytes = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), 1);
-        const __m256i pixels =
-            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, halves), spread);
+        const std::uint8_t* p = w.frameTop + (y + r) * w.frameStride + w.frameBytesPerPixel * x;
+        __m256i pixels;
+        if (fourBytes) {
+          pixels =
+              _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), colours);
+        } else {
+          const __m256i bytes = _mm256_inserti128_si256(
+              _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), 1);
+          pixels = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, halves), spread);
+        }
         const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(pixels, ones8), ones16);
         g[r] = _mm256_mulhi_epu16(sums, third);
       }

@@ -6,9 +6,11 @@
 #include <cstdint>
 
 // One frame's walk over width x height pixels. The arrays are column-major (index
-// x * height + y); both bitmaps hold 3 bytes a pixel (blue, green, red), rows from the top,
-// `...Stride` bytes apart. The walk reads the frame, updates the three arrays and blacks out
-// every iced pixel of the work bitmap; it touches no other byte.
+// x * height + y); both bitmaps hold pixels whose first three bytes are blue, green, red, rows
+// from the top, `...Stride` bytes apart. Work pixels are 3 bytes; frame pixels 3 or 4 (the
+// fourth byte is not read), so a 32-bit frame is walked where it lies. The walk reads the
+// frame, updates the three arrays and blacks out every iced pixel of the work bitmap; it
+// touches no other byte.
 struct TCleaningWalk {
   int width = 0;
   int height = 0;
@@ -19,6 +21,7 @@ struct TCleaningWalk {
   std::int32_t* clean = nullptr;
   const std::uint8_t* frameTop = nullptr;
   std::ptrdiff_t frameStride = 0;
+  int frameBytesPerPixel = 3;  // 3 or 4
   std::uint8_t* workTop = nullptr;
   std::ptrdiff_t workStride = 0;
 };

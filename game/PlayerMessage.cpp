@@ -3,15 +3,84 @@
 #include <algorithm>
 
 #include <QEvent>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QTimer>
 
 #include "capture/CaptureCtl.h"
 #include "game/TouchWipe.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
 
+namespace {
+
+// The strip lies over the live picture, so it is painted again with every frame. Laying out
+// wrapped text and drawing the style sheet's veil each time costs more than a third of the
+// engine's time per frame: the label draws itself once into a picture, through a hidden twin
+// that inherits its style, font and palette, and paints that picture until its text, size or
+// look changes.
+class TMessageLabel : public QLabel {
+ public:
+  explicit TMessageLabel(QWidget* parent) : QLabel(parent), twin_(new QLabel(this)) {
+    twin_->hide();
+    // The remembered picture holds the styled background too: it is not painted twice.
+    setAttribute(Qt::WA_NoSystemBackground);
+  }
+
+  // Call after setText: the remembered picture shows the old text.
+  void MessageChanged() {
+    stale_ = true;
+    update();
+  }
+
+ protected:
+  bool event(QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Resize:
+      case QEvent::StyleChange:
+      case QEvent::PaletteChange:
+      case QEvent::FontChange:
+      case QEvent::LayoutDirectionChange:
+      case QEvent::Polish:
+        stale_ = true;
+        break;
+      default:
+        break;
+    }
+    return QLabel::event(event);
+  }
+
+  void paintEvent(QPaintEvent* event) override {
+    const qreal ratio = devicePixelRatioF();
+    if (stale_ || picture_.devicePixelRatio() != ratio) Remember(ratio);
+    if (picture_.isNull()) return QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), picture_);
+  }
+
+ private:
+  void Remember(qreal ratio) {
+    stale_ = false;
+    twin_->setText(text());
+    twin_->setWordWrap(wordWrap());
+    twin_->setAlignment(alignment());
+    twin_->resize(size());
+    picture_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    if (picture_.isNull()) return;
+    picture_.setDevicePixelRatio(ratio);
+    picture_.fill(Qt::transparent);
+    twin_->render(&picture_, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+  }
+
+  QLabel* twin_;
+  QImage picture_;
+  bool stale_ = true;
+};
+
+}  // namespace
+
 TPlayerMessage::TPlayerMessage(TCaptureControl* capture)
-    : QObject(capture), capture_(capture), label_(new QLabel(capture)) {
+    : QObject(capture), capture_(capture), label_(new TMessageLabel(capture)) {
   label_->setObjectName(QStringLiteral("PlayerMessageLabel"));
   label_->setWordWrap(true);
   label_->setAlignment(Qt::AlignCenter);
@@ -75,7 +144,10 @@ QString TPlayerMessage::Text() const {
 }
 
 void TPlayerMessage::Show(const QString& text) {
-  label_->setText(text);
+  if (label_->text() != text) {
+    label_->setText(text);
+    static_cast<TMessageLabel*>(label_)->MessageChanged();
+  }
   label_->setAccessibleName(text);
   label_->setVisible(!text.isEmpty());
   Place();

@@ -236,12 +236,21 @@ void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFr
                                                              bool) {
   if (!FrameData.Bitmap || PixelCount <= 0 || !CleanLevels) return;
 
-  // 1. Our own 24-bit copy of the frame. A frame of another size is scaled to the buffers'
-  //    size, so the walk below never leaves a buffer (the control normally delivers that size).
-  FrameBitmap->Assign(*FrameData.Bitmap);
-  FrameBitmap->SetPixelFormat(pf24bit);
-  if (FrameBitmap->Width() != FrameWidth || FrameBitmap->Height() != FrameHeight)
-    FrameBitmap->SetImage(FrameBitmap->Image().scaled(FrameWidth, FrameHeight));
+  // 1. The frame as 3 colour bytes a pixel. A 24- or 32-bit frame of the buffers' size is read
+  //    where it lies (the walk skips the fourth byte, as the conversion to 24 bits would drop
+  //    it); any other frame is copied, converted and scaled to the buffers' size, so the walk
+  //    below never leaves a buffer (the control normally delivers that size).
+  const TBitmap& frame = *FrameData.Bitmap;
+  const QImage::Format frameFormat = frame.Image().format();
+  const TBitmap* walked = &frame;
+  if (frame.Width() != FrameWidth || frame.Height() != FrameHeight ||
+      (frameFormat != QImage::Format_RGB32 && frameFormat != QImage::Format_BGR888)) {
+    FrameBitmap->Assign(frame);
+    FrameBitmap->SetPixelFormat(pf24bit);
+    if (FrameBitmap->Width() != FrameWidth || FrameBitmap->Height() != FrameHeight)
+      FrameBitmap->SetImage(FrameBitmap->Image().scaled(FrameWidth, FrameHeight));
+    walked = FrameBitmap;
+  }
 
   // 2. A fresh working copy of the summer picture, brought to the frame size if a video size
   //    other than the pictures' own is in use.
@@ -249,14 +258,15 @@ void TVideoCaptureForm::CaptureControl1FrameCaptureCompleted(TObject*, const TFr
   SummerWorkBitmap->Assign(*SummerBitmap);
 
   // 3. Clean levels from the change of every pixel since the previous frame.
-  ProcessPixels();
+  ProcessPixels(*walked);
 
-  // 4. Composition: the iced picture, then the summer picture with its black-outs see-through.
+  // 4. Composition: the iced picture, then the summer picture with its black-outs see-through,
+  //    in one pass over the rows.
   TCanvas& canvas = OutputBitmap->Canvas();
-  canvas.Draw(0, 0, *IceBitmap);
   SummerWorkBitmap->SetTransparentColor(clBlack);
   SummerWorkBitmap->SetTransparent(true);
-  canvas.Draw(0, 0, *SummerWorkBitmap);
+  const TBitmap* layers[] = {IceBitmap, SummerWorkBitmap};
+  canvas.Draw(0, 0, layers);
   SummerWorkBitmap->SetTransparent(false);
 
   // 5. One division of exact integers: every decision below then equals that of the exact
@@ -297,7 +307,7 @@ void TVideoCaptureForm::FitPicturesToFrame() {
   OutputBitmap->SetPixelFormat(pf24bit);
 }
 
-void TVideoCaptureForm::ProcessPixels() {
+void TVideoCaptureForm::ProcessPixels(const TBitmap& frame) {
   const int width = FrameWidth;
   const int height = FrameHeight;
   if (width <= 0 || height <= 0) return;
@@ -309,8 +319,10 @@ void TVideoCaptureForm::ProcessPixels() {
   walk.gray = GrayLevels.get();
   walk.previous = PreviousGrayLevels.get();
   walk.clean = CleanLevels.get();
-  walk.frameTop = FrameBitmap->ScanLine(0);
-  walk.frameStride = FrameBitmap->BytesPerLine();
+  // Read through the const rows: the delivered frame is only read, never detached.
+  walk.frameTop = frame.ScanLine(0);
+  walk.frameStride = frame.BytesPerLine();
+  walk.frameBytesPerPixel = frame.Image().depth() / 8;
   walk.workTop = SummerWorkBitmap->ScanLine(0);
   walk.workStride = SummerWorkBitmap->BytesPerLine();
 
@@ -323,7 +335,7 @@ void TVideoCaptureForm::ProcessPixels() {
   IcedCount += WalkPixels(walk, WalkPath);
   PixelIndex = last;
   Difference = std::abs(walk.gray[last] - lastPrevious);
-  FramePixel = FrameBitmap->ScanLine(height - 1) + 3 * width;
+  FramePixel = walk.frameTop + (height - 1) * walk.frameStride + walk.frameBytesPerPixel * width;
   WorkPixel = SummerWorkBitmap->ScanLine(height - 1) + 3 * width;
 }
 

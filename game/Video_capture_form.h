@@ -61,7 +61,7 @@ class TVideoCaptureForm : public TForm {
   TPlayerMessage* PlayerMessage = nullptr;
 
   // Game state. Everything reads 0, false or empty until FormCreate sets it.
-  std::uint8_t* FramePixel = nullptr;
+  const std::uint8_t* FramePixel = nullptr;
   std::uint8_t* WorkPixel = nullptr;
   std::int32_t IcedCount = 0;
   double CleanedPercent = 0.0;
@@ -121,7 +121,7 @@ class TVideoCaptureForm : public TForm {
   // Names and descriptions for screen readers.
   void DescribeControls();
   void UpdatePictureLabel();
-  void ProcessPixels();
+  void ProcessPixels(const TBitmap& frame);
   void FitPicturesToFrame();
 
   QString congratulations_;  // the closing message, translated

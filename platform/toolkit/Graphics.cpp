@@ -220,31 +220,65 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
 }
 
 void TCanvas::Draw(int x, int y, const TBitmap& source) {
-  if (owner_.Empty() || source.Empty()) return;
-  const QRect target = QRect(x, y, source.Width(), source.Height()) & owner_.Image().rect();
-  if (target.isEmpty()) return;
-  // Bring the source to our format unless it already is (the engine's case: no copy).
+  const TBitmap* layers[] = {&source};
+  Draw(x, y, layers);
+}
+
+void TCanvas::Draw(int x, int y, std::span<const TBitmap* const> layers) {
+  if (owner_.Empty()) return;
+  // One layer drawn from this very bitmap reads rows the earlier layers wrote: draw in turn.
+  constexpr std::size_t kMaxLayers = 4;
+  if (layers.size() > kMaxLayers ||
+      (layers.size() > 1 && std::find(layers.begin(), layers.end(), &owner_) != layers.end())) {
+    for (const TBitmap* layer : layers) Draw(x, y, *layer);
+    return;
+  }
+  struct Layer {
+    QRect target;
+    QImage pixels;  // the source in our format: shared, not copied, when it already is
+    std::uint8_t key[4] = {};
+    bool transparent = false;
+  };
+  std::array<Layer, kMaxLayers> prepared;
+  std::size_t count = 0;
   const QImage::Format format = owner_.Image().format();
-  const QImage converted =
-      source.Image().format() == format ? source.Image() : source.Image().convertToFormat(format);
-  std::uint8_t key[4] = {};
-  const int size = EncodePixel(ColorToRGB(source.TransparentColor()), owner_.PixelFormat(), key);
-  const bool transparent = source.Transparent();
-  for (int row = target.top(); row <= target.bottom(); ++row) {
-    std::uint8_t* d = owner_.ScanLine(row) + target.left() * size;
-    const std::uint8_t* s = converted.constScanLine(row - y) + (target.left() - x) * size;
-    if (!transparent) {
-      std::memcpy(d, s, static_cast<size_t>(target.width()) * size);
-      continue;
+  int size = 0;
+  int top = owner_.Height(), bottom = -1;
+  for (const TBitmap* source : layers) {
+    if (source->Empty()) continue;
+    Layer& layer = prepared[count];
+    layer.target = QRect(x, y, source->Width(), source->Height()) & owner_.Image().rect();
+    if (layer.target.isEmpty()) continue;
+    layer.pixels = source->Image().format() == format ? source->Image()
+                                                      : source->Image().convertToFormat(format);
+    size = EncodePixel(ColorToRGB(source->TransparentColor()), owner_.PixelFormat(), layer.key);
+    layer.transparent = source->Transparent();
+    top = std::min(top, layer.target.top());
+    bottom = std::max(bottom, layer.target.bottom());
+    ++count;
+  }
+  // Row by row, every layer in turn: each pixel ends as drawing the layers one after another
+  // leaves it, and each destination row passes through the cache once.
+  for (int row = top; row <= bottom; ++row) {
+    std::uint8_t* line = owner_.ScanLine(row);
+    for (std::size_t k = 0; k < count; ++k) {
+      const Layer& layer = prepared[k];
+      if (row < layer.target.top() || row > layer.target.bottom()) continue;
+      const int width = layer.target.width();
+      std::uint8_t* d = line + layer.target.left() * size;
+      const std::uint8_t* s =
+          layer.pixels.constScanLine(row - y) + (layer.target.left() - x) * size;
+      if (!layer.transparent) {
+        std::memcpy(d, s, static_cast<size_t>(width) * size);
+      } else if (size == 3) {
+        DrawTransparent24(d, s, width, layer.key);
+      } else {
+        // Compare colour bytes only: the fourth byte of 32-bit pixels is unused.
+        const int compared = size == 4 ? 3 : size;
+        for (int i = 0; i < width; ++i, d += size, s += size)
+          if (std::memcmp(s, layer.key, static_cast<size_t>(compared)) != 0)
+            std::memcpy(d, s, static_cast<size_t>(size));
+      }
     }
-    if (size == 3) {
-      DrawTransparent24(d, s, target.width(), key);
-      continue;
-    }
-    // Compare colour bytes only: the fourth byte of 32-bit pixels is unused.
-    const int compared = size == 4 ? 3 : size;
-    for (int i = 0; i < target.width(); ++i, d += size, s += size)
-      if (std::memcmp(s, key, static_cast<size_t>(compared)) != 0)
-        std::memcpy(d, s, static_cast<size_t>(size));
   }
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include <QFont>
 #include <QImage>
@@ -99,6 +100,9 @@ class TCanvas {
   int TextHeight(const QString& text) const;
   // Draws another bitmap with its top-left corner at (x, y), honouring its transparent colour.
   void Draw(int x, int y, const TBitmap& source);
+  // Draws the bitmaps one over the other, the first lowest: the same pixels as drawing them in
+  // turn, in one pass over the rows.
+  void Draw(int x, int y, std::span<const TBitmap* const> layers);
 
  private:
   struct TextImage {

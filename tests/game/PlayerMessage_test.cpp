@@ -157,3 +157,30 @@ TEST(PlayerMessageTest, TellsWhatToDoAndWhatWentWrongInTheWindow) {
   ScriptedDevices::Instance()->Clear();
   FinalizeCaptureUnit();
 }
+
+// Catches: the strip painting a remembered picture that differs from what its label draws, or
+// one kept after the text or the size changed.
+TEST(PlayerMessageTest, StripPaintsWhatItsLabelDrawsAfterEveryChange) {
+  TVideoCaptureForm form;
+  form.show();
+  QLabel* strip = form.PlayerMessage->Label();
+  QLabel plain(form.CaptureControl1);  // the strip's style, font and palette, drawn directly
+  plain.hide();
+  plain.setStyleSheet(strip->styleSheet());
+  plain.setWordWrap(true);
+  plain.setAlignment(strip->alignment());
+  for (const QString& text :
+       {QStringLiteral("Short words."), QStringLiteral("Other words."),
+        QStringLiteral("A longer message that wraps over two lines of the strip at the least.")}) {
+    SCOPED_TRACE(text.toStdString());
+    form.PlayerMessage->ShowProblem(text);
+    plain.setText(text);
+    plain.resize(strip->size());
+    const QImage shown = strip->grab().toImage();
+    EXPECT_EQ(shown, plain.grab().toImage());
+    int light = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) light += qGray(shown.pixel(x, y)) > 200;
+    EXPECT_GT(light, 10) << "no text drawn";
+  }
+}

@@ -166,6 +166,48 @@ TEST(CanvasTest, TransparentDrawMatchesPerPixelReferenceAtEveryWidth) {
   }
 }
 
+// Catches: layers drawn in one pass over the rows differing from drawing them in turn: a layer
+// out of order, rows of a smaller or shifted layer misplaced or clipped wrongly, a transparent
+// colour applied to the wrong layer, a layer of another format not converted.
+TEST(CanvasTest, LayersInOnePassEqualDrawingThemInTurn) {
+  struct Case {
+    TPixelFormat format;
+    int x, y;
+    QSize top;
+  } cases[] = {{pf24bit, 0, 0, {23, 11}},
+               {pf24bit, -3, 4, {9, 5}},
+               {pf32bit, 2, -1, {23, 11}},
+               {pf16bit, 5, 6, {30, 20}}};
+  unsigned seed = 3;
+  const auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  const auto random = [&](TBitmap& b, TPixelFormat format, QSize size, bool someBlack) {
+    b.SetPixelFormat(format);
+    b.SetSize(size.width(), size.height());
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) {
+        const TColor c =
+            someBlack && next() % 3 == 0 ? clBlack : RGB(next() >> 8, next() >> 8, next() >> 8);
+        b.Canvas().Brush.Color = c;
+        b.Canvas().FillRect(Rect(x, y, x + 1, y + 1));
+      }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "format " << c.format << " at " << c.x << "," << c.y);
+    TBitmap bottom, top, inTurn, onePass;
+    random(bottom, pf24bit, {23, 11}, false);
+    random(top, pf24bit, c.top, true);
+    top.SetTransparentColor(clBlack);
+    top.SetTransparent(true);
+    random(inTurn, c.format, {23, 11}, false);
+    onePass.Assign(inTurn);
+    inTurn.Canvas().Draw(c.x, c.y, bottom);
+    inTurn.Canvas().Draw(c.x, c.y, top);
+    const TBitmap* layers[] = {&bottom, &top};
+    onePass.Canvas().Draw(c.x, c.y, layers);
+    EXPECT_EQ(onePass.Image(), inTurn.Image());
+  }
+}
+
 // Catches: remembered text images served for another colour or font, or differing from a
 // freshly rendered one.
 TEST(CanvasTest, RepeatedTextIsIdenticalAndFollowsColourChanges) {

@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/GraphBenchSupport.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/ColorConverter.h"
 #include "platform/media/Interfaces.h"
@@ -61,12 +62,6 @@ void BM_ConvertYuy2ToRgb24(benchmark::State& state) {
   for (auto _ : state)
     benchmark::DoNotOptimize(ConvertFrame(*in, yuy2.data(), kYuy2Bytes, *out, rgb.data(),
                                           static_cast<long>(rgb.size()), scratch));
-}
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // The whole graph for three seconds of wall time: the process's CPU time over the wall time is

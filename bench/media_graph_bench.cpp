@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/GraphBenchSupport.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/ColorConverter.h"
 #include "platform/media/Interfaces.h"
@@ -20,12 +21,6 @@ namespace {
 
 constexpr int kWidth = 640, kHeight = 480, kFps = 30;
 constexpr long kFrameBytes = kWidth * kHeight * 2;
-
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
 
 // A camera stand-in: frames on absolute 1/30 s deadlines, a moving gradient so no frame repeats.
 class PacedStream final : public SourceStream {
@@ -73,20 +68,6 @@ class PacedSource final : public SourceFilter {
   }
   ~PacedSource() override { Stop(); }
 };
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-  ComPtr<IEnumPins> e;
-  filter->EnumPins(e.ReleaseAndGetAddressOf());
-  IPin* raw = nullptr;
-  while (e->Next(1, &raw, nullptr) == S_OK) {
-    ComPtr<IPin> pin;
-    pin.Attach(raw);
-    PIN_DIRECTION d;
-    pin->QueryDirection(&d);
-    if (d == direction) return pin;
-  }
-  return {};
-}
 
 double MemcpyCpuSecondsPerFrame() {
   std::vector<BYTE> from(kFrameBytes, 1), to(kFrameBytes);

@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/GraphBenchSupport.h"
 #include "platform/com/ComApi.h"
 #include "platform/media/Interfaces.h"
 #include "platform/media/RendererBase.h"
@@ -29,26 +30,6 @@ constexpr int kSourceWidth = 1280, kSourceHeight = 720;
 constexpr int kWidth = 320, kHeight = 240;
 constexpr int kRecordedFrames = 30;
 constexpr int kMeasuredFrames = 300;
-
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-  ComPtr<IEnumPins> e;
-  filter->EnumPins(e.ReleaseAndGetAddressOf());
-  IPin* raw = nullptr;
-  while (e->Next(1, &raw, nullptr) == S_OK) {
-    ComPtr<IPin> pin;
-    pin.Attach(raw);
-    PIN_DIRECTION d;
-    pin->QueryDirection(&d);
-    if (d == direction) return pin;
-  }
-  return {};
-}
 
 // Keeps the MJPEG frames it receives (streaming thread), up to kRecordedFrames.
 class MjpegRecorder final : public RendererBase {

@@ -45,6 +45,17 @@ void ArrangeScreenshot(TApplication& application) {
   });
 }
 
+// The window icon is decoded and handed to the windows at the first idle moment, after the main
+// window's first picture: decoding it before would delay that picture by a few milliseconds,
+// and the desktop takes an icon that arrives later just as well.
+void ArrangeWindowIcon(TApplication& application) {
+  auto id = std::make_shared<int>(0);
+  *id = application.AddIdleHandler([&application, id](bool&) {
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" FROSTWIPE_APP_ID ".png")));
+    application.RemoveIdleHandler(*id);
+  });
+}
+
 // FROSTWIPE_QUIT_WHEN_SHOWN=1 prints "main window shown" on standard output once the main window
 // has been painted for the first time, then closes it: start-up time measurements.
 class TQuitWhenShown : public QObject {
@@ -157,7 +168,7 @@ int main(int argc, char** argv) {
   // launcher and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(FROSTWIPE_APP_ID));
   TApplication application(argc, argv);
-  QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" FROSTWIPE_APP_ID ".png")));
+  ArrangeWindowIcon(application);
   InstallTranslations(QLocale());
   try {
     application.Initialize();

@@ -62,8 +62,8 @@ TSyncManager::TSyncManager() {
   tempFiles_ = std::make_unique<TTempFiles>();
   hidden_ = std::make_unique<QWidget>();
   hidden_->setObjectName(QStringLiteral("TSyncGlobalMessages"));
-  // Created without a description and given its window at once.
-  hidden_->winId();
+  // Created without a description. Its native window is made only if something asks for it:
+  // nothing shows it, and making one costs a round trip to the display at start-up.
   // The media framework's device-change broadcast stands in for the platform's message.
   if (QCoreApplication::instance())
     deviceNotify_ =

@@ -13,13 +13,13 @@
 #include "platform/toolkit/Method.h"
 #include "platform/toolkit/Screen.h"
 
-class QPainter;
 class TBitmap;
 struct IUnknown;
 
 using TObject = QObject;
-// A device context: the painter drawing on a frame's picture.
-using HDC = QPainter*;
+class TFrameDC;
+// A device context: drawing on a frame's picture (capture/display/FrameDC.h).
+using HDC = TFrameDC*;
 using HBITMAP = void*;
 
 // Enumerations of the published settings. Q_ENUM_NS lets a window description set them by name

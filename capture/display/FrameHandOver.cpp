@@ -6,10 +6,10 @@
 #include <utility>
 
 #include <QImage>
-#include <QPainter>
 
 #include "capture/CaptureCtl.h"
 #include "capture/core/CaptureCore.h"
+#include "capture/display/FrameDC.h"
 
 void TFrameRecord::TakeFrom(TFrameRecord& other) {
   Bitmap = std::move(other.Bitmap);
@@ -70,12 +70,8 @@ void TFrameHandOver::OverlayPass(TCaptureCore& core, QImage& picture, bool botto
   TCaptureControl* control = core.Owner;
   const TOnFrameOverlayUsingDC handler = control->OnFrameOverlayUsingDC();
   if (!control->EventReady(handler)) return;
-  QPainter painter(&picture);
-  if (bottomUp) {
-    painter.translate(0, picture.height());
-    painter.scale(1, -1);
-  }
-  handler(control, BuildingFrame.Info, &painter);
+  TFrameDC dc(picture, bottomUp);
+  handler(control, BuildingFrame.Info, &dc);
 }
 
 void TFrameHandOver::TakeFrame(TCaptureCore& core, QImage& picture, std::int64_t sampleTime,

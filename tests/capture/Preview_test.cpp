@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "capture/devices/DeviceList.h"
+#include "capture/display/FrameDC.h"
 #include "capture/graph/DeviceGraph.h"
 #include "platform/media/virtual/ScriptedDevices.h"
 #include "tests/capture/TestSupport.h"
@@ -304,7 +305,7 @@ TEST_F(PreviewTest, OverlayPainterAddressesRowsFromTheTop) {
   Add(PatternCamera(u"Cam"));
   struct Square {
     void Draw(TObject*, const TFrameInfo&, HDC dc) {
-      dc->fillRect(0, 20, 8, 8, QColor(255, 0, 255));
+      dc->Painter().fillRect(0, 20, 8, 8, QColor(255, 0, 255));
     }
   } square;
   Start(true, [&](TCaptureControl& c) { c.SetOnFrameOverlayUsingDC({&square, &Square::Draw}); });

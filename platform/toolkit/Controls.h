@@ -54,6 +54,7 @@ class TImage : public QWidget {
  private:
   std::unique_ptr<TBitmap> picture_;
   void RebuildDisplay();
+  bool PaintStraight(QPainter& painter, const QRegion& region);
   void UpdateOpaque();
 
   QImage display_;  // the picture as the paint engine's native format, rebuilt when painted

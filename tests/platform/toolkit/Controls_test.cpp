@@ -6,7 +6,8 @@
 namespace {
 
 // Catches: a 24-bit picture shown with swapped or shifted channels, a display kept from the
-// previous picture of the same size (the per-frame path), and the control marked opaque while
+// previous picture of the same size (the per-frame path), a picture drawn straight into a 32-bit
+// target at the wrong place or outside the region painted, and the control marked opaque while
 // its parent shows through (transparent, or larger than its picture).
 TEST(TImageTest, ShowsEachPictureExactlyAndIsOpaqueOnlyWhenCovering) {
   QWidget parent;
@@ -34,6 +35,20 @@ TEST(TImageTest, ShowsEachPictureExactlyAndIsOpaqueOnlyWhenCovering) {
         EXPECT_EQ(shot.pixel(x, y) & 0xFFFFFF,
                   qRgb(200 - round * 50, y * 40, x * 30 + round) & 0xFFFFFF)
             << x << "," << y;
+    // Drawn straight into a 32-bit image (as into a window's backing store): placed at the
+    // offset, and only inside the region asked for.
+    QImage target(12, 10, QImage::Format_RGB32);
+    target.fill(qRgb(1, 2, 3));
+    const QRect region(1, 1, 4, 3);
+    image->render(&target, QPoint(3, 2), region);
+    for (int y = 0; y < target.height(); ++y)
+      for (int x = 0; x < target.width(); ++x) {
+        const QPoint at = QPoint(x, y) - QPoint(3, 2) + region.topLeft();
+        const QRgb expected = region.contains(at)
+                                  ? qRgb(200 - round * 50, at.y() * 40, at.x() * 30 + round)
+                                  : qRgb(1, 2, 3);
+        EXPECT_EQ(target.pixel(x, y) & 0xFFFFFF, expected & 0xFFFFFF) << x << "," << y;
+      }
   }
   image->SetTransparent(true);
   EXPECT_FALSE(image->testAttribute(Qt::WA_OpaquePaintEvent));

@@ -234,6 +234,12 @@ long PackFrame(const std::uint32_t* pixels, int width, int height, REFGUID subty
       for (int y = 0; y < height; ++y)
         std::fill(out + static_cast<std::ptrdiff_t>(y) * rowBytes + width * 3,
                   out + static_cast<std::ptrdiff_t>(y + 1) * rowBytes, BYTE{0});
+  } else if (subtype == MEDIASUBTYPE_RGB32 && plain) {
+    // The pixels already are opaque 0xFFRRGGBB words: only the rows turn bottom-up.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int y = 0; y < height; ++y)
+      std::memcpy(out + static_cast<std::ptrdiff_t>(y) * rowBytes,
+                  pixels + static_cast<std::ptrdiff_t>(height - 1 - y) * width, rowBytes);
   } else if (subtype == MEDIASUBTYPE_YUY2 || uyvy)
     PackPacked422(pixels, width, height, adj, uyvy, out);
   else if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_IYUV)

@@ -95,7 +95,9 @@ VirtualDeviceConfig DemoCameraConfig() {
   config.driver = DriverKind::Wdm;
   config.capturePin = true;
   config.scene = "demo";
-  for (const GUID& subtype : {MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB24})
+  // RGB32 rather than RGB24: the picture is synthesised in 32 bits and shown in 32 bits, so the
+  // default RGB subtype reaches the screen without a conversion.
+  for (const GUID& subtype : {MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB32})
     for (const auto& [w, h] : {std::pair{640, 480}, std::pair{320, 240}, std::pair{160, 120}}) {
       VideoCapability cap;
       cap.subtype = subtype;

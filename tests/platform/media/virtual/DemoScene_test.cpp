@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -145,27 +147,31 @@ TEST(FramePacker, RgbIsBottomUpAndYuvFollowsBt601) {
   EXPECT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_dvsd, {}, yuy2, sizeof yuy2), 0);
 }
 
-// Catches: the unadjusted RGB24 fast path writing rows top-down, swapping channels, or leaving
-// row padding unset (5 pixels: 15 bytes of 16).
-TEST(FramePacker, PlainRgb24IsExactBottomUpWithZeroPadding) {
+// Catches: the unadjusted RGB24 and RGB32 fast paths writing rows top-down, swapping channels,
+// dropping the opaque alpha of 32 bits or leaving row padding unset (5 pixels: 15 bytes of 16).
+TEST(FramePacker, PlainRgbIsExactBottomUpWithZeroPadding) {
   constexpr int w = 5;
   constexpr int h = 3;
   std::uint32_t pixels[w * h];
   for (int i = 0; i < w * h; ++i)
     pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x0B0703);
-  BYTE rgb[16 * h];
-  std::fill(std::begin(rgb), std::end(rgb), BYTE{0xAA});
-  ASSERT_EQ(PackFrame(pixels, w, h, MEDIASUBTYPE_RGB24, {}, rgb, sizeof rgb),
-            static_cast<long>(sizeof rgb));
-  for (int y = 0; y < h; ++y) {
-    const BYTE* row = rgb + y * 16;
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t p = pixels[(h - 1 - y) * w + x];
-      EXPECT_EQ(row[x * 3 + 0], p & 0xFF) << x << "," << y;
-      EXPECT_EQ(row[x * 3 + 1], (p >> 8) & 0xFF) << x << "," << y;
-      EXPECT_EQ(row[x * 3 + 2], (p >> 16) & 0xFF) << x << "," << y;
+  for (const auto& [subtype, bytesPerPixel, rowBytes] :
+       {std::tuple{MEDIASUBTYPE_RGB24, 3, 16}, std::tuple{MEDIASUBTYPE_RGB32, 4, 20}}) {
+    SCOPED_TRACE(bytesPerPixel);
+    std::vector<BYTE> rgb(static_cast<std::size_t>(rowBytes * h), BYTE{0xAA});
+    ASSERT_EQ(PackFrame(pixels, w, h, subtype, {}, rgb.data(), static_cast<long>(rgb.size())),
+              static_cast<long>(rgb.size()));
+    for (int y = 0; y < h; ++y) {
+      const BYTE* row = rgb.data() + y * rowBytes;
+      for (int x = 0; x < w; ++x) {
+        const std::uint32_t p = pixels[(h - 1 - y) * w + x];
+        for (int c = 0; c < bytesPerPixel; ++c)
+          EXPECT_EQ(row[x * bytesPerPixel + c], (p >> (8 * c)) & 0xFF) << x << "," << y << "," << c;
+      }
+      if (bytesPerPixel == 3) {
+        EXPECT_EQ(row[15], 0) << y;
+      }
     }
-    EXPECT_EQ(row[15], 0) << y;
   }
 }
 

@@ -110,7 +110,7 @@ class VirtualCaptureFilterTest : public ::testing::Test {
 };
 
 // Catches: the demo camera offering other sizes, subtypes or rates than 640x480, 320x240 and
-// 160x120 at 30 frames per second in YUY2 and RGB24, or capability entries that do not match
+// 160x120 at 30 frames per second in YUY2 and RGB32, or capability entries that do not match
 // their media types (the capture control builds its size list from both).
 TEST_F(VirtualCaptureFilterTest, DemoCameraCapabilities) {
   ComPtr<IBaseFilter> demo = DemoCamera();
@@ -140,7 +140,7 @@ TEST_F(VirtualCaptureFilterTest, DemoCameraCapabilities) {
   }
   const std::vector<std::tuple<std::string, int, int>> expected = {
       {"YUY2", 640, 480},  {"YUY2", 320, 240},  {"YUY2", 160, 120},
-      {"RGB24", 640, 480}, {"RGB24", 320, 240}, {"RGB24", 160, 120}};
+      {"RGB32", 640, 480}, {"RGB32", 320, 240}, {"RGB32", 160, 120}};
   EXPECT_EQ(seen, expected);
   AM_MEDIA_TYPE* mt = nullptr;
   BYTE caps[sizeof(VIDEO_STREAM_CONFIG_CAPS)];
@@ -161,10 +161,10 @@ TEST_F(VirtualCaptureFilterTest, SetFormatSucceedsOrFailsWithoutSideEffects) {
   EXPECT_EQ(config->SetFormat(wrongType.Get()), VFW_E_INVALIDMEDIATYPE);
   EXPECT_EQ(CurrentFormat(config.Get()).Width(), 640);
 
-  MediaType ntscRate = MediaType::Video(MEDIASUBTYPE_RGB24, 320, 240, 333667);
+  MediaType ntscRate = MediaType::Video(MEDIASUBTYPE_RGB32, 320, 240, 333667);
   ASSERT_EQ(config->SetFormat(ntscRate.Get()), S_OK);
   const MediaType now = CurrentFormat(config.Get());
-  EXPECT_EQ(now->subtype, MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(now->subtype, MEDIASUBTYPE_RGB32);
   EXPECT_EQ(now.Width(), 320);
   EXPECT_EQ(GetAvgTimePerFrame(*now), 333333);  // the rate the camera has
 
@@ -396,7 +396,7 @@ TEST_F(VirtualCaptureFilterTest, AStalledConsumerCountsDroppedFrames) {
 
 // Catches: starts and stops that leak threads or hang (run under the sanitizers).
 TEST_F(VirtualCaptureFilterTest, RepeatedStartStopCycles) {
-  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_RGB24, 160, 120);
+  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_RGB32, 160, 120);
   for (int i = 0; i < 40; ++i) {
     ASSERT_EQ(rig.control->Run(), S_OK);
     if (i % 8 == 0) {

@@ -87,11 +87,14 @@ std::vector<ControlRange> DefaultVideoProcAmp() {
   };
 }
 
+// The display names carry a revision of the built-in cameras' format offer: a store keeps each
+// device's discovered formats under its name, so a camera whose offer changed (revision 1: RGB32
+// in place of RGB24) must not be taken for the one a store remembers.
 VirtualDeviceConfig DemoCameraConfig() {
   VirtualDeviceConfig config;
   config.friendlyName = kDemoCameraName;
   config.displayName =
-      u"@device:pnp:\\\\?\\frostwipe#demo-camera#0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+      u"@device:pnp:\\\\?\\frostwipe#demo-camera#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
   config.driver = DriverKind::Wdm;
   config.capturePin = true;
   config.scene = "demo";
@@ -114,7 +117,7 @@ VirtualDeviceConfig TouchCameraConfig() {
   VirtualDeviceConfig config = DemoCameraConfig();
   config.friendlyName = kTouchCameraName;
   config.displayName =
-      u"@device:pnp:\\\\?\\frostwipe#touch-camera#0#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+      u"@device:pnp:\\\\?\\frostwipe#touch-camera#1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
   config.scene = "touch";
   return config;
 }

@@ -8,7 +8,6 @@
 #include <mutex>
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QObject>
 #include <QThread>
 #include <QtGlobal>
@@ -37,17 +36,10 @@ class UiPoster : public QObject {
       if (wakePending_) return;
       wakePending_ = true;
     }
-    // A plain event: a queued call by name would look the method up for every frame.
-    QCoreApplication::postEvent(this, new QEvent(kDrainEvent));
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
   }
 
-  bool event(QEvent* event) override {
-    if (event->type() != kDrainEvent) return QObject::event(event);
-    Drain();
-    return true;
-  }
-
-  void Drain() {
+  Q_INVOKABLE void Drain() {
     for (;;) {
       std::function<void()> work;
       {
@@ -70,7 +62,6 @@ class UiPoster : public QObject {
   }
 
  private:
-  static constexpr auto kDrainEvent = static_cast<QEvent::Type>(QEvent::User + 0x5e1);
   static inline std::atomic<UiPoster*> instance_{nullptr};
   std::mutex mutex_;
   std::deque<std::function<void()>> works_;

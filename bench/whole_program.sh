@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # The whole program against a plain video viewer: plays Frostwipe with the demo camera on a
 # private X server for a while and measures its processor time, then does the same for a
-# GStreamer viewer that shows a 320 x 240 picture twice at 30 frames per second. Prints each
-# one's share of one processor and, last, the ratio line.
+# GStreamer viewer that shows a 320 x 240 picture twice at 30 frames per second. The two take
+# turns, the measured time split into rounds, so a machine that is busier for a while weighs on
+# both alike. Prints the medians of each one's share of one processor and, last, the ratio line.
 #
-#   bench/whole_program.sh [path/to/frostwipe] [seconds]
+#   bench/whole_program.sh [path/to/frostwipe] [seconds] [rounds]
 #
 # Needs Xvfb and GStreamer's tools with the base, good and X plugins (scripts/setup installs
-# them). Defaults: build/frostwipe, 60 seconds.
+# them). Defaults: build/frostwipe, 60 seconds for each of the two in 3 rounds.
 set -euo pipefail
 
 program=${1:-build/frostwipe}
-seconds=${2:-60}
+total=${2:-60}
+rounds=${3:-3}
+[ "$rounds" -ge 1 ] 2>/dev/null || { echo "whole_program: rounds must be 1 or more" >&2; exit 2; }
+seconds=$((total / rounds))
+[ "$seconds" -ge 1 ] || { echo "whole_program: too few seconds for $rounds rounds" >&2; exit 2; }
 warmup=5
 [ -x "$program" ] || { echo "whole_program: no program at $program (build it first)" >&2; exit 1; }
 for tool in Xvfb gst-launch-1.0; do
@@ -66,14 +71,29 @@ measure() {
     'BEGIN { printf "%.2f %.2f\n", 100 * u / t / s, 100 * x / t / s }' >"$work/result"
 }
 
-measure env QT_QPA_PLATFORM=xcb FROSTWIPE_AUTOPLAY=5 FROSTWIPE_DEVICE_PROVIDERS=demo \
-  FROSTWIPE_REGISTRY="$work/registry.db" XDG_RUNTIME_DIR="$work" "$program"
-read -r game game_x <"$work/result"
-measure gst-launch-1.0 -q videotestsrc is-live=true pattern=ball \
-  ! video/x-raw,width=320,height=240,framerate=30/1 ! tee name=t \
-  ! queue ! videoconvert ! ximagesink t. ! queue ! videoconvert ! ximagesink
-read -r viewer viewer_x <"$work/result"
+# The median of the numbers on standard input.
+median() {
+  sort -g | awk '{ v[NR] = $1 }
+    END { printf "%.2f\n", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 
+: >"$work/game" && : >"$work/viewer"
+for _ in $(seq "$rounds"); do
+  measure env QT_QPA_PLATFORM=xcb FROSTWIPE_AUTOPLAY=5 FROSTWIPE_DEVICE_PROVIDERS=demo \
+    FROSTWIPE_REGISTRY="$work/registry.db" XDG_RUNTIME_DIR="$work" "$program"
+  cat "$work/result" >>"$work/game"
+  measure gst-launch-1.0 -q videotestsrc is-live=true pattern=ball \
+    ! video/x-raw,width=320,height=240,framerate=30/1 ! tee name=t \
+    ! queue ! videoconvert ! ximagesink t. ! queue ! videoconvert ! ximagesink
+  cat "$work/result" >>"$work/viewer"
+done
+game=$(cut -d' ' -f1 "$work/game" | median)
+game_x=$(cut -d' ' -f2 "$work/game" | median)
+viewer=$(cut -d' ' -f1 "$work/viewer" | median)
+viewer_x=$(cut -d' ' -f2 "$work/viewer" | median)
+
+echo "rounds of ${seconds} s, program: $(cut -d' ' -f1 "$work/game" | tr '\n' ' ')%," \
+  "viewer: $(cut -d' ' -f1 "$work/viewer" | tr '\n' ' ')%"
 echo "X server beside the program: ${game_x} %, beside the viewer: ${viewer_x} %"
 awk -v g="$game" -v v="$viewer" 'BEGIN {
   printf "whole program cpu share: %.2f %%, baseline gst-launch viewer %.2f %%, ratio %.2f\n",

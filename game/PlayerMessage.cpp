@@ -5,12 +5,14 @@
 #include <QEvent>
 #include <QImage>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 
 #include "capture/CaptureCtl.h"
 #include "game/TouchWipe.h"
 #include "platform/media/virtual/VirtualDeviceConfig.h"
+#include "platform/toolkit/PaintTarget.h"
 
 namespace {
 
@@ -54,6 +56,14 @@ class TMessageLabel : public QLabel {
     const qreal ratio = devicePixelRatioF();
     if (stale_ || picture_.devicePixelRatio() != ratio) Remember(ratio);
     if (picture_.isNull()) return QLabel::paintEvent(event);
+    QPoint redirection;
+    QPaintDevice* device = redirected(&redirection);
+    QPoint origin;
+    QImage* target = StraightPaintTarget(*this, device, redirection, sharedPainter(), &origin);
+    if (target && target->format() != QImage::Format_ARGB32 && picture_.size() == size()) {
+      BlendStraight(picture_, *target, origin, event->region());
+      return;
+    }
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), picture_);
   }

@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include "platform/media/UiThread.h"
+#include "platform/toolkit/PaintTarget.h"
 
 VideoWindow::VideoWindow(std::shared_ptr<VideoFrameSlot> slot) : slot_(std::move(slot)) {
   setObjectName(QStringLiteral("VideoRenderer"));
@@ -42,13 +43,25 @@ void VideoWindow::TakeFrame() {
   update();
 }
 
-void VideoWindow::paintEvent(QPaintEvent*) {
+void VideoWindow::paintEvent(QPaintEvent* event) {
+  // A frame at the window's own size is copied row by row into the image being painted: frames
+  // are 32-bit already, which is what a painter would do, without the painter's set-up.
+  QPoint redirection;
+  QPaintDevice* device = redirected(&redirection);
+  QPoint origin;
+  QImage* target = current_.size() == size()
+                       ? StraightPaintTarget(*this, device, redirection, sharedPainter(), &origin)
+                       : nullptr;
+  if (target && current_.format() == QImage::Format_RGB32 &&
+      target->format() != QImage::Format_ARGB32) {
+    CopyStraight(current_, *target, origin, event->region());
+    return;
+  }
   QPainter painter(this);
   if (current_.isNull()) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  // Frames are 32-bit already: at their own size this is a plain copy into the back buffer.
   if (current_.size() == size())
     painter.drawImage(0, 0, current_);
   else

@@ -6,12 +6,13 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
 #include <QToolButton>
+
+#include "platform/toolkit/PaintTarget.h"
 
 namespace {
 
@@ -170,41 +171,34 @@ void TImage::resizeEvent(QResizeEvent*) {
 // into it, rect by rect of the region: one pass over the pixels instead of a conversion into the
 // display copy and a copy of that. Anything else (scaling, a transform, a pixmap, other formats)
 // answers false and takes the display copy.
-bool TImage::PaintStraight(QPainter& painter, const QRegion& region) {
+bool TImage::PaintStraight(QImage& target, const QPoint& origin, const QRegion& region) {
   const QImage& source = picture_->Image();
   if (transparent_ || source.format() != QImage::Format_BGR888 ||
-      (stretch_ && source.size() != size()) || painter.opacity() != 1.0)
+      (stretch_ && source.size() != size()))
     return false;
-  QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
-  if (!device || device->devType() != QInternal::Image) return false;
-  auto* target = static_cast<QImage*>(device);
-  const QImage::Format format = target->format();
-  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
-      format != QImage::Format_ARGB32_Premultiplied)
-    return false;
-  const QTransform transform = painter.deviceTransform();
-  const QPoint offset(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
-  if (transform.type() > QTransform::TxTranslate || target->devicePixelRatio() != 1.0 ||
-      transform.dx() != offset.x() || transform.dy() != offset.y())
-    return false;
-  const QRect visible = source.rect() & target->rect().translated(-offset);
-  const auto targetStride = static_cast<int>(target->bytesPerLine());
+  const QRect visible = source.rect() & target.rect().translated(-origin);
+  const auto targetStride = static_cast<int>(target.bytesPerLine());
   const auto sourceStride = static_cast<int>(source.bytesPerLine());
-  uchar* const bits = target->bits();
+  uchar* const bits = target.bits();
   for (const QRect& rect : region) {
     const QRect part = rect & visible;
     if (part.isEmpty()) continue;
     const uchar* from = source.constScanLine(part.top()) + 3 * part.left();
-    uchar* to = bits + static_cast<qsizetype>(part.top() + offset.y()) * targetStride +
-                4 * static_cast<qsizetype>(part.left() + offset.x());
+    uchar* to = bits + static_cast<qsizetype>(part.top() + origin.y()) * targetStride +
+                4 * static_cast<qsizetype>(part.left() + origin.x());
     libyuv::RGB24ToARGB(from, sourceStride, to, targetStride, part.width(), part.height());
   }
   return true;
 }
 
 void TImage::paintEvent(QPaintEvent* event) {
+  QPoint redirection;
+  QPaintDevice* device = redirected(&redirection);
+  QPoint origin;
+  if (QImage* target = StraightPaintTarget(*this, device, redirection, sharedPainter(), &origin);
+      target && PaintStraight(*target, origin, event->region()))
+    return;
   QPainter painter(this);
-  if (PaintStraight(painter, event->region())) return;
   if (displayStale_) RebuildDisplay();
   if (display_.isNull()) return;
   if (stretch_ && display_.size() != size()) {

@@ -54,7 +54,9 @@ class TImage : public QWidget {
  private:
   std::unique_ptr<TBitmap> picture_;
   void RebuildDisplay();
-  bool PaintStraight(QPainter& painter, const QRegion& region);
+  // Widens the 24-bit picture straight into the 32-bit image being painted; false when the
+  // picture needs the painter (transparency, stretching, another format).
+  bool PaintStraight(QImage& target, const QPoint& origin, const QRegion& region);
   void UpdateOpaque();
 
   QImage display_;  // the picture as the paint engine's native format, rebuilt when painted

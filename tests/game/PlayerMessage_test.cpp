@@ -1,12 +1,16 @@
 // What the player is told in the main window, with the demo, touch and scripted cameras.
 #include "game/PlayerMessage.h"
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -159,7 +163,7 @@ TEST(PlayerMessageTest, TellsWhatToDoAndWhatWentWrongInTheWindow) {
 }
 
 // Catches: the strip painting a remembered picture that differs from what its label draws, or
-// one kept after the text or the size changed.
+// one kept after the text or the size changed, or blended into the window at the wrong place.
 TEST(PlayerMessageTest, StripPaintsWhatItsLabelDrawsAfterEveryChange) {
   TVideoCaptureForm form;
   form.show();
@@ -183,4 +187,29 @@ TEST(PlayerMessageTest, StripPaintsWhatItsLabelDrawsAfterEveryChange) {
       for (int x = 0; x < shown.width(); ++x) light += qGray(shown.pixel(x, y)) > 200;
     EXPECT_GT(light, 10) << "no text drawn";
   }
+  // In the window's backing store the strip is blended straight over what lies under it: the
+  // same as a painter draws it there, at the strip's place.
+  QWidget* window = strip->window();
+  auto store = [&](const QRect& rect) {
+    return QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage().copy(rect);
+  };
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  const QRect place(strip->mapTo(window, QPoint()), strip->size());
+  strip->hide();
+  window->repaint();
+  QImage expected = store(place).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QPainter(&expected).drawImage(0, 0, strip->grab().toImage());
+  strip->show();
+  window->repaint();
+  const QImage blended = store(place);
+  ASSERT_EQ(blended.size(), place.size());
+  ASSERT_EQ(expected.size(), place.size());
+  int off = 0;
+  for (int y = 0; y < blended.height(); ++y)
+    for (int x = 0; x < blended.width(); ++x) {
+      const QRgb a = blended.pixel(x, y), b = expected.pixel(x, y);
+      off += std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1 ||
+             std::abs(qBlue(a) - qBlue(b)) > 1;
+    }
+  EXPECT_EQ(off, 0) << "pixels differing by more than rounding";
 }

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <thread>
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QThread>
 #include <QWidget>
 
@@ -56,7 +58,8 @@ RenderedGraph Build() {
   return g;
 }
 
-// Catches: frames never reaching the window, drawn with wrong colours, or not scaled to its size.
+// Catches: frames never reaching the window, drawn with wrong colours, not scaled to its size, or
+// copied at the wrong place when shown at their own size.
 TEST(VideoRenderer, ShowsFramesInsideOwnerOffscreen) {
   RenderedGraph g = Build();
   QWidget owner;
@@ -78,6 +81,20 @@ TEST(VideoRenderer, ShowsFramesInsideOwnerOffscreen) {
   EXPECT_GT(inside.green(), 200);
   EXPECT_LT(inside.blue(), 40);
   EXPECT_EQ(videoWindow->CurrentFrame().size(), QSize(64, 48));
+  // At the frame's own size the frame is copied straight into the window's backing store: every
+  // pixel at its place, nothing beside it.
+  ASSERT_EQ(g.window->SetWindowPosition(10, 20, 64, 48), S_OK);
+  videoWindow->repaint();
+  const QImage store = QGuiApplication::primaryScreen()->grabWindow(owner.winId()).toImage();
+  const QImage frame = videoWindow->CurrentFrame();
+  ASSERT_EQ(store.size(), owner.size());
+  for (int y = 19; y <= 68; ++y)
+    for (int x = 9; x <= 74; ++x) {
+      const QRgb want = QRect(10, 20, 64, 48).contains(x, y)
+                            ? frame.pixel(x - 10, y - 20)
+                            : owner.palette().color(QPalette::Window).rgb();
+      EXPECT_EQ(store.pixel(x, y) & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
+    }
   int drawn = 0;
   ComQuery<IQualProp>(g.renderer.Get())->get_FramesDrawn(&drawn);
   EXPECT_GT(drawn, 0);

@@ -53,8 +53,8 @@ inline void Constrain(float coef, float k, float low, float high, float ax, floa
 // Fills a capsule (the segment a-b thickened by radius) shaded like a cylinder lit from the
 // upper left, with edges smoothed over one pixel. Each row visits only the span the capsule
 // covers, so the cost follows its area rather than its bounding box.
-void FillCapsule(std::uint32_t* pixels, int width, int height, float ax, float ay, float bx,
-                 float by, float radius, Rgb colour) {
+void FillCapsule(std::uint32_t* pixels, std::ptrdiff_t stride, int width, int height, float ax,
+                 float ay, float bx, float by, float radius, Rgb colour) {
   const float reach = radius + 1.0f;
   const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - reach)));
   const int y1 = std::min(height - 1, static_cast<int>(std::ceil(std::max(ay, by) + reach)));
@@ -90,7 +90,7 @@ void FillCapsule(std::uint32_t* pixels, int width, int height, float ax, float a
     if (lo > hi) continue;
     const int x0 = std::max(0, static_cast<int>(std::floor(lo)));
     const int x1 = std::min(width - 1, static_cast<int>(std::ceil(hi)));
-    std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * width;
+    std::uint32_t* row = pixels + y * stride;
     for (int x = x0; x <= x1; ++x) {
       const float px = static_cast<float>(x) + 0.5f;
       float t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0.0f;
@@ -143,10 +143,13 @@ void DemoScene::HandPosition(int hand, std::int64_t frameNumber, int width, int 
   *y = kShoulderY * static_cast<float>(height) + std::sin(angle) * reach * w;
 }
 
-void DemoScene::Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) {
+void DemoScene::RenderRows(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels,
+                           std::ptrdiff_t stride) {
   if (width <= 0 || height <= 0) return;
   if (width != backgroundWidth_ || height != backgroundHeight_) DrawBackground(width, height);
-  std::memcpy(pixels, background_.data(), background_.size() * sizeof(std::uint32_t));
+  for (int y = 0; y < height; ++y)
+    std::memcpy(pixels + y * stride, background_.data() + static_cast<std::ptrdiff_t>(y) * width,
+                static_cast<std::size_t>(width) * sizeof(std::uint32_t));
 
   const float w = static_cast<float>(width);
   const float h = static_cast<float>(height);
@@ -172,8 +175,8 @@ void DemoScene::Render(std::int64_t frameNumber, int width, int height, std::uin
     }
     const float ex = sx + dx / 2 + nx * bend * 0.6f;
     const float ey = sy + dy / 2 + ny * bend * 0.6f;
-    FillCapsule(pixels, width, height, sx, sy, ex, ey, 0.036f * w, kSleeve);
-    FillCapsule(pixels, width, height, ex, ey, hx, hy, 0.031f * w, kSleeve);
+    FillCapsule(pixels, stride, width, height, sx, sy, ex, ey, 0.036f * w, kSleeve);
+    FillCapsule(pixels, stride, width, height, ex, ey, hx, hy, 0.031f * w, kSleeve);
 
     // The hand: palm, four fingers that spread and close as it waves, and the thumb.
     const float palm = 0.038f * w;
@@ -182,7 +185,7 @@ void DemoScene::Render(std::int64_t frameNumber, int width, int height, std::uin
     const float heading = std::atan2(fy, fx);
     const float spread = 0.85f + 0.3f * Wave(t, 0.9, hand * 1.3);
     const float side = hand == 0 ? -1.0f : 1.0f;
-    FillCapsule(pixels, width, height, hx, hy, hx, hy, palm, kSkin);
+    FillCapsule(pixels, stride, width, height, hx, hy, hx, hy, palm, kSkin);
     const float fingerAngle[4] = {-0.48f, -0.16f, 0.16f, 0.48f};
     const float fingerLength[4] = {0.95f, 1.15f, 1.1f, 0.85f};
     for (int f = 0; f < 4; ++f) {
@@ -190,13 +193,13 @@ void DemoScene::Render(std::int64_t frameNumber, int width, int height, std::uin
       const float bx = hx + std::cos(a) * palm * 0.55f;
       const float by = hy + std::sin(a) * palm * 0.55f;
       const float len = palm * fingerLength[f];
-      FillCapsule(pixels, width, height, bx, by, bx + std::cos(a) * len, by + std::sin(a) * len,
-                  palm * 0.27f, kSkin);
+      FillCapsule(pixels, stride, width, height, bx, by, bx + std::cos(a) * len,
+                  by + std::sin(a) * len, palm * 0.27f, kSkin);
     }
     const float ta = heading + side * (1.15f + 0.15f * spread);
     const float tx = hx + std::cos(ta) * palm * 0.5f;
     const float ty = hy + std::sin(ta) * palm * 0.5f;
-    FillCapsule(pixels, width, height, tx, ty, tx + std::cos(ta) * palm * 0.8f,
+    FillCapsule(pixels, stride, width, height, tx, ty, tx + std::cos(ta) * palm * 0.8f,
                 ty + std::sin(ta) * palm * 0.8f, palm * 0.3f, kSkin);
   }
 }
@@ -363,8 +366,8 @@ void PaintRoom(Canvas& c, float w, float h) {
     const float bx = w * static_cast<float>(i) / 10;
     const float by = h * 1.6f;
     const float t = (floorY - vy) / (by - vy);
-    FillCapsule(c.Pixels(), static_cast<int>(w), static_cast<int>(h), vx + (bx - vx) * t, floorY,
-                bx, by, line * 0.5f, {82, 52, 30});
+    FillCapsule(c.Pixels(), static_cast<std::ptrdiff_t>(w), static_cast<int>(w),
+                static_cast<int>(h), vx + (bx - vx) * t, floorY, bx, by, line * 0.5f, {82, 52, 30});
   }
   c.Rect(0, floorY - 0.012f * h, w, floorY + 0.004f * h, {236, 229, 214});
 
@@ -462,9 +465,10 @@ void PaintRoom(Canvas& c, float w, float h) {
   for (int i = 0; i < 8; ++i) {
     const float a0 = 0.35f + 2.44f * static_cast<float>(i) / 8;
     const float a1 = 0.35f + 2.44f * static_cast<float>(i + 1) / 8;
-    FillCapsule(c.Pixels(), static_cast<int>(w), static_cast<int>(h), mx + std::cos(a0) * mrx,
-                my + std::sin(a0) * mry, mx + std::cos(a1) * mrx, my + std::sin(a1) * mry,
-                std::max(0.6f, 0.002f * w), {150, 70, 62});
+    FillCapsule(c.Pixels(), static_cast<std::ptrdiff_t>(w), static_cast<int>(w),
+                static_cast<int>(h), mx + std::cos(a0) * mrx, my + std::sin(a0) * mry,
+                mx + std::cos(a1) * mrx, my + std::sin(a1) * mry, std::max(0.6f, 0.002f * w),
+                {150, 70, 62});
   }
 
   // Soft vignette, as small camera lenses give.
@@ -481,12 +485,13 @@ void DemoScene::DrawBackground(int width, int height) {
   backgroundHeight_ = height;
 }
 
-void TestPattern::Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) {
+void TestPattern::RenderRows(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels,
+                             std::ptrdiff_t stride) {
   static constexpr std::uint32_t kBars[] = {0xFFBFBFBF, 0xFFBFBF00, 0xFF00BFBF, 0xFF00BF00,
                                             0xFFBF00BF, 0xFFBF0000, 0xFF0000BF};
   const int cellHeight = std::max(1, height / 12);
   for (int y = 0; y < height; ++y) {
-    std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * width;
+    std::uint32_t* row = pixels + y * stride;
     for (int x = 0; x < width; ++x) {
       if (y < cellHeight) {
         const int bit = 15 - x * 16 / width;

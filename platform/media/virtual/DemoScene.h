@@ -11,7 +11,8 @@
 // Thread: as FrameGenerator.
 class DemoScene final : public FrameGenerator {
  public:
-  void Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) override;
+  void RenderRows(std::int64_t frameNumber, int width, int height, std::uint32_t* top,
+                  std::ptrdiff_t stride) override;
 
   // Where hand 0 (left) or 1 (right) is at frame n, in pixels of a width x height picture.
   static void HandPosition(int hand, std::int64_t frameNumber, int width, int height, float* x,
@@ -29,5 +30,6 @@ class DemoScene final : public FrameGenerator {
 // number written as 16 binary cells along the top; for scripted test devices.
 class TestPattern final : public FrameGenerator {
  public:
-  void Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) override;
+  void RenderRows(std::int64_t frameNumber, int width, int height, std::uint32_t* top,
+                  std::ptrdiff_t stride) override;
 };

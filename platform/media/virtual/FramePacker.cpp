@@ -215,7 +215,7 @@ long PackFrame(const std::uint32_t* pixels, int width, int height, REFGUID subty
   if (subtype == MEDIASUBTYPE_MJPG) return PackJpeg(pixels, width, height, adj, out, outBytes);
   const long needed = NeededBytes(subtype, width, height);
   if (needed == 0 || needed > outBytes) return 0;
-  const bool plain = adjust.brightness == 0 && adjust.contrast == 100 && adjust.saturation == 100;
+  const bool plain = adjust.Neutral();
   const bool uyvy = subtype == MEDIASUBTYPE_UYVY;
   if ((subtype == MEDIASUBTYPE_YUY2 || uyvy) && plain && width % 2 == 0) {
     // Unadjusted pictures take libyuv's vectorised conversion (0xFFRRGGBB words are its ARGB).

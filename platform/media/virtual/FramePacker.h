@@ -11,6 +11,7 @@ struct PictureAdjust {
   long brightness = 0;    // -100 .. 100: added to every channel, 100 = +128
   long contrast = 100;    // 0 .. 200 percent around mid grey
   long saturation = 100;  // 0 .. 200 percent of the colour difference
+  bool Neutral() const { return brightness == 0 && contrast == 100 && saturation == 100; }
 };
 
 // Packs width x height top-down 0xFFRRGGBB pixels as subtype: RGB24/RGB32/RGB565/RGB555

@@ -25,8 +25,8 @@ inline void Constrain(float coef, float k, float low, float high, float ax, floa
 // Fills the capsule around segment a-b of the given radius with one colour. The capsule is
 // convex, so each row is one span: the union of the rows of its two end discs and its band,
 // filled without a test per pixel.
-void FillStroke(std::uint32_t* pixels, int width, int height, float ax, float ay, float bx,
-                float by, float radius, std::uint32_t colour) {
+void FillStroke(std::uint32_t* pixels, std::ptrdiff_t stride, int width, int height, float ax,
+                float ay, float bx, float by, float radius, std::uint32_t colour) {
   const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - radius)));
   const int y1 = std::min(height - 1, static_cast<int>(std::ceil(std::max(ay, by) + radius)));
   const float dx = bx - ax;
@@ -60,7 +60,7 @@ void FillStroke(std::uint32_t* pixels, int width, int height, float ax, float ay
     const int x0 = std::max(0, static_cast<int>(std::ceil(lo - 0.5f)));
     const int x1 = std::min(width - 1, static_cast<int>(std::floor(hi - 0.5f)));
     if (x0 > x1) continue;
-    std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * width;
+    std::uint32_t* row = pixels + y * stride;
     std::fill(row + x0, row + x1 + 1, colour);
   }
 }
@@ -128,14 +128,18 @@ void TouchScene::TakeInput() {
   strokes_.insert(strokes_.end(), added.begin(), added.end());
 }
 
-void TouchScene::Render(std::int64_t, int width, int height, std::uint32_t* pixels) {
+void TouchScene::RenderRows(std::int64_t, int width, int height, std::uint32_t* pixels,
+                            std::ptrdiff_t stride) {
   if (width <= 0 || height <= 0) return;
   TakeInput();
   if (width != backgroundWidth_ || height != backgroundHeight_) DrawBackground(width, height);
-  std::memcpy(pixels, background_.data(), background_.size() * sizeof(std::uint32_t));
+  for (int y = 0; y < height; ++y)
+    std::memcpy(pixels + y * stride, background_.data() + static_cast<std::ptrdiff_t>(y) * width,
+                static_cast<std::size_t>(width) * sizeof(std::uint32_t));
   const std::uint32_t colour = frames_++ % 2 == 0 ? kBright : kDark;
   const float w = static_cast<float>(width);
   const float h = static_cast<float>(height);
   for (const Stroke& s : strokes_)
-    FillStroke(pixels, width, height, s.ax * w, s.ay * h, s.bx * w, s.by * h, s.radius * w, colour);
+    FillStroke(pixels, stride, width, height, s.ax * w, s.ay * h, s.bx * w, s.by * h, s.radius * w,
+               colour);
 }

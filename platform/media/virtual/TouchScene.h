@@ -27,7 +27,8 @@ class TouchScene final : public FrameGenerator {
   static constexpr std::chrono::milliseconds kStale{500};
 
   explicit TouchScene(TouchInput& input = TouchInput::Instance());
-  void Render(std::int64_t frameNumber, int width, int height, std::uint32_t* pixels) override;
+  void RenderRows(std::int64_t frameNumber, int width, int height, std::uint32_t* top,
+                  std::ptrdiff_t stride) override;
 
   // The background's colour at a pixel; the strokes' bright and dark colours.
   static std::uint32_t BackgroundAt(int x, int y, int width, int height);

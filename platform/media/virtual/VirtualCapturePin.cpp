@@ -312,11 +312,23 @@ HRESULT VirtualCapturePin::FillBuffer(IMediaSample* sample) {
   const MediaType& type = CurrentMediaType();
   const int width = type.Width();
   const int height = type.Height();
-  generator_->Render(frame, width, height, pixels_.data());
   BYTE* buffer = nullptr;
   if (HRESULT hr = sample->GetPointer(&buffer); FAILED(hr)) return hr;
-  const long bytes = PackFrame(pixels_.data(), width, height, type->subtype, owner_->Adjust(),
-                               buffer, sample->GetSize());
+  const PictureAdjust adjust = owner_->Adjust();
+  long bytes = 0;
+  const long rgb32Bytes = 4L * width * height;
+  if (type->subtype == MEDIASUBTYPE_RGB32 && adjust.Neutral() && sample->GetSize() >= rgb32Bytes) {
+    // The picture's own pixels: drawn straight into the sample, bottom row first, with no
+    // packing pass.
+    auto* bottomRow =
+        reinterpret_cast<std::uint32_t*>(buffer) + static_cast<std::ptrdiff_t>(height - 1) * width;
+    generator_->RenderRows(frame, width, height, bottomRow, -static_cast<std::ptrdiff_t>(width));
+    bytes = rgb32Bytes;
+  } else {
+    generator_->Render(frame, width, height, pixels_.data());
+    bytes =
+        PackFrame(pixels_.data(), width, height, type->subtype, adjust, buffer, sample->GetSize());
+  }
   if (bytes <= 0) return E_UNEXPECTED;
   sample->SetActualDataLength(bytes);
 

@@ -2,6 +2,8 @@
 // graph, dropped frames, failure injection and device loss.
 #include "platform/media/virtual/VirtualCaptureFilter.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "DeviceTestSupport.h"
@@ -331,40 +333,45 @@ TEST_F(VirtualCaptureFilterTest, VideoProcAmpChecksRangesAndModes) {
   EXPECT_FALSE(ComQuery<IAMCameraControl>(amp.Get()));
 }
 
-// Catches: frames that never flow, do not follow the scene of their frame number, or ignore
-// the brightness control; and a filter that does not stop promptly.
+// Catches: frames that never flow, do not follow the scene of their frame number (packed, or
+// drawn straight into a 32-bit sample bottom row first), or ignore the brightness control; and a
+// filter that does not stop promptly.
 TEST_F(VirtualCaptureFilterTest, FramesFlowFollowTheSceneAndTheBrightness) {
-  Rig rig = MakeRig(DemoCamera(), MEDIASUBTYPE_YUY2, 160, 120);
-  ASSERT_EQ(rig.control->Run(), S_OK);
-  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 5; }));
-  const auto stopStart = std::chrono::steady_clock::now();
-  ASSERT_EQ(rig.control->Stop(), S_OK);
-  EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(500));
+  for (const auto& [subtype, bytesPerPixel] :
+       {std::pair{MEDIASUBTYPE_YUY2, 2}, std::pair{MEDIASUBTYPE_RGB32, 4}}) {
+    SCOPED_TRACE(bytesPerPixel);
+    Rig rig = MakeRig(DemoCamera(), subtype, 160, 120);
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 5; }));
+    const auto stopStart = std::chrono::steady_clock::now();
+    ASSERT_EQ(rig.control->Stop(), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::milliseconds(500));
 
-  DemoScene scene;
-  std::vector<std::uint32_t> pixels(160 * 120);
-  scene.Render(0, 160, 120, pixels.data());
-  std::vector<BYTE> expected(160 * 120 * 2);
-  PackFrame(pixels.data(), 160, 120, MEDIASUBTYPE_YUY2, {}, expected.data(),
-            static_cast<long>(expected.size()));
-  EXPECT_EQ(rig.sink->FirstFrameNumber(), 0);
-  EXPECT_EQ(rig.sink->First(), expected);
+    DemoScene scene;
+    std::vector<std::uint32_t> pixels(160 * 120);
+    scene.Render(0, 160, 120, pixels.data());
+    std::vector<BYTE> expected(static_cast<std::size_t>(160 * 120 * bytesPerPixel));
+    PackFrame(pixels.data(), 160, 120, subtype, {}, expected.data(),
+              static_cast<long>(expected.size()));
+    EXPECT_EQ(rig.sink->FirstFrameNumber(), 0);
+    EXPECT_EQ(rig.sink->First(), expected);
 
-  ComQuery<IAMVideoProcAmp>(rig.device.Get())
-      ->Set(VideoProcAmp_Brightness, 60, VideoProcAmp_Flags_Manual);
-  rig.sink->Reset();
-  ASSERT_EQ(rig.control->Run(), S_OK);
-  ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 1; }));
-  rig.control->Stop();
-  const std::vector<BYTE> brighter = rig.sink->First();
-  ASSERT_EQ(brighter.size(), expected.size());
-  long sumBefore = 0;
-  long sumAfter = 0;
-  for (std::size_t i = 0; i < expected.size(); i += 2) {
-    sumBefore += expected[i];
-    sumAfter += brighter[i];
+    ComQuery<IAMVideoProcAmp>(rig.device.Get())
+        ->Set(VideoProcAmp_Brightness, 60, VideoProcAmp_Flags_Manual);
+    rig.sink->Reset();
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return rig.sink->Frames() >= 1; }));
+    rig.control->Stop();
+    const std::vector<BYTE> brighter = rig.sink->First();
+    ASSERT_EQ(brighter.size(), expected.size());
+    long sumBefore = 0;
+    long sumAfter = 0;
+    for (std::size_t i = 0; i < expected.size(); i += 2) {
+      sumBefore += expected[i];
+      sumAfter += brighter[i];
+    }
+    EXPECT_GT(sumAfter - sumBefore, static_cast<long>(expected.size() / 2) * 40);
   }
-  EXPECT_GT(sumAfter - sumBefore, static_cast<long>(expected.size() / 2) * 40);
 }
 
 // Catches: a source that bunches frames after a stall instead of skipping their slots, and

@@ -44,6 +44,17 @@ class TFormLoader : public QUiLoader {
       return root_;
     }
     auto it = ControlClasses().find(className);
+    if (className == QLatin1String("QMenuBar")) {
+      // A menu bar asks the style for its overflow button's icon when it is constructed, and
+      // reading that picture loads every image format plug-in to ask whether it reads PNG: the
+      // built-in reader answers alone while no library paths are set, and the plug-ins are
+      // loaded when a picture first needs them.
+      const QStringList saved = QCoreApplication::libraryPaths();
+      QCoreApplication::setLibraryPaths({});
+      QWidget* menuBar = QUiLoader::createWidget(className, parent, name);
+      QCoreApplication::setLibraryPaths(saved);
+      return menuBar;
+    }
     if (it == ControlClasses().end()) return QUiLoader::createWidget(className, parent, name);
     QWidget* widget = it->second(parent);
     widget->setObjectName(name);

@@ -94,17 +94,30 @@ TEST(FormsTest, CentringTruncatesTowardZeroAndNeverGoesNegative) {
 
 #include "Forms_test.moc"
 
-// Catches: loading a window description loading the system's Designer plug-ins (and with them
-// whole libraries such as Qt Quick), or leaving the library paths changed afterwards.
-TEST(FormsTest, LoadingADescriptionLoadsNoDesignerPlugins) {
+// Catches: loading a window description loading plug-ins it does not need (the system's Designer
+// plug-ins, and with them whole libraries such as Qt Quick; every image format plug-in, for the
+// menu bar's overflow icon), or leaving the library paths changed afterwards.
+TEST(FormsTest, LoadingADescriptionLoadsNoPlugins) {
   const QStringList paths = QCoreApplication::libraryPaths();
-  bool installed = false;
-  for (const QString& path : paths)
-    installed = installed || !QDir(path + QStringLiteral("/designer")).isEmpty(QDir::Files);
-  if (!installed) GTEST_SKIP() << "no Designer plug-ins installed";
+  const auto loaded = [] {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) ? maps.readAll() : QByteArray();
+  };
+  const QByteArray before = loaded();
+  ASSERT_FALSE(before.isEmpty());
   AnchorForm form;
   EXPECT_EQ(QCoreApplication::libraryPaths(), paths);
-  QFile maps(QStringLiteral("/proc/self/maps"));
-  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
-  EXPECT_FALSE(maps.readAll().contains("/designer/"));
+  const QByteArray after = loaded();
+  int checked = 0;
+  for (const char* kind : {"designer", "imageformats"}) {
+    SCOPED_TRACE(kind);
+    bool installed = false;
+    for (const QString& path : paths)
+      installed = installed || !QDir(path + '/' + kind).isEmpty(QDir::Files);
+    const QByteArray dir = QByteArray("/") + kind + '/';
+    if (!installed || before.contains(dir)) continue;
+    ++checked;
+    EXPECT_FALSE(after.contains(dir));
+  }
+  if (checked == 0) GTEST_SKIP() << "no plug-ins installed that were not loaded already";
 }

@@ -54,6 +54,7 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 TFormAbout::TFormAbout() {
   FormAbout = this;
   AboutWindow = this;
+  FitLabelsWhenShown();
   LoadDescription(QStringLiteral("About"));
   Label1 = Control<TLabel>("Label1");
   DescriptionMemo = Control<QPlainTextEdit>("DescriptionMemo");

@@ -225,7 +225,15 @@ void TLabel::Loaded() {
 }
 
 void TLabel::Fit() {
-  if (autoSize_ && !Loading()) resize(sizeHint().expandedTo(QSize(1, height())));
+  if (!autoSize_ || Loading()) return;
+  const auto* form = qobject_cast<const TForm*>(window());
+  fitPending_ = form && form->LabelsFittedWhenShown() && !isVisible();
+  if (!fitPending_) resize(sizeHint().expandedTo(QSize(1, height())));
+}
+
+void TLabel::showEvent(QShowEvent* event) {
+  if (fitPending_) Fit();
+  QLabel::showEvent(event);
 }
 
 TUpDown::TUpDown(QWidget* parent)

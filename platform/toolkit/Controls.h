@@ -82,9 +82,13 @@ class TLabel : public QLabel, public TLoadable {
   void SetCaption(const QString& caption);
   void Loaded() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void Fit();
   bool autoSize_ = true;
+  bool fitPending_ = false;
 };
 
 enum TUDBtnType { btNext, btPrev };

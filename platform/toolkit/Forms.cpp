@@ -115,7 +115,10 @@ class AnchorFilter : public QObject {
       if (!child) continue;
       const int dw = size.width() - a.parentDesign.width();
       const int dh = size.height() - a.parentDesign.height();
-      QRect r = a.design;
+      // A size the control gave itself since (a self-sizing label) is kept where the anchors
+      // do not stretch it.
+      QRect r(a.design.topLeft(), QSize(a.right && a.left ? a.design.width() : child->width(),
+                                        a.top && a.bottom ? a.design.height() : child->height()));
       if (a.right && a.left)
         r.setWidth(r.width() + dw);
       else if (a.right)

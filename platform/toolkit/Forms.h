@@ -63,6 +63,10 @@ class TForm : public QMainWindow {
   double LayoutScale() const { return layoutScale_; }
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool on) { doubleBuffered_ = on; }
+  // Whether the self-sizing labels of this form measure their texts only while shown (set
+  // before LoadDescription): a window made at start-up and seldom opened loads its fonts when
+  // it is first opened rather than before the main window appears.
+  bool LabelsFittedWhenShown() const { return labelsFittedWhenShown_; }
 
   // Centres the window's outer frame on the screen (integer division truncating toward zero);
   // a window larger than the screen is placed at its top-left corner, never off it.
@@ -84,6 +88,8 @@ class TForm : public QMainWindow {
     if (!control) throw EFormError(std::string("control missing from window description: ") + name);
     return control;
   }
+
+  void FitLabelsWhenShown() { labelsFittedWhenShown_ = true; }
 
   virtual void FormShow() {}
   virtual void FormClose() {}
@@ -107,6 +113,7 @@ class TForm : public QMainWindow {
   bool fixedBorder_ = false;
   bool maximizeButton_ = true;
   bool doubleBuffered_ = false;
+  bool labelsFittedWhenShown_ = false;
   int minClientWidth_ = 0;
   int minClientHeight_ = 0;
   double layoutScale_ = 1.0;

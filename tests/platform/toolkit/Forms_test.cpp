@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/toolkit/Controls.h"
 #include "platform/toolkit/Screen.h"
 
 namespace {
@@ -36,7 +37,10 @@ class RecordingControl : public QWidget, public TLoadable {
 
 class AnchorForm : public TForm {
  public:
-  AnchorForm() { LoadDescription(QStringLiteral("AnchorTest")); }
+  explicit AnchorForm(bool labelsFittedWhenShown = false) {
+    if (labelsFittedWhenShown) FitLabelsWhenShown();
+    LoadDescription(QStringLiteral("AnchorTest"));
+  }
   template <class T>
   T* Get(const char* name) {
     return Control<T>(name);
@@ -74,6 +78,25 @@ TEST(FormsTest, AnchoredControlsKeepTheirDistanceToTheirEdges) {
   EXPECT_EQ(form.Get<QLabel>("LeftBottom")->geometry(), QRect(10, 110, 20, 10));
   EXPECT_EQ(form.Get<QLabel>("RightBottom")->geometry(), QRect(230, 110, 20, 10));
   EXPECT_EQ(form.Get<QLabel>("Stretched")->geometry(), QRect(10, 40, 240, 10));
+}
+
+// Catches: a self-sizing label left at its designed size when its form is shown, fitted before
+// the form is shown by a form that fits its labels when shown, or set back to its designed size
+// when an anchor moves it.
+TEST(FormsTest, SelfSizingLabelsKeepTheirFitWhenAnchorsMoveThem) {
+  for (bool whenShown : {false, true}) {
+    SCOPED_TRACE(whenShown ? "fitted when shown" : "fitted when loaded");
+    AnchorForm form(whenShown);
+    auto* label = form.Get<TLabel>("Fitted");
+    const QSize fitted = label->sizeHint().expandedTo(QSize(1, 10));
+    ASSERT_GT(fitted.width(), 20);
+    EXPECT_EQ(label->size(), whenShown ? QSize(20, 10) : fitted);
+    form.show();
+    EXPECT_EQ(label->size(), fitted);
+    form.resize(form.width() + 60, form.height() + 30);
+    QApplication::processEvents();
+    EXPECT_EQ(label->geometry(), QRect(QPoint(40, 90), fitted));
+  }
 }
 
 // Catches: centring that rounds instead of truncating toward zero, or puts a window larger

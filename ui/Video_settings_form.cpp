@@ -21,6 +21,7 @@ TCaptureControl* Capture() {
 TVideoSetingsForm::TVideoSetingsForm() {
   VideoSetingsForm = this;
   VideoSettingsWindow = this;
+  FitLabelsWhenShown();
   LoadDescription(QStringLiteral("Video_settings_form"));
   VideoDeviceLabel = Control<TLabel>("VideoDeviceLabel");
   VideoDeviceComboBox = Control<QComboBox>("VideoDeviceComboBox");

@@ -167,27 +167,16 @@ void TImage::resizeEvent(QResizeEvent*) {
   UpdateOpaque();
 }
 
-// A 24-bit picture drawn 1:1 on a 32-bit image (the window's backing store) is widened straight
-// into it, rect by rect of the region: one pass over the pixels instead of a conversion into the
-// display copy and a copy of that. Anything else (scaling, a transform, a pixmap, other formats)
-// answers false and takes the display copy.
+// A 24-bit picture drawn 1:1 into the window's 32-bit backing store is widened straight into
+// it: one pass over the pixels instead of a conversion into the display copy and a copy of that.
+// A transparent or stretched picture, or another format, answers false and takes the display
+// copy.
 bool TImage::PaintStraight(QImage& target, const QPoint& origin, const QRegion& region) {
   const QImage& source = picture_->Image();
   if (transparent_ || source.format() != QImage::Format_BGR888 ||
       (stretch_ && source.size() != size()))
     return false;
-  const QRect visible = source.rect() & target.rect().translated(-origin);
-  const auto targetStride = static_cast<int>(target.bytesPerLine());
-  const auto sourceStride = static_cast<int>(source.bytesPerLine());
-  uchar* const bits = target.bits();
-  for (const QRect& rect : region) {
-    const QRect part = rect & visible;
-    if (part.isEmpty()) continue;
-    const uchar* from = source.constScanLine(part.top()) + 3 * part.left();
-    uchar* to = bits + static_cast<qsizetype>(part.top() + origin.y()) * targetStride +
-                4 * static_cast<qsizetype>(part.left() + origin.x());
-    libyuv::RGB24ToARGB(from, sourceStride, to, targetStride, part.width(), part.height());
-  }
+  WidenStraight(source, target, origin, region);
   return true;
 }
 

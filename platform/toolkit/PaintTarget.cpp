@@ -36,8 +36,8 @@ void ForEachPart(const QImage& picture, QImage& target, const QPoint& origin, co
     if (part.isEmpty()) continue;
     uchar* to = bits + static_cast<qsizetype>(part.top() + origin.y()) * targetStride +
                 4 * static_cast<qsizetype>(part.left() + origin.x());
-    rows(picture.constScanLine(part.top()) + 4 * part.left(), pictureStride, to, targetStride,
-         part.width(), part.height());
+    rows(picture.constScanLine(part.top()) + picture.depth() / 8 * part.left(), pictureStride, to,
+         targetStride, part.width(), part.height());
   }
 }
 
@@ -56,5 +56,13 @@ void BlendStraight(const QImage& picture, QImage& target, const QPoint& origin,
   ForEachPart(picture, target, origin, region,
               [](const uchar* from, int fromStride, uchar* to, int toStride, int w, int h) {
                 libyuv::ARGBBlend(from, fromStride, to, toStride, to, toStride, w, h);
+              });
+}
+
+void WidenStraight(const QImage& picture, QImage& target, const QPoint& origin,
+                   const QRegion& region) {
+  ForEachPart(picture, target, origin, region,
+              [](const uchar* from, int fromStride, uchar* to, int toStride, int w, int h) {
+                libyuv::RGB24ToARGB(from, fromStride, to, toStride, w, h);
               });
 }

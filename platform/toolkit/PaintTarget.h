@@ -19,10 +19,13 @@ class QWidget;
 QImage* StraightPaintTarget(const QWidget& widget, QPaintDevice* redirected,
                             const QPoint& redirection, const QPainter* shared, QPoint* origin);
 
-// Puts a 32-bit picture, placed at the widget's origin in target, into target inside region
-// (widget coordinates): copied as it is (an opaque RGB32 picture) or blended over what target
-// holds (a premultiplied ARGB32 picture; the result is opaque).
+// Puts a picture, placed at the widget's origin in target, into target inside region (widget
+// coordinates): copied as it is (an opaque RGB32 picture), blended over what target holds (a
+// premultiplied ARGB32 picture; the result is opaque), or widened (a 24-bit Format_BGR888
+// picture).
 void CopyStraight(const QImage& picture, QImage& target, const QPoint& origin,
                   const QRegion& region);
 void BlendStraight(const QImage& picture, QImage& target, const QPoint& origin,
+                   const QRegion& region);
+void WidenStraight(const QImage& picture, QImage& target, const QPoint& origin,
                    const QRegion& region);
